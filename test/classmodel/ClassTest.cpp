@@ -1,0 +1,165 @@
+#include "Class.h"
+#include "Field.h"
+#include "Method.h"
+#include "Permission.h"
+
+#include "QStringPrinter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TestField : public Field
+{
+public:
+    explicit TestField(const QString& name, const QString& type = "I") : name(name), type(type) {}
+    QString getName() const override { return name; }
+    TypeDescriptor getType() const override { return TypeDescriptor(type); }
+    const Permission* getPermission() const override { return Permission::PUBLIC; }
+    bool isFinal() const override { return false; }
+    bool isStatic() const override { return false; }
+
+private:
+    QString name;
+    QString type;
+};
+
+class TestMethod : public Method
+{
+public:
+    TestMethod(const QString& name, const QString& descriptor, bool polymorphic = false)
+        : name(name), descriptor(descriptor), polymorphic(polymorphic)
+    {
+    }
+    QString getName() const override { return name; }
+    MethodSignature getSignature() const override { return MethodSignature(descriptor); }
+    const Permission* getPermission() const override { return Permission::PUBLIC; }
+    bool isFinal() const override { return false; }
+    bool isStatic() const override { return false; }
+    bool isNative() const override { return false; }
+    QList<TypeDescriptor> getExceptions() const override { return QList<TypeDescriptor>(); }
+    bool requireInspection() const override { return false; }
+    bool signaturePolymorphic() const override { return polymorphic; }
+
+private:
+    QString name;
+    QString descriptor;
+    bool polymorphic;
+};
+
+// A class that owns the members handed to it, as the real views do.
+class TestClass : public Class
+{
+public:
+    TestClass(const QList<Field*>& fields, const QList<Method*>& methods)
+        : fields(fields), methods(methods)
+    {
+    }
+    ~TestClass() override
+    {
+        qDeleteAll(fields);
+        qDeleteAll(methods);
+    }
+    int getMajorVersion() const override { return 52; }
+    QString getPackage() const override { return "p"; }
+    TypeDescriptor getName() const override { return TypeDescriptor("Lp/C;"); }
+    bool isAbstract() const override { return false; }
+    bool isInterface() const override { return false; }
+    TypeDescriptor getParent() const override { return TypeDescriptor("Ljava/lang/Object;"); }
+    bool hasParent() const override { return true; }
+    const QList<TypeDescriptor>& getInterfaces() const override { return interfaces; }
+    const Permission* getPermission() const override { return Permission::PUBLIC; }
+    bool isFinal() const override { return false; }
+    bool isStatic() const override { return false; }
+    const QList<Field*>& getFields() const override { return fields; }
+    const QList<Method*>& getMethods() const override { return methods; }
+
+private:
+    QList<TypeDescriptor> interfaces;
+    QList<Field*> fields;
+    QList<Method*> methods;
+};
+
+TEST(ClassTest, DefaultDependencyListsAreEmpty)
+{
+    const TestClass cls({}, {});
+    EXPECT_TRUE(cls.getDependentClasses().isEmpty());
+    EXPECT_TRUE(cls.getDependentFields().isEmpty());
+    EXPECT_TRUE(cls.getDependentMethods().isEmpty());
+}
+
+TEST(ClassTest, LookupsOnEmptyClass)
+{
+    const TestClass cls({}, {});
+    EXPECT_EQ(cls.getFieldByName("x"), nullptr);
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("()V")), nullptr);
+    EXPECT_TRUE(cls.getMethodsByName("m").isEmpty());
+}
+
+TEST(ClassTest, FieldByNameFirstExactMatch)
+{
+    Field* first = new TestField("count", "I");
+    Field* second = new TestField("count", "J");
+    const TestClass cls({new TestField("Count"), first, second}, {});
+    EXPECT_EQ(cls.getFieldByName("count"), first);
+    EXPECT_EQ(cls.getFieldByName("COUNT"), nullptr);
+    EXPECT_EQ(cls.getFieldByName("coun"), nullptr);
+}
+
+TEST(ClassTest, OverloadsToldApartByDescriptor)
+{
+    Method* intVersion = new TestMethod("m", "(I)V");
+    Method* longVersion = new TestMethod("m", "(J)V");
+    const TestClass cls({}, {new TestMethod("n", "(J)V"), intVersion, longVersion});
+
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("(J)V")), longVersion);
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("(I)V")), intVersion);
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("(S)V")), nullptr);
+    EXPECT_EQ(cls.getMethodByNameAndSignature("M", MethodSignature("(I)V")), nullptr);
+    EXPECT_EQ(cls.getMethodsByName("m"), QList<Method*>({intVersion, longVersion}));
+}
+
+TEST(ClassTest, SignatureComparedAsExactText)
+{
+    // Same parsed types, different text: no match.
+    Method* method = new TestMethod("m", "(Ixyz)V");
+    const TestClass cls({}, {method});
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("(I)V")), nullptr);
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("(Ixyz)V")), method);
+}
+
+TEST(ClassTest, SignaturePolymorphicMatchesAnySignature)
+{
+    Method* plain = new TestMethod("invoke", "(I)V");
+    Method* polymorphic = new TestMethod("invoke", "([Ljava/lang/Object;)Ljava/lang/Object;", true);
+    Method* later = new TestMethod("invoke", "(J)V");
+    const TestClass cls({}, {plain, polymorphic, later});
+
+    // The non-polymorphic method before it with a different descriptor is skipped ...
+    EXPECT_EQ(cls.getMethodByNameAndSignature("invoke", MethodSignature("(J)V")), polymorphic);
+    EXPECT_EQ(cls.getMethodByNameAndSignature("invoke", MethodSignature("")), polymorphic);
+    // ... but one that matches exactly comes first and wins.
+    EXPECT_EQ(cls.getMethodByNameAndSignature("invoke", MethodSignature("(I)V")), plain);
+    // Polymorphism does not reach other names.
+    EXPECT_EQ(cls.getMethodByNameAndSignature("invokeExact", MethodSignature("(J)V")), nullptr);
+}
+
+TEST(ClassTest, FirstOfDuplicateMethodsWins)
+{
+    Method* first = new TestMethod("m", "()V");
+    Method* second = new TestMethod("m", "()V");
+    const TestClass cls({}, {first, second});
+    EXPECT_EQ(cls.getMethodByNameAndSignature("m", MethodSignature("()V")), first);
+    EXPECT_EQ(cls.getMethodsByName("m").size(), 2);
+}
+
+TEST(ClassTest, DeletedThroughBasePointer)
+{
+    // The loader deletes classes through Class*; the owned members go with it (checked under
+    // the address sanitizer's leak detection).
+    Class* cls = new TestClass({new TestField("f")}, {new TestMethod("m", "()V")});
+    EXPECT_EQ(cls->getFieldByName("f")->getType().toString(), "int");
+    delete cls;
+}
+
+} // namespace
