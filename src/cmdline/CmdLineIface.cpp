@@ -1,0 +1,3 @@
+#include "CmdLineIface.h"
+
+CmdLineIface::~CmdLineIface() = default;
