@@ -73,18 +73,4 @@ TEST(DepMethodTest, OrderAndIdentity)
     EXPECT_FALSE(method("La;", "m", "(I)V") == method("La;", "m", "(J)V"));
 }
 
-TEST(DepMethodTest, CopiesAreIndependent)
-{
-    QList<DepMethod> list;
-    {
-        const DepMethod original =
-            method("[Ljava/lang/String;", "clone", "([[I)[Ljava/lang/Object;");
-        list.append(original);
-    }
-    const DepMethod& copy = list.at(0);
-    EXPECT_EQ(copy.owner.toString(), "java.lang.String[]");
-    EXPECT_EQ(copy.signature.getParameterString(), "int[][]");
-    EXPECT_EQ(copy.signature.returnType.toString(), "java.lang.Object[]");
-}
-
 } // namespace

@@ -79,16 +79,6 @@ TEST(TypeDescriptorTest, ClassMembers)
     EXPECT_EQ(type.element, nullptr);
 }
 
-TEST(TypeDescriptorTest, NonClassKindsHaveNoClassNameOrElement)
-{
-    for (const char* text : {"", "I", "Q", "[I"}) {
-        const TypeDescriptor type{QString(text)};
-        EXPECT_TRUE(type.className.isEmpty()) << text;
-    }
-    EXPECT_EQ(TypeDescriptor("I").element, nullptr);
-    EXPECT_EQ(TypeDescriptor("Q").element, nullptr);
-}
-
 TEST(TypeDescriptorTest, ArrayMembers)
 {
     const TypeDescriptor type("[[Ljava/lang/String;");
@@ -201,12 +191,6 @@ TEST(TypeDescriptorTest, ClassFileNameDropsEveryDotClass)
     EXPECT_EQ(TypeDescriptor::fromClassFileName("a.class/B.class").descriptor, "La/B;");
     EXPECT_EQ(TypeDescriptor::fromClassFileName("p/q.r/C.class").descriptor, "Lp/q/r/C;");
     EXPECT_EQ(TypeDescriptor::fromClassFileName("p/C.CLASS").descriptor, "Lp/C/CLASS;");
-}
-
-TEST(TypeDescriptorTest, PlaceholderLikeNamesAreKept)
-{
-    EXPECT_EQ(TypeDescriptor::fromClassBinaryName("a.%1").descriptor, "La/%1;");
-    EXPECT_EQ(TypeDescriptor("%1").toString(), "ERROR %1");
 }
 
 QStringList descriptorsOf(const QList<TypeDescriptor>& types)
