@@ -2,8 +2,8 @@
 #define ARGHELP_H
 
 #include "Arg.h"
+#include "ArgHelpPrinterIface.h"
 
-class ArgHelpPrinterIface;
 class CmdLine;
 
 // The help argument ('-h', '--help'). When met, it prints the help of the whole table, or of the
