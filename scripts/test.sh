@@ -13,5 +13,5 @@ BUILD_DIR=build bash scripts/build.sh -DVELM_BUILD_TESTS=ON
 ctest --test-dir build --output-on-failure --no-tests=error -j "$jobs"
 
 BUILD_DIR=build-asan bash scripts/build.sh -DVELM_SANITIZE=ON -DVELM_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure --no-tests=error -j "$jobs"

@@ -15,7 +15,9 @@ class Logger : public QObject
     Q_OBJECT
 
 public:
-    enum Level { L_DEBUG = 0, L_INFO = 1, L_WARN = 2, L_ERROR = 3 };
+    // A fixed underlying type: any int, not only the four named ones, is a valid level and
+    // prints as "UNKNOWN".
+    enum Level : int { L_DEBUG = 0, L_INFO = 1, L_WARN = 2, L_ERROR = 3 };
     Q_ENUM(Level)
 
     // Null until init(); never replaced afterwards.
