@@ -1,0 +1,117 @@
+#include "ByteReader.h"
+
+#include "BadClassFileException.h"
+
+#include <cstring>
+
+ByteReader::ByteReader(const QByteArray& data, const QString& place)
+    : ByteReader(data, 0, data.size(), place)
+{
+}
+
+ByteReader::ByteReader(const QByteArray& data, int begin, int end, const QString& place)
+    : data(data), pos(begin), end(end), where(place)
+{
+}
+
+void ByteReader::fail(quint32 n, const QString& what) const
+{
+    throw BadClassFileException(
+        QStringLiteral("Class file format error - %1 at offset %2 needs %3 bytes but only %4 are "
+                       "left in %5")
+            .arg(what)
+            .arg(pos)
+            .arg(n)
+            .arg(bytesLeft())
+            .arg(where));
+}
+
+const uchar* ByteReader::take(quint32 n, const QString& what)
+{
+    if (n > bytesLeft())
+        fail(n, what);
+    const uchar* p = reinterpret_cast<const uchar*>(data.constData()) + pos;
+    pos += int(n);
+    return p;
+}
+
+quint8 ByteReader::readU1(const char* what)
+{
+    return take(1, QLatin1String(what))[0];
+}
+
+quint16 ByteReader::readU2(const char* what)
+{
+    const uchar* p = take(2, QLatin1String(what));
+    return quint16((p[0] << 8) | p[1]);
+}
+
+quint32 ByteReader::readU4(const char* what)
+{
+    const uchar* p = take(4, QLatin1String(what));
+    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+}
+
+qint32 ByteReader::readI4(const char* what)
+{
+    return qint32(readU4(what));
+}
+
+qint64 ByteReader::readI8(const char* what)
+{
+    const uchar* p = take(8, QLatin1String(what));
+    quint64 v = 0;
+    for (int i = 0; i < 8; ++i)
+        v = (v << 8) | p[i];
+    return qint64(v);
+}
+
+float ByteReader::readFloat(const char* what)
+{
+    const quint32 bits = readU4(what);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+double ByteReader::readDouble(const char* what)
+{
+    const quint64 bits = quint64(readI8(what));
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+QByteArray ByteReader::readBytes(quint32 length, const char* what)
+{
+    const uchar* p = take(length, QLatin1String(what));
+    return QByteArray(reinterpret_cast<const char*>(p), int(length));
+}
+
+void ByteReader::skip(quint32 length, const char* what)
+{
+    take(length, QLatin1String(what));
+}
+
+ByteReader ByteReader::window(quint32 length, const QString& what, const QString& place)
+{
+    const int begin = pos;
+    take(length, what);
+    return ByteReader(data, begin, pos, place);
+}
+
+void ByteReader::checkCount(quint32 count, quint32 minSize, const char* what,
+                            qint64 shownCount) const
+{
+    // Written as a division so that a huge count cannot overflow the product.
+    if (minSize != 0 && count > bytesLeft() / minSize)
+        throw BadClassFileException(
+            QStringLiteral("Class file format error - %1 (%2) at offset %3 needs at least %4 "
+                           "bytes but only %5 are left in %6")
+                .arg(QLatin1String(what))
+                .arg(shownCount < 0 ? qint64(count) : shownCount)
+                .arg(pos)
+                .arg(quint64(count) * minSize)
+                .arg(bytesLeft())
+                .arg(where));
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// The one funnel through which the class-file reader takes bytes. It reads big-endian values
+// from a window of a byte array and knows how many bytes the window has left; a read that would
+// leave the window throws BadClassFileException instead of inventing zeros. A window over one
+// record (an attribute) is a ByteReader of its own, so a lying count inside the record cannot
+// reach the bytes that follow it.
+//
+// Every read names what it reads; the name goes into the message when the bytes are not there.
+class ByteReader
+{
+public:
+    // A reader over all of data; place names the window in messages ("the class file").
+    ByteReader(const QByteArray& data, const QString& place);
+
+    // Position in the underlying data, counted from its first byte.
+    int offset() const { return pos; }
+    quint32 bytesLeft() const { return quint32(end - pos); }
+    bool atEnd() const { return pos == end; }
+    const QString& place() const { return where; }
+
+    quint8 readU1(const char* what);
+    quint16 readU2(const char* what);
+    quint32 readU4(const char* what);
+    qint32 readI4(const char* what);
+    qint64 readI8(const char* what);
+    float readFloat(const char* what);
+    double readDouble(const char* what);
+
+    // Copies length bytes; allocates only after length has been checked against what is left.
+    QByteArray readBytes(quint32 length, const char* what);
+    void skip(quint32 length, const char* what);
+
+    // Takes the next length bytes as a window of their own and moves past them.
+    ByteReader window(quint32 length, const QString& what, const QString& place);
+
+    // Fails unless count records of at least minSize bytes each can still follow. The message
+    // shows shownCount when given (a count that includes more than the records to come).
+    void checkCount(quint32 count, quint32 minSize, const char* what, qint64 shownCount = -1) const;
+
+private:
+    ByteReader(const QByteArray& data, int begin, int end, const QString& place);
+
+    // Checks that n bytes are left and returns where they start; the only place that
+    // decides whether a read fits.
+    const uchar* take(quint32 n, const QString& what);
+    [[noreturn]] void fail(quint32 n, const QString& what) const;
+
+    QByteArray data;
+    int pos;
+    int end;
+    QString where;
+};

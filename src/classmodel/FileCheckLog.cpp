@@ -1,0 +1,13 @@
+#include "FileCheckLog.h"
+
+void FileCheckLog::error(const QString& message)
+{
+    hasError = true;
+    messages.append(QStringLiteral("Warning - %1").arg(message));
+}
+
+void FileCheckLog::warning(const QString& message)
+{
+    hasWarning = true;
+    messages.append(QStringLiteral("Error - %1").arg(message));
+}

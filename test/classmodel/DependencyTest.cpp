@@ -1,0 +1,574 @@
+// Dependency extraction: what real classes evidently use, the recording rules, malformed
+// references, and the bytecode walk over well-formed and hostile code.
+
+#include "ClassFileBuilder.h"
+#include "JavaClassFile.h"
+#include "JavaFixtureSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using B = ClassFileBuilder;
+using FilePtr = std::unique_ptr<JavaClassFile>;
+
+FilePtr parse(const QByteArray& bytes)
+{
+    return FilePtr(JavaClassFile::create(bytes));
+}
+
+QStringList classesOf(const JavaClassFile& f)
+{
+    QStringList out;
+    for (const TypeDescriptor& t : f.getDependentClasses())
+        out << t.descriptor;
+    return out;
+}
+
+QStringList fieldsOf(const JavaClassFile& f)
+{
+    QStringList out;
+    for (const DepField& d : f.getDependentFields())
+        out << d.owner.descriptor + " " + d.name + " " + d.type.descriptor;
+    return out;
+}
+
+QStringList methodsOf(const JavaClassFile& f)
+{
+    QStringList out;
+    for (const DepMethod& d : f.getDependentMethods())
+        out << d.owner.descriptor + " " + d.name + " " + d.signature.descriptor;
+    return out;
+}
+
+FilePtr fixture(const char* path)
+{
+    FilePtr f = parse(readFixtureClass(path));
+    EXPECT_FALSE(f->checkLog.hasError) << path;
+    return f;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Real classes
+
+TEST(DependenciesOfFixtures, StringSwitch)
+{
+    const FilePtr f = fixture("fixtures/Switches.class");
+    EXPECT_EQ(classesOf(*f), (QStringList{"Ljava/lang/Object;", "Ljava/lang/String;"}));
+    EXPECT_EQ(fieldsOf(*f), QStringList());
+    EXPECT_EQ(methodsOf(*f), (QStringList{"Ljava/lang/Object; <init> ()V",
+                                          "Ljava/lang/String; equals (Ljava/lang/Object;)Z",
+                                          "Ljava/lang/String; hashCode ()I"}));
+}
+
+TEST(DependenciesOfFixtures, ExceptionsThrownCaughtAndDeclared)
+{
+    const FilePtr f = fixture("fixtures/Failures.class");
+    EXPECT_EQ(classesOf(*f),
+              (QStringList{"Lfixtures/Failures;", "Lfixtures/Failures$FixtureException;",
+                           "Ljava/io/IOException;", "Ljava/io/PrintStream;", "Ljava/lang/Object;",
+                           "Ljava/lang/String;", "Ljava/lang/System;"}));
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
+    EXPECT_EQ(methodsOf(*f),
+              (QStringList{"Lfixtures/Failures$FixtureException; <init> (Ljava/lang/String;)V",
+                           "Ljava/io/IOException; <init> (Ljava/lang/String;)V",
+                           "Ljava/io/PrintStream; println (Ljava/lang/String;)V",
+                           "Ljava/lang/Object; <init> ()V"}));
+}
+
+TEST(DependenciesOfFixtures, EnumLeavesOutItsCallOfEnumsConstructor)
+{
+    const FilePtr f = fixture("fixtures/Planet.class");
+    EXPECT_EQ(classesOf(*f), (QStringList{"Lfixtures/Planet;", "Ljava/lang/Class;",
+                                          "Ljava/lang/Enum;", "Ljava/lang/String;"}));
+    EXPECT_EQ(
+        methodsOf(*f),
+        QStringList{
+            "Ljava/lang/Enum; valueOf (Ljava/lang/Class;Ljava/lang/String;)Ljava/lang/Enum;"});
+    EXPECT_EQ(fieldsOf(*f), QStringList()); // only its own fields
+}
+
+TEST(DependenciesOfFixtures, ArraysGiveTheirElementClassesButNoMethods)
+{
+    const FilePtr f = fixture("fixtures/ArrayUse.class");
+    // clone on String[] and int[], new int[][], new Thread[n], instanceof Number[][]
+    EXPECT_EQ(classesOf(*f),
+              (QStringList{"Ljava/lang/Object;", "Ljava/lang/String;", "Ljava/lang/Thread;"}));
+    EXPECT_EQ(methodsOf(*f), QStringList{"Ljava/lang/Object; <init> ()V"});
+}
+
+TEST(DependenciesOfFixtures, LambdasAndMethodReferences)
+{
+    const FilePtr f = fixture("fixtures/Lambdas.class");
+    const QStringList methods = methodsOf(*f);
+    EXPECT_TRUE(methods.contains("Ljava/lang/String; length ()I"));
+    EXPECT_TRUE(methods.contains("Ljava/lang/String; toUpperCase ()Ljava/lang/String;"));
+    EXPECT_TRUE(methods.contains("Ljava/lang/StringBuilder; <init> ()V"));
+    EXPECT_TRUE(methods.contains("Ljava/util/List; forEach (Ljava/util/function/Consumer;)V"));
+    EXPECT_TRUE(methods.contains("Ljava/util/ArrayList; <init> ()V"));
+    const QStringList classes = classesOf(*f);
+    for (const char* c : {"Ljava/util/function/Function;", "Ljava/util/function/Supplier;",
+                          "Ljava/util/function/Consumer;", "Ljava/lang/invoke/LambdaMetafactory;"})
+        EXPECT_TRUE(classes.contains(c)) << c;
+    for (const QString& m : methods)
+        EXPECT_FALSE(m.startsWith("Lfixtures/Lambdas;")) << m.toStdString();
+}
+
+TEST(DependenciesOfFixtures, OwnMembersAreLeftOutButInterfaceCallsAreKept)
+{
+    const FilePtr f = fixture("fixtures/Members.class");
+    EXPECT_EQ(fieldsOf(*f), QStringList());
+    EXPECT_EQ(methodsOf(*f),
+              (QStringList{
+                  "Lfixtures/Greeter; greet ()Ljava/lang/String;",
+                  "Lfixtures/Greeter; of (Ljava/lang/String;)Lfixtures/Greeter;",
+                  "Ljava/lang/Object; <init> ()V", "Ljava/lang/StringBuilder; <init> ()V",
+                  "Ljava/lang/StringBuilder; append (Ljava/lang/String;)Ljava/lang/StringBuilder;",
+                  "Ljava/lang/StringBuilder; toString ()Ljava/lang/String;"}));
+    EXPECT_TRUE(classesOf(*f).contains("Lfixtures/Members;"));
+    EXPECT_TRUE(classesOf(*f).contains("Ljava/io/Serializable;"));
+}
+
+TEST(DependenciesOfFixtures, InnerClassesUseTheirOuterClass)
+{
+    const FilePtr inner = fixture("fixtures/Outer$Inner.class");
+    EXPECT_TRUE(methodsOf(*inner).contains("Lfixtures/Outer; access$004 (Lfixtures/Outer;)I"));
+    const FilePtr outer = fixture("fixtures/Outer.class");
+    EXPECT_TRUE(methodsOf(*outer).contains("Lfixtures/Outer$1Local; <init> (Lfixtures/Outer;)V"));
+    EXPECT_TRUE(classesOf(*outer).contains("Ljava/lang/Runnable;"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording rules, on hand-built classes
+
+TEST(DependencyRules, EnumConstructorCallIsLeftOutOnlyInEnums)
+{
+    const auto build = [](const QString& parent) {
+        B b("test/Sample", parent);
+        const quint16 m = b.methodref("other/Thing", "<init>", "(Ljava/lang/String;I)V");
+        b.addCodeMethod(B::u1(183) + B::u2(m) + B::u1(177));
+        return parse(b.build());
+    };
+    EXPECT_EQ(methodsOf(*build("java/lang/Enum")), QStringList());
+    EXPECT_EQ(methodsOf(*build("java/lang/Object")),
+              QStringList{"Lother/Thing; <init> (Ljava/lang/String;I)V"});
+}
+
+TEST(DependencyRules, MethodsCalledOnArrays)
+{
+    const auto classesForCloneOn = [](const QString& owner) {
+        B b;
+        const quint16 m = b.methodref(owner, "clone", "()Ljava/lang/Object;");
+        b.addCodeMethod(B::u1(182) + B::u2(m) + B::u1(87) + B::u1(177));
+        const FilePtr f = parse(b.build());
+        EXPECT_EQ(methodsOf(*f), QStringList());
+        return classesOf(*f);
+    };
+    EXPECT_EQ(classesForCloneOn("[Ljava/lang/String;"),
+              (QStringList{"Ljava/lang/Object;", "Ljava/lang/String;"}));
+    EXPECT_EQ(classesForCloneOn("[I"), QStringList{"Ljava/lang/Object;"});
+}
+
+TEST(DependencyRules, ClassInstructionsRecordOnlyClassTypes)
+{
+    B b;
+    const quint16 string = b.classEntry("java/lang/String");
+    const quint16 list = b.classEntry("java/util/ArrayList");
+    const quint16 stringArray = b.classEntry("[Ljava/lang/Number;");
+    const quint16 grid = b.classEntry("[[Ljava/lang/Thread;");
+    b.addCodeMethod(B::u1(3) + B::u1(189) + B::u2(string) + // anewarray String
+                    B::u1(187) + B::u2(list) +              // new ArrayList
+                    B::u1(192) + B::u2(stringArray) +       // checkcast Number[]
+                    B::u1(193) + B::u2(stringArray) +       // instanceof Number[]
+                    B::u1(197) + B::u2(grid) + B::u1(2) +   // multianewarray Thread[][]
+                    B::u1(177));
+    const FilePtr f = parse(b.build());
+    EXPECT_TRUE(f->checkLog.messages.isEmpty()) << f->checkLog.messages.join('\n').toStdString();
+    EXPECT_EQ(classesOf(*f),
+              (QStringList{"Ljava/lang/Object;", "Ljava/lang/String;", "Ljava/util/ArrayList;"}));
+}
+
+TEST(DependencyRules, FieldReferencesNameTheirOwnerAsADescriptor)
+{
+    B b;
+    const quint16 out = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+    const quint16 own = b.fieldref("test/Sample", "count", "I");
+    b.addCodeMethod(B::u1(178) + B::u2(out) + B::u1(178) + B::u2(own) + B::u1(177));
+    const FilePtr f = parse(b.build());
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
+    // A reference to its own member puts the class's own type on the list.
+    EXPECT_EQ(classesOf(*f), (QStringList{"Ljava/io/PrintStream;", "Ljava/lang/Object;",
+                                          "Ljava/lang/System;", "Ltest/Sample;"}));
+}
+
+TEST(DependencyRules, EntriesWhoseTextsCoincideAreOne)
+{
+    JavaClassFile f;
+    f.addDependentField("La;", "xL", TypeDescriptor("Lb;"));
+    f.addDependentField("La;", "x", TypeDescriptor("LLb;"));
+    ASSERT_EQ(f.getDependentFields().size(), 1);
+    EXPECT_EQ(f.getDependentFields()[0].name, "xL");
+
+    f.addDependentClass("La/b;");
+    f.addDependentClass("La.b;");
+    ASSERT_EQ(f.getDependentClasses().size(), 1);
+    EXPECT_EQ(f.getDependentClasses()[0].descriptor, "La/b;");
+}
+
+TEST(DependencyRules, DependentClassesAreSortedByTheirJavaSpelling)
+{
+    JavaClassFile f;
+    for (const char* d : {"Ljava/lang/String;", "Ljava/lang/Object;", "La/Z;", "Ljava/io/File;"})
+        f.addDependentClass(d);
+    EXPECT_EQ(classesOf(f),
+              (QStringList{"La/Z;", "Ljava/io/File;", "Ljava/lang/Object;", "Ljava/lang/String;"}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Malformed references
+
+struct BadRef
+{
+    const char* name;
+    // Adds the malformed reference to the builder.
+    std::function<void(B&)> add;
+    const char* message;
+};
+
+// Pool of every builder below: 1 "test/Sample", 2 its Class, 3 "java/lang/Object", 4 its Class.
+const BadRef badReferences[] = {
+    {"FieldClassIndexZero", [](B& b) { b.refAt(9, 0, b.nameAndType("count", "I")); },
+     "Malformed field reference. Class: invalid class index Field: count Descriptor: I"},
+    {"FieldClassIndexNamesUtf8", [](B& b) { b.refAt(9, 1, b.nameAndType("count", "I")); },
+     "Malformed field reference. Class: class index is not class info Field: count Descriptor: I"},
+    {"FieldClassNameIndexZero",
+     [](B& b) { b.refAt(9, b.classEntryAt(0), b.nameAndType("count", "I")); },
+     "Malformed field reference. Class: invalid class name index Field: count Descriptor: I"},
+    {"FieldClassNameIsInteger",
+     [](B& b) { b.refAt(9, b.classEntryAt(b.integer(1)), b.nameAndType("count", "I")); },
+     "Malformed field reference. Class: class name info is not a string Field: count Descriptor: "
+     "I"},
+    {"FieldNameAndTypeBeyondPool", [](B& b) { b.refAt(9, 4, 900); },
+     "Malformed field reference. Class: java/lang/Object Field: invalid name and type index "
+     "Descriptor: invalid name and type index"},
+    {"FieldNameAndTypeIsClass", [](B& b) { b.refAt(9, 4, 4); },
+     "Malformed field reference. Class: java/lang/Object Field: name and type index is not name "
+     "and type info Descriptor: name and type index is not name and type info"},
+    {"FieldNameIndexZero", [](B& b) { b.refAt(9, 4, b.nameAndTypeAt(0, b.utf8("I"))); },
+     "Malformed field reference. Class: java/lang/Object Field: invalid field name index "
+     "Descriptor: I"},
+    {"FieldNameIsClass", [](B& b) { b.refAt(9, 4, b.nameAndTypeAt(2, b.utf8("I"))); },
+     "Malformed field reference. Class: java/lang/Object Field: field name info is not a string "
+     "Descriptor: I"},
+    {"FieldDescriptorBeyondPool", [](B& b) { b.refAt(9, 4, b.nameAndTypeAt(b.utf8("n"), 999)); },
+     "Malformed field reference. Class: java/lang/Object Field: n Descriptor: invalid field "
+     "descriptor index"},
+    {"FieldDescriptorIsClass", [](B& b) { b.refAt(9, 4, b.nameAndTypeAt(b.utf8("n"), 2)); },
+     "Malformed field reference. Class: java/lang/Object Field: n Descriptor: field descriptor "
+     "info is not a string"},
+    {"MethodClassIndexZero", [](B& b) { b.refAt(10, 0, b.nameAndType("length", "()I")); },
+     "Malformed method reference. Class: Linvalid class index; Method: length Method Signature: "
+     "()I"},
+    {"MethodNameIndexBeyondPool", [](B& b) { b.refAt(10, 4, b.nameAndTypeAt(800, b.utf8("()I"))); },
+     "Malformed method reference. Class: Ljava/lang/Object; Method: invalid method name index "
+     "Method Signature: ()I"},
+    {"MethodNameIsClass", [](B& b) { b.refAt(10, 4, b.nameAndTypeAt(4, b.utf8("()I"))); },
+     "Malformed method reference. Class: Ljava/lang/Object; Method: method name info is not a "
+     "string Method Signature: ()I"},
+    {"MethodSignatureIndexZero", [](B& b) { b.refAt(10, 4, b.nameAndTypeAt(b.utf8("m"), 0)); },
+     "Malformed method reference. Class: Ljava/lang/Object; Method: m Method Signature: invalid "
+     "method signature index"},
+    {"MethodSignatureIsClass", [](B& b) { b.refAt(10, 4, b.nameAndTypeAt(b.utf8("m"), 4)); },
+     "Malformed method reference. Class: Ljava/lang/Object; Method: m Method Signature: method "
+     "signature info is not a string"},
+    {"ArrayOwnerStillNeedsItsParts",
+     [](B& b) { b.refAt(10, b.classEntry("[I"), b.nameAndTypeAt(0, b.utf8("()V"))); },
+     "Malformed method reference. Class: [I Method: invalid method name index Method Signature: "
+     "()V"},
+    {"InterfaceMethodNameIndexZero",
+     [](B& b) {
+         b.refAt(11, b.classEntry("java/lang/Runnable"), b.nameAndTypeAt(0, b.utf8("()V")));
+     },
+     "Malformed interface method reference. Class: Ljava/lang/Runnable; Method: invalid method "
+     "name index Method Signature: ()V"},
+};
+
+class MalformedReference : public testing::TestWithParam<BadRef>
+{
+};
+
+TEST_P(MalformedReference, IsRecordedAsAnErrorAndAddsNothing)
+{
+    B b;
+    GetParam().add(b);
+    const FilePtr f = parse(b.build());
+    EXPECT_TRUE(f->checkLog.hasError);
+    EXPECT_EQ(f->checkLog.messages,
+              QList<QString>{QStringLiteral("Warning - ") + GetParam().message});
+    EXPECT_EQ(fieldsOf(*f), QStringList());
+    EXPECT_EQ(methodsOf(*f), QStringList());
+    EXPECT_EQ(classesOf(*f), QStringList{"Ljava/lang/Object;"});
+}
+
+INSTANTIATE_TEST_SUITE_P(, MalformedReference, testing::ValuesIn(badReferences),
+                         [](const testing::TestParamInfo<BadRef>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(MalformedReferences, AreReportedInOrderAndTheScanGoesOn)
+{
+    B b;
+    b.refAt(11, 0, 0);
+    b.refAt(10, 0, 0);
+    const quint16 good = b.fieldref("java/lang/System", "err", "Ljava/io/PrintStream;");
+    b.refAt(9, 0, 0);
+    // The walk meets a reference whose parts do not resolve: the pool scan has reported it.
+    b.addCodeMethod(B::u1(178) + B::u2(good) + B::u1(178) + B::u2(good + 1) + B::u1(177));
+    b.addMethod(0x0001, "noCode", "()V");
+    const FilePtr f = parse(b.build());
+    const QString none = "invalid name and type index";
+    EXPECT_EQ(f->checkLog.messages,
+              (QList<QString>{
+                  "Warning - Malformed field reference. Class: invalid class index Field: " + none +
+                      " Descriptor: " + none,
+                  "Warning - Malformed method reference. Class: Linvalid class index; Method: " +
+                      none + " Method Signature: " + none,
+                  "Warning - Malformed interface method reference. Class: Linvalid class index; "
+                  "Method: " +
+                      none + " Method Signature: " + none,
+                  "Warning - noCode has no code segment but is not abstract"}));
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; err Ljava/io/PrintStream;"});
+}
+
+// ---------------------------------------------------------------------------------------------
+// The bytecode walk
+
+struct Walk
+{
+    const char* name;
+    // Builds the code of method "run" and returns the messages expected for it.
+    std::function<QStringList(B&, QByteArray&)> build;
+};
+
+QByteArray s4(qint32 v)
+{
+    return B::u4(quint32(v));
+}
+
+QString walkError(const QString& detail)
+{
+    return "Warning - Error parsing code segment of run - " + detail;
+}
+
+const Walk walks[] = {
+    {"WideFollowedByZeroReadsTheZeroNext",
+     [](B&, QByteArray& code) {
+         code = B::u1(196) + B::u1(0) + B::u1(177);
+         return QStringList{"Warning - Error parsing wide instruction in code segment"};
+     }},
+    {"WideFormsOfLoadStoreRetAndIinc",
+     [](B&, QByteArray& code) {
+         code = B::u1(196) + B::u1(21) + B::u2(300) + B::u1(196) + B::u1(58) + B::u2(1) +
+                B::u1(196) + B::u1(169) + B::u2(2) + B::u1(196) + B::u1(132) + B::u2(1) + B::u2(5) +
+                B::u1(177);
+         return QStringList();
+     }},
+    {"WideAsTheLastByte",
+     [](B&, QByteArray& code) {
+         code = B::u1(0) + B::u1(196);
+         return QStringList{walkError("wide at offset 1 needs 2 bytes but the code ends at 2")};
+     }},
+    {"WideIincCut",
+     [](B&, QByteArray& code) {
+         code = B::u1(196) + B::u1(132) + B::u2(1);
+         return QStringList{walkError("wide at offset 0 needs 6 bytes but the code ends at 4")};
+     }},
+    {"OpcodeAbove201",
+     [](B&, QByteArray& code) {
+         code = B::u1(0) + B::u1(202) + B::u1(177);
+         return QStringList{"Warning - Error parsing code segment"};
+     }},
+    {"EmptyCode",
+     [](B&, QByteArray& code) {
+         code.clear();
+         return QStringList();
+     }},
+    {"OperandPastTheEnd",
+     [](B&, QByteArray& code) {
+         code = B::u1(178) + B::u1(0);
+         return QStringList{
+             walkError("getstatic at offset 0 needs 3 bytes but the code ends at 2")};
+     }},
+    {"BranchPastTheEnd",
+     [](B&, QByteArray& code) {
+         code = B::u1(0) + B::u1(167) + B::u1(0);
+         return QStringList{walkError("goto at offset 1 needs 3 bytes but the code ends at 3")};
+     }},
+    {"OperandIndexZero",
+     [](B&, QByteArray& code) {
+         code = B::u1(180) + B::u2(0) + B::u1(177);
+         return QStringList{
+             walkError("getfield at offset 0 names constant pool index 0, which does not exist")};
+     }},
+    {"OperandBeyondThePool",
+     [](B&, QByteArray& code) {
+         code = B::u1(182) + B::u2(32767) + B::u1(177);
+         return QStringList{walkError(
+             "invokevirtual at offset 0 names constant pool index 32767, which does not exist")};
+     }},
+    {"FieldInstructionNamingUtf8",
+     [](B&, QByteArray& code) {
+         code = B::u1(181) + B::u2(1) + B::u1(177);
+         return QStringList{walkError("putfield at offset 0 names constant pool index 1, a "
+                                      "CONSTANT_Utf8 where CONSTANT_Fieldref is expected")};
+     }},
+    {"InvokevirtualNamingAnInterfaceMethod",
+     [](B& b, QByteArray& code) {
+         const quint16 m = b.interfaceMethodref("java/lang/Runnable", "run", "()V");
+         code = B::u1(182) + B::u2(m) + B::u1(177);
+         return QStringList{
+             walkError(QString("invokevirtual at offset 0 names constant pool index %1, a "
+                               "CONSTANT_InterfaceMethodref where CONSTANT_Methodref is expected")
+                           .arg(m))};
+     }},
+    {"InvokestaticNamingAField",
+     [](B& b, QByteArray& code) {
+         const quint16 m = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = B::u1(184) + B::u2(m) + B::u1(177);
+         return QStringList{walkError(
+             QString("invokestatic at offset 0 names constant pool index %1, a CONSTANT_Fieldref "
+                     "where CONSTANT_Methodref or CONSTANT_InterfaceMethodref is expected")
+                 .arg(m))};
+     }},
+    {"InvokeinterfaceNamingAClassMethod",
+     [](B& b, QByteArray& code) {
+         const quint16 m = b.methodref("java/lang/Object", "hashCode", "()I");
+         code = B::u1(185) + B::u2(m) + B::u1(1) + B::u1(0) + B::u1(177);
+         return QStringList{
+             walkError(QString("invokeinterface at offset 0 names constant pool index %1, a "
+                               "CONSTANT_Methodref where CONSTANT_InterfaceMethodref is expected")
+                           .arg(m))};
+     }},
+    {"NewNamingAPlaceholder",
+     [](B& b, QByteArray& code) {
+         const quint16 placeholder = b.longEntry(1) + 1;
+         code = B::u1(187) + B::u2(placeholder) + B::u1(177);
+         return QStringList{walkError(
+             QString("new at offset 0 names constant pool index %1, a CONSTANT_UNDEFINED! where "
+                     "CONSTANT_Class is expected")
+                 .arg(placeholder))};
+     }},
+    {"NewNamingAClassWithoutName",
+     [](B& b, QByteArray& code) {
+         const quint16 c = b.classEntryAt(b.integer(3));
+         code = B::u1(0) + B::u1(187) + B::u2(c) + B::u1(177);
+         return QStringList{walkError(
+             QString("new at offset 1 names constant pool index %1, a CONSTANT_Class without a "
+                     "CONSTANT_Utf8 name")
+                 .arg(c))};
+     }},
+    {"TableswitchAtZeroHasThreePaddingBytes",
+     [](B& b, QByteArray& code) {
+         const quint16 f = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = B::u1(170) + QByteArray(3, 0) + s4(20) + s4(0) + s4(1) + s4(20) + s4(20) +
+                B::u1(178) + B::u2(f) + B::u1(177);
+         return QStringList();
+     }},
+    {"TableswitchAtThreeHasNoPadding",
+     [](B& b, QByteArray& code) {
+         const quint16 f = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = QByteArray(3, 0) + B::u1(170) + s4(20) + s4(-2) + s4(-1) + s4(20) + s4(20) +
+                B::u1(178) + B::u2(f) + B::u1(177);
+         return QStringList();
+     }},
+    {"LookupswitchAtOne",
+     [](B& b, QByteArray& code) {
+         const quint16 f = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = B::u1(0) + B::u1(171) + QByteArray(2, 0) + s4(20) + s4(2) + s4(-5) + s4(20) +
+                s4(7) + s4(20) + B::u1(178) + B::u2(f) + B::u1(177);
+         return QStringList();
+     }},
+    {"TableswitchWithoutOffsets",
+     [](B& b, QByteArray& code) {
+         const quint16 f = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = B::u1(170) + QByteArray(3, 0) + s4(12) + s4(5) + s4(4) + B::u1(178) + B::u2(f) +
+                B::u1(177);
+         return QStringList();
+     }},
+    {"TableswitchHighBelowLow",
+     [](B&, QByteArray& code) {
+         code = B::u1(170) + QByteArray(3, 0) + s4(12) + s4(5) + s4(3) + B::u1(177);
+         return QStringList{"Warning - Error parsing code segment of run - tableswitch at offset "
+                            "0 has low 5 and high 3, a negative number of jump offsets"};
+     }},
+    {"TableswitchExtremeBoundsPastTheEnd",
+     [](B&, QByteArray& code) {
+         code = B::u1(170) + QByteArray(3, 0) + s4(12) + s4(INT_MIN) + s4(INT_MAX) + B::u1(177);
+         return QStringList{
+             walkError("tableswitch at offset 0 needs 17179869200 bytes but the code ends at 17")};
+     }},
+    {"TableswitchCutInItsHeader",
+     [](B&, QByteArray& code) {
+         code = B::u1(0) + B::u1(0) + B::u1(170) + B::u1(0) + s4(12) + s4(0);
+         return QStringList{
+             walkError("tableswitch at offset 2 needs 14 bytes but the code ends at 12")};
+     }},
+    {"LookupswitchNegativeNpairs",
+     [](B&, QByteArray& code) {
+         code = B::u1(171) + QByteArray(3, 0) + s4(12) + s4(-1) + B::u1(177);
+         return QStringList{"Warning - Error parsing code segment of run - lookupswitch at offset "
+                            "0 has a negative npairs (-1)"};
+     }},
+    {"LookupswitchPairsPastTheEnd",
+     [](B&, QByteArray& code) {
+         code = B::u1(171) + QByteArray(3, 0) + s4(12) + s4(INT_MAX) + B::u1(177);
+         return QStringList{
+             walkError("lookupswitch at offset 0 needs 17179869188 bytes but the code ends at 13")};
+     }},
+};
+
+class BytecodeWalk : public testing::TestWithParam<Walk>
+{
+};
+
+TEST_P(BytecodeWalk, RecordsWhatTheCodeEvidentlyHolds)
+{
+    B b;
+    QByteArray code;
+    const QStringList expected = GetParam().build(b, code);
+    b.addCodeMethod(code);
+    // A second method that is walked after the first, whatever became of the first.
+    const quint16 later = b.methodref("java/lang/Thread", "yield", "()V");
+    b.addCodeMethod(B::u1(184) + B::u2(later) + B::u1(177), "later");
+    const FilePtr f = parse(b.build());
+    EXPECT_EQ(QStringList(f->checkLog.messages), expected);
+    EXPECT_EQ(f->checkLog.hasError, !expected.isEmpty());
+    EXPECT_TRUE(methodsOf(*f).contains("Ljava/lang/Thread; yield ()V"));
+    // Where the code holds a field access after a switch, the walk found it at the right place.
+    if (code.contains(char(178)) && expected.isEmpty()) {
+        EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, BytecodeWalk, testing::ValuesIn(walks),
+                         [](const testing::TestParamInfo<Walk>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(BytecodeWalkMethods, NativeAndAbstractMethodsAreNotWalked)
+{
+    B b;
+    const QByteArray garbage = b.code(B::u1(0xFF) + B::u1(196));
+    b.addMethod(0x0101, "nat", "()V", {garbage});
+    b.addMethod(0x0401, "abs", "()V", {garbage});
+    b.addMethod(0x0101, "natWithoutCode", "()V");
+    b.addMethod(0x0001, "plain", "()V");
+    const FilePtr f = parse(b.build());
+    EXPECT_EQ(f->checkLog.messages,
+              QList<QString>{"Warning - plain has no code segment but is not abstract"});
+}
+
+} // namespace
