@@ -1,0 +1,147 @@
+#include "FileSystemClassLoader.h"
+
+#include "JarFileClassLoader.h"
+#include "Logger.h"
+#include "TypeDescriptor.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStringList>
+
+namespace {
+
+const QDir::Filters walkFilter = QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot;
+
+void debug(const QString& text)
+{
+    emit Logger::logger->log(Logger::L_DEBUG, text);
+}
+
+} // namespace
+
+FileSystemClassLoader::FileSystemClassLoader(const QDir& directory) : directory(directory)
+{
+    createJarFileReaders();
+}
+
+FileSystemClassLoader::~FileSystemClassLoader() = default;
+
+void FileSystemClassLoader::loadAllClasses()
+{
+    walk(&FileSystemClassLoader::loadAllClasses);
+}
+
+void FileSystemClassLoader::createJarFileReaders()
+{
+    walk(&FileSystemClassLoader::createJarFileReaders);
+}
+
+void FileSystemClassLoader::walk(FileAction atFile)
+{
+    // An explicit stack instead of recursion: the depth of a tree is not ours to choose.
+    struct Level
+    {
+        QString relativePath; // empty for the top level
+        QStringList names;
+        int next;
+    };
+
+    QSet<QString> visited;
+    const QString top = QFileInfo(directory.path()).canonicalFilePath();
+    if (!top.isEmpty())
+        visited.insert(top);
+
+    QList<Level> stack;
+    stack.append({QString(), directory.entryList(walkFilter, QDir::NoSort), 0});
+    while (!stack.isEmpty()) {
+        Level& level = stack.last();
+        if (level.next >= level.names.size()) {
+            stack.removeLast();
+            continue;
+        }
+        const QString name = level.names.at(level.next++);
+        const QString relativePath =
+            stack.size() == 1 ? name : level.relativePath + QLatin1Char('/') + name;
+        const QFileInfo info(directory.path() + QLatin1Char('/') + relativePath);
+        if (info.isDir()) {
+            const QString canonical = info.canonicalFilePath();
+            if (canonical.isEmpty() || visited.contains(canonical))
+                continue;
+            visited.insert(canonical);
+            // `level` is not used past this point: appending may move it.
+            stack.append(
+                {relativePath, QDir(info.filePath()).entryList(walkFilter, QDir::NoSort), 0});
+        } else {
+            (this->*atFile)(relativePath, info);
+        }
+    }
+}
+
+void FileSystemClassLoader::createJarFileReaders(const QString&, const QFileInfo& file)
+{
+    const QString suffix = file.suffix();
+    if (suffix == QLatin1String("class"))
+        ++classFileCount;
+    else if (suffix == QLatin1String("jar"))
+        jarLoaders.append(new JarFileClassLoader(file.filePath()));
+}
+
+void FileSystemClassLoader::loadAllClasses(const QString& relativePath, const QFileInfo& file)
+{
+    if (file.completeSuffix() == QLatin1String("class"))
+        loadClass(TypeDescriptor::fromClassFileName(relativePath).descriptor);
+}
+
+QByteArray FileSystemClassLoader::readClassData(const QString& name)
+{
+    const TypeDescriptor type(name);
+    if (type.kind != 'L') {
+        debug(QString("Could not read class %1 because descriptor name is not valid").arg(name));
+        return QByteArray();
+    }
+    // Every '.' of the dotted name becomes a '/', so no path component of the result can be
+    // "..": the path stays inside the directory.
+    const QFileInfo info(directory.path() + QLatin1Char('/') +
+                         QString(type.className).replace(QLatin1Char('.'), QLatin1Char('/')) +
+                         QLatin1String(".class"));
+    if (!info.exists()) {
+        debug(QString("Could not read class %1 because the class file %2 does not exist")
+                  .arg(name, info.absoluteFilePath()));
+        return QByteArray();
+    }
+    if (!info.isFile()) {
+        debug(QString("Could not read class %1 because the file system object referenced is not "
+                      "a file")
+                  .arg(name));
+        return QByteArray();
+    }
+    if (!info.isReadable()) {
+        debug(QString("Could not read class %1 because the file is not readable").arg(name));
+        return QByteArray();
+    }
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        debug(QString("Could not read class %1 because the file could not be opened").arg(name));
+        return QByteArray();
+    }
+    const qint64 size = info.size();
+    if (size > maxClassFileSize) {
+        debug(QString("Could not read class %1 because the file is larger than %2 bytes")
+                  .arg(name)
+                  .arg(maxClassFileSize));
+        return QByteArray();
+    }
+    QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
+    const qint64 got = size > 0 ? file.read(bytes.data(), size) : 0;
+    if (got != size) {
+        // The file shrank since its size was taken, or reading failed: half a buffer is no
+        // class file.
+        debug(QString("Could not read class %1 because only %2 of %3 bytes could be read")
+                  .arg(name)
+                  .arg(qMax<qint64>(got, 0))
+                  .arg(size));
+        return QByteArray();
+    }
+    return bytes;
+}

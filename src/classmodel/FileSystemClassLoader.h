@@ -1,0 +1,48 @@
+#pragma once
+
+#include "JavaClassLoader.h"
+
+#include <QDir>
+#include <QList>
+
+class JarFileClassLoader;
+class QFileInfo;
+
+// The class loader of one directory tree of class files laid out by package
+// (java/lang/Object.class for Ljava/lang/Object;).
+//
+// Construction walks the whole tree once: it counts the class files and makes one
+// JarFileClassLoader for every archive met, which the loader factory takes over. This loader
+// never reads inside the archives and does not own their loaders.
+//
+// The walk is depth-first in the order the file system lists entries, skips hidden entries,
+// follows symbolic links to directories and enters each directory (by canonical path) once, so
+// links that form a cycle cannot make it loop.
+class FileSystemClassLoader : public JavaClassLoader
+{
+public:
+    explicit FileSystemClassLoader(const QDir& directory);
+    // Destroys the list of archive loaders but not the loaders themselves.
+    ~FileSystemClassLoader() override;
+
+    // Defines every file of the tree whose complete suffix is "class", walking the tree anew.
+    void loadAllClasses() override;
+    // The bytes of the class file of `name` under the directory, or empty (with a DEBUG line
+    // saying why, except for an empty file).
+    QByteArray readClassData(const QString& name) override;
+
+    QDir directory;
+    // The files whose last suffix is "class" that construction found.
+    int classFileCount = 0;
+    // One loader per archive that construction found, in walk order; not owned.
+    QList<JarFileClassLoader*> jarLoaders;
+
+private:
+    using FileAction = void (FileSystemClassLoader::*)(const QString& relativePath,
+                                                       const QFileInfo& file);
+
+    void walk(FileAction atFile);
+    void createJarFileReaders();
+    void createJarFileReaders(const QString& relativePath, const QFileInfo& file);
+    void loadAllClasses(const QString& relativePath, const QFileInfo& file);
+};

@@ -1,0 +1,25 @@
+#include "JarFileClassLoader.h"
+
+#include "JarFileReader.h"
+
+JarFileClassLoader::JarFileClassLoader(const QString& path) : reader(new JarFileReader(path)) {}
+
+JarFileClassLoader::~JarFileClassLoader()
+{
+    delete reader;
+}
+
+void JarFileClassLoader::loadAllClasses()
+{
+    // The names are in archive order, so the reader can serve them all from one session.
+    const QStringList names = reader->classNames;
+    reader->beginSequentialReads();
+    for (const QString& name : names)
+        loadClass(name);
+    reader->endSequentialReads();
+}
+
+QByteArray JarFileClassLoader::readClassData(const QString& name)
+{
+    return reader->readClass(name);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "JavaClassLoader.h"
+
+class JarFileReader;
+
+// The class loader of one JAR archive. The archive is listed when the loader is made; classes
+// are read from it on demand and cached by the base.
+class JarFileClassLoader : public JavaClassLoader
+{
+public:
+    explicit JarFileClassLoader(const QString& path);
+    // Deletes the reader, then (as a ClassLoader) the cached classes.
+    ~JarFileClassLoader() override;
+
+    // Defines every class entry of the archive, in archive order, in one pass through it.
+    void loadAllClasses() override;
+    QByteArray readClassData(const QString& name) override;
+
+    // Owned.
+    JarFileReader* reader;
+};

@@ -1,0 +1,336 @@
+#include "JarFileReader.h"
+
+#include "JavaClassLoader.h"
+#include "Logger.h"
+#include "TypeDescriptor.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <limits>
+
+namespace {
+
+// Entries are read in chunks of this size, so memory grows with the bytes that actually
+// arrive, never with what an entry claims.
+const qint64 readChunk = 64 * 1024;
+const qint64 maxClassFileSize = JavaClassLoader::maxClassFileSize;
+
+QString errorText(archive* a)
+{
+    const char* text = a ? archive_error_string(a) : nullptr;
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QString entryPath(archive_entry* entry)
+{
+    const char* path = archive_entry_pathname(entry);
+    return path ? QString::fromUtf8(path) : QString();
+}
+
+void warn(const QString& text)
+{
+    emit Logger::logger->log(Logger::L_WARN, text);
+}
+
+} // namespace
+
+JarFileReader::readerdata_t::readerdata_t(const QString& path) : file(path), stream(&file) {}
+
+JarFileReader::JarFileReader(const QString& path)
+    : rdRead(new readerdata_t(path)), rdList(new readerdata_t(path)), path(path)
+{
+    // The sessions open their file only while they run, so an idle reader holds no handle.
+    populateClassNames();
+}
+
+JarFileReader::~JarFileReader()
+{
+    endSequentialReads();
+    endSession(rdRead);
+    delete rdRead;
+    endSession(rdList);
+    delete rdList;
+}
+
+void JarFileReader::populateClassNames()
+{
+    listed = beginSession(rdList);
+    if (listed) {
+        archive_entry* entry = nullptr;
+        while (archive_read_next_header(rdList->arch, &entry) == ARCHIVE_OK) {
+            const QString entryName = entryPath(entry);
+            if (entryName.endsWith(QLatin1String(".class"))) {
+                const QString descriptor = TypeDescriptor::fromClassFileName(entryName).descriptor;
+                classNames.append(descriptor);
+                listedNames.insert(descriptor);
+            }
+            archive_read_data_skip(rdList->arch);
+        }
+    }
+    endSession(rdList);
+}
+
+QByteArray JarFileReader::readClass(const QString& name)
+{
+    // The listing walked the same archive: a class it did not meet is not there, and looking
+    // for it again would cost a walk through every entry. An archive that could not be opened
+    // is tried (and its failure logged) anew on every request.
+    if (listed && !listedNames.contains(name))
+        return QByteArray();
+    if (sequential)
+        return readSequential(name);
+    return scanForClass(name);
+}
+
+void JarFileReader::beginSequentialReads()
+{
+    endSequentialReads();
+    sequential = true;
+}
+
+void JarFileReader::endSequentialReads()
+{
+    if (rdSequential) {
+        endSession(rdSequential);
+        delete rdSequential;
+        rdSequential = nullptr;
+    }
+    sequential = false;
+    cursor = Cursor::Idle;
+    passedNames.clear();
+}
+
+QByteArray JarFileReader::scanForClass(const QString& name)
+{
+    QByteArray result;
+    if (beginSession(rdRead)) {
+        archive_entry* entry = nullptr;
+        while (archive_read_next_header(rdRead->arch, &entry) == ARCHIVE_OK) {
+            const QString entryName = entryPath(entry);
+            if (!entryName.endsWith(QLatin1String(".class"))) {
+                archive_read_data_skip(rdRead->arch);
+                continue;
+            }
+            // Other class entries are passed over by the next header read.
+            const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
+            if (type.descriptor == name) {
+                readEntry(rdRead, entry, type, &result);
+                break;
+            }
+        }
+    }
+    endSession(rdRead);
+    return result;
+}
+
+QByteArray JarFileReader::readSequential(const QString& name)
+{
+    // A class whose first entry lies behind the cursor, or any request after the session went
+    // wrong, gets the full scan that a single read would do.
+    if (cursor == Cursor::Failed || passedNames.contains(name))
+        return scanForClass(name);
+
+    if (cursor == Cursor::Idle) {
+        if (!rdSequential)
+            rdSequential = new readerdata_t(path);
+        if (!beginSession(rdSequential)) {
+            // Logged exactly as the single read would have logged it; the requests that follow
+            // go through single reads, which log it again, each for itself.
+            endSession(rdSequential);
+            cursor = Cursor::Failed;
+            return QByteArray();
+        }
+        cursor = Cursor::Open;
+    }
+
+    archive_entry* entry = nullptr;
+    int status;
+    while ((status = archive_read_next_header(rdSequential->arch, &entry)) == ARCHIVE_OK) {
+        const QString entryName = entryPath(entry);
+        if (!entryName.endsWith(QLatin1String(".class"))) {
+            archive_read_data_skip(rdSequential->arch);
+            continue;
+        }
+        const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
+        passedNames.insert(type.descriptor);
+        if (type.descriptor == name) {
+            QByteArray result;
+            if (!readEntry(rdSequential, entry, type, &result)) {
+                endSession(rdSequential);
+                cursor = Cursor::Failed;
+            }
+            return result;
+        }
+    }
+
+    // Not found before the end: every class entry has been passed, and a fresh scan would meet
+    // the same entries. A header that could not be read may depend on how the session got
+    // there, so that request is answered by a fresh scan instead.
+    endSession(rdSequential);
+    cursor = Cursor::Failed;
+    if (status == ARCHIVE_EOF)
+        return QByteArray();
+    return scanForClass(name);
+}
+
+bool JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
+                              QByteArray* out)
+{
+    out->clear();
+    const QString javaName = type.toString();
+    // Without a known size (a streamed entry with a data descriptor) the entry is read to its
+    // end; a size the library does know is a claim that the data must meet.
+    const bool sizeKnown = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
+    const qint64 size = sizeKnown ? archive_entry_size(entry) : -1;
+
+    if (size == 0) {
+        warn(QString("Problem reading %1 - read 0 bytes").arg(javaName));
+        return true;
+    }
+    if (size > maxClassFileSize) {
+        warn(QString("Problem reading %1 - its size of %2 bytes exceeds the limit of %3 bytes")
+                 .arg(javaName)
+                 .arg(size)
+                 .arg(maxClassFileSize));
+        return true;
+    }
+
+    QByteArray data;
+    qint64 total = 0;
+    for (;;) {
+        qint64 want = readChunk;
+        if (size >= 0)
+            want = qMin(want, size - total);
+        if (want == 0)
+            break;
+        if (total + want > maxClassFileSize) {
+            warn(QString("Problem reading %1 - it exceeds the limit of %2 bytes")
+                     .arg(javaName)
+                     .arg(maxClassFileSize));
+            return true;
+        }
+        data.resize(static_cast<int>(total + want));
+        const la_ssize_t got =
+            archive_read_data(rd->arch, data.data() + total, static_cast<size_t>(want));
+        if (got < 0) {
+            const QString reason = errorText(rd->arch);
+            warn(QString("Problem reading %1 - %2")
+                     .arg(javaName, reason.isEmpty() ? QStringLiteral("read failed") : reason));
+            return false;
+        }
+        if (got == 0)
+            break;
+        total += got;
+    }
+
+    if (total == 0) {
+        warn(QString("Problem reading %1 - read 0 bytes").arg(javaName));
+        return true;
+    }
+    if (size >= 0 && total < size) {
+        warn(
+            QString("Problem reading %1 - read %2 of %3 bytes").arg(javaName).arg(total).arg(size));
+        return false;
+    }
+    data.resize(static_cast<int>(total));
+    *out = data;
+    return true;
+}
+
+bool JarFileReader::beginSession(readerdata_t* rd)
+{
+    endSession(rd);
+    rd->file.open(QIODevice::ReadOnly);
+    rd->stream.resetStatus();
+    rd->arch = archive_read_new();
+
+    const auto check = [rd](int status, const char* what) {
+        if (status != ARCHIVE_OK)
+            emit Logger::logger->log(Logger::L_ERROR,
+                                     QString("beginSession() %1 failed %2")
+                                         .arg(QLatin1String(what), errorText(rd->arch)));
+        return status == ARCHIVE_OK;
+    };
+    check(archive_read_support_filter_all(rd->arch), "archive_read_support_filter_all");
+    check(archive_read_support_format_all(rd->arch), "archive_read_support_format_all");
+    check(archive_read_set_seek_callback(rd->arch, &JarFileReader::seek),
+          "archive_read_set_seek_callback");
+    check(archive_read_set_skip_callback(rd->arch, &JarFileReader::skip),
+          "archive_read_set_skip_callback");
+    return check(archive_read_open(rd->arch, rd, &JarFileReader::open, &JarFileReader::read,
+                                   &JarFileReader::close),
+                 "archive_read_open");
+}
+
+void JarFileReader::endSession(readerdata_t* rd)
+{
+    if (rd->arch) {
+        archive_read_free(rd->arch);
+        rd->arch = nullptr;
+    }
+    rd->file.close();
+}
+
+int JarFileReader::open(archive*, void* clientData)
+{
+    const auto* rd = static_cast<readerdata_t*>(clientData);
+    return rd->file.isOpen() ? ARCHIVE_OK : ARCHIVE_FATAL;
+}
+
+ssize_t JarFileReader::read(archive* a, void* clientData, const void** block)
+{
+    auto* rd = static_cast<readerdata_t*>(clientData);
+    if (rd->stream.atEnd())
+        return 0;
+    *block = rd->buffer;
+    const int count = rd->stream.readRawData(rd->buffer, sizeof(rd->buffer));
+    if (count < 0) {
+        archive_set_error(a, 1, "could not read jar file");
+        return -1;
+    }
+    return count;
+}
+
+int64_t JarFileReader::seek(archive*, void* clientData, int64_t offset, int whence)
+{
+    auto* rd = static_cast<readerdata_t*>(clientData);
+    int64_t base;
+    switch (whence) {
+    case SEEK_SET:
+        base = 0;
+        break;
+    case SEEK_CUR:
+        base = rd->file.pos();
+        break;
+    case SEEK_END:
+        base = rd->file.size();
+        break;
+    default:
+        return ARCHIVE_FATAL;
+    }
+    // The offset comes from the archive's own tables; check the sum before forming it.
+    if ((offset > 0 && base > std::numeric_limits<int64_t>::max() - offset) || base + offset < 0)
+        return ARCHIVE_FATAL;
+    const int64_t position = base + offset;
+    return rd->file.seek(position) ? position : ARCHIVE_FATAL;
+}
+
+int64_t JarFileReader::skip(archive*, void* clientData, int64_t request)
+{
+    auto* rd = static_cast<readerdata_t*>(clientData);
+    // Report only what was really skipped: the library reads through whatever a skip leaves
+    // out, and so notices a truncated archive instead of believing a skip past its end.
+    const int64_t position = rd->file.pos();
+    const int64_t left = qMax<int64_t>(0, rd->file.size() - position);
+    const int64_t amount = qBound<int64_t>(0, request, left);
+    if (amount == 0 || !rd->file.seek(position + amount))
+        return 0;
+    return amount;
+}
+
+int JarFileReader::close(archive*, void*)
+{
+    // The file belongs to the session and is closed by endSession.
+    return ARCHIVE_OK;
+}

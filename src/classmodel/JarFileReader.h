@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDataStream>
+#include <QFile>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <sys/types.h>
+
+struct archive;
+struct archive_entry;
+class TypeDescriptor;
+
+// Reads the class entries of one JAR archive (or of any archive format the archive library
+// can read) through the library's client callbacks over a Qt file.
+//
+// The archive is listed once, by the constructor. Every later read is a session of its own that
+// opens the file, and the file is closed again when the session ends: no file handle is held
+// between reads, so a classpath may hold thousands of archives. The one exception is a
+// sequential pass (beginSequentialReads to endSequentialReads), which keeps one session open
+// so that reading every class in archive order costs one walk through the archive instead of
+// one walk per class.
+//
+// Entry bytes are never trusted for sizes: an entry is read in bounded chunks, up to what it
+// claims or, when its size is unknown, up to its end; an entry that delivers less than it
+// claims, fails, or exceeds the class-file size limit yields a WARN line and no bytes.
+//
+// A reader is used by one thread at a time.
+class JarFileReader
+{
+public:
+    // One reading session over the archive file: the client data that every callback receives.
+    struct readerdata_t
+    {
+        explicit readerdata_t(const QString& path);
+
+        QFile file;
+        QDataStream stream;
+        // The library's reader of the current session; null between sessions.
+        archive* arch = nullptr;
+        // The block that the read callback hands to the library.
+        char buffer[4096];
+    };
+
+    explicit JarFileReader(const QString& path);
+    ~JarFileReader();
+
+    // The bytes of the first class entry whose descriptor is `name`; empty when there is none
+    // or it cannot be read.
+    QByteArray readClass(const QString& name);
+
+    // Between these calls, readClass serves requests that follow the archive's entry order from
+    // one open session; a request for an entry already passed falls back to a full session of
+    // its own, so every answer and log line is the same as without the pass.
+    void beginSequentialReads();
+    void endSequentialReads();
+
+    // The descriptors of the archive's class entries in archive order; duplicates stay.
+    QStringList classNames;
+
+private:
+    Q_DISABLE_COPY(JarFileReader)
+
+    enum class Cursor { Idle, Open, Failed };
+
+    void populateClassNames();
+    // Starts a session; false when the archive could not be opened (already logged).
+    bool beginSession(readerdata_t* rd);
+    void endSession(readerdata_t* rd);
+    QByteArray scanForClass(const QString& name);
+    QByteArray readSequential(const QString& name);
+    // Reads the current entry's data into `out`; false when the library reported a problem
+    // that may have left the session unusable.
+    bool readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
+                   QByteArray* out);
+
+    static int open(archive* a, void* clientData);
+    static ssize_t read(archive* a, void* clientData, const void** block);
+    static int64_t seek(archive* a, void* clientData, int64_t offset, int whence);
+    static int64_t skip(archive* a, void* clientData, int64_t request);
+    static int close(archive* a, void* clientData);
+
+    readerdata_t* rdRead;
+    readerdata_t* rdList;
+    // The session of a sequential pass; null outside one.
+    readerdata_t* rdSequential = nullptr;
+    QString path;
+    // Whether the listing could open the archive; only then does classNames know every class.
+    bool listed = false;
+    QSet<QString> listedNames;
+    bool sequential = false;
+    Cursor cursor = Cursor::Idle;
+    // Descriptors of the class entries that the sequential session has passed or read.
+    QSet<QString> passedNames;
+};

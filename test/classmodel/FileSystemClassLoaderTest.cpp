@@ -1,0 +1,203 @@
+#include "FileSystemClassLoader.h"
+#include "Class.h"
+#include "JarFileClassLoader.h"
+#include "JarFileReader.h"
+#include "LoaderTestSupport.h"
+#include "ParentClassLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+namespace {
+
+class FileSystemClassLoaderTest : public testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    LogCapture log;
+
+    QString path(const QString& relative) const { return dir.filePath(relative); }
+
+    void link(const QString& target, const QString& linkName)
+    {
+        ASSERT_TRUE(QFile::link(target, path(linkName))) << linkName.toStdString();
+    }
+};
+
+QStringList sortedKeys(const ClassLoader& loader)
+{
+    QStringList keys = loader.getAllClasses().keys();
+    keys.sort();
+    return keys;
+}
+
+} // namespace
+
+TEST_F(FileSystemClassLoaderTest, WalksTheTreeCountingClassFilesAndOpeningArchives)
+{
+    copyFixtureClasses(dir.path());
+    writeFile(path("deep/er/nested.jar"), readFile(fixture("archives/one.jar")));
+    // Neither hidden entries nor case-differing suffixes count.
+    writeFile(path(".hidden/la/Peer.class"), fixtureClass("la/Peer.class"));
+    writeFile(path(".secret.jar"), readFile(fixture("archives/one.jar")));
+    writeFile(path("Foo.CLASS"), fixtureClass("la/Peer.class"));
+    writeFile(path("lib.JAR"), readFile(fixture("archives/one.jar")));
+    writeFile(path("notes.txt"), "x");
+    // Counted by its last suffix, but never loaded by its complete one.
+    writeFile(path("Foo.bar.class"), fixtureClass("la/Peer.class"));
+    // A directory with a class suffix is walked, not counted.
+    writeFile(path("dir.class/la/Peer.class"), fixtureClass("la/Peer.class"));
+
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_EQ(loader.classFileCount, 11 + 2);
+    ASSERT_EQ(loader.jarLoaders.size(), 1);
+    EXPECT_EQ(loader.jarLoaders.first()->reader->classNames, QStringList({"Lla/Peer;"}));
+
+    loader.loadAllClasses();
+    EXPECT_EQ(sortedKeys(loader),
+              QStringList({"LTop;", "Lla/Base;", "Lla/Hidden;", "Lla/Outer$Inner;", "Lla/Outer;",
+                           "Lla/Peer;", "Llb/Orphan;", "Llb/Other;", "Llb/Sub;", "Llb/SubSub;",
+                           "Llc/Gone;"}));
+    // Every ".class" of the path goes, so the class under dir.class is looked for at
+    // dir/la/Peer.class and not found.
+    EXPECT_EQ(log.texts(Logger::L_DEBUG),
+              QStringList({QString("Could not read class Ldir/la/Peer; because the class file %1 "
+                                   "does not exist")
+                               .arg(path("dir/la/Peer.class"))}));
+    qDeleteAll(loader.jarLoaders);
+}
+
+TEST_F(FileSystemClassLoaderTest, DirectoryWithOnlyAnArchiveDefinesNothingItself)
+{
+    writeFile(path("a.jar"), readFile(fixture("archives/one.jar")));
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_EQ(loader.classFileCount, 0);
+    ASSERT_EQ(loader.jarLoaders.size(), 1);
+    loader.loadAllClasses();
+    EXPECT_TRUE(loader.getAllClasses().isEmpty());
+    EXPECT_EQ(loader.loadClass("Lla/Peer;"), nullptr);
+    qDeleteAll(loader.jarLoaders);
+}
+
+TEST_F(FileSystemClassLoaderTest, ReadsClassFilesByDescriptor)
+{
+    copyFixtureClasses(dir.path());
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_EQ(loader.readClassData("LTop;"), fixtureClass("Top.class"));
+    EXPECT_EQ(loader.readClassData("Lla/Outer$Inner;"), fixtureClass("la/Outer$Inner.class"));
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(FileSystemClassLoaderTest, ExplainsEveryFailedReadAtDebugLevel)
+{
+    QDir().mkpath(path("Foo.class"));
+    writeFile(path("p/q.r/C.class"), fixtureClass("la/Peer.class"));
+    FileSystemClassLoader loader{QDir(dir.path())};
+
+    EXPECT_TRUE(loader.readClassData("I").isEmpty());
+    EXPECT_TRUE(loader.readClassData("[Ljava/lang/String;").isEmpty());
+    EXPECT_TRUE(loader.readClassData("Lno/Such;").isEmpty());
+    EXPECT_TRUE(loader.readClassData("LFoo;").isEmpty());
+    // p/q.r/C.class loads as Lp/q/r/C;, whose file is p/q/r/C.class.
+    loader.loadAllClasses();
+    EXPECT_TRUE(loader.getAllClasses().isEmpty());
+
+    const QList<LogLine> expected = {
+        {Logger::L_DEBUG, "Could not read class I because descriptor name is not valid"},
+        {Logger::L_DEBUG,
+         "Could not read class [Ljava/lang/String; because descriptor name is not valid"},
+        {Logger::L_DEBUG, QString("Could not read class Lno/Such; because the class file %1 does "
+                                  "not exist")
+                              .arg(path("no/Such.class"))},
+        {Logger::L_DEBUG, "Could not read class LFoo; because the file system object referenced "
+                          "is not a file"},
+        {Logger::L_DEBUG, QString("Could not read class Lp/q/r/C; because the class file %1 does "
+                                  "not exist")
+                              .arg(path("p/q/r/C.class"))}};
+    EXPECT_EQ(log.lines, expected);
+}
+
+TEST_F(FileSystemClassLoaderTest, UnreadableFileIsReported)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    writeFile(path("p/C.class"), fixtureClass("la/Peer.class"));
+    QFile::setPermissions(path("p/C.class"), QFile::Permissions());
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_TRUE(loader.readClassData("Lp/C;").isEmpty());
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_DEBUG, "Could not read class Lp/C; because "
+                                                           "the file is not readable"}}));
+}
+
+TEST_F(FileSystemClassLoaderTest, LinkCyclesAreWalkedOnce)
+{
+    writeFile(path("root/la/Peer.class"), fixtureClass("la/Peer.class"));
+    writeFile(path("root/la/lib.jar"), readFile(fixture("archives/one.jar")));
+    writeFile(path("outside/lb/Other.class"), fixtureClass("lb/Other.class"));
+    // A link back to the root, a second way into la, and a way out of the tree.
+    link(path("root"), "root/la/up");
+    link(path("root/la"), "root/again");
+    link(path("outside/lb"), "root/lb");
+
+    FileSystemClassLoader loader{QDir(path("root"))};
+    EXPECT_EQ(loader.classFileCount, 2);
+    EXPECT_EQ(loader.jarLoaders.size(), 1);
+    loader.loadAllClasses();
+    const QStringList keys = sortedKeys(loader);
+    // la is reached either directly or through the second link, whichever the listing meets
+    // first, but only once.
+    ASSERT_EQ(keys.size(), 2);
+    EXPECT_TRUE(keys.contains("Llb/Other;"));
+    EXPECT_TRUE(keys.contains("Lla/Peer;") || keys.contains("Lagain/Peer;"));
+    qDeleteAll(loader.jarLoaders);
+}
+
+TEST_F(FileSystemClassLoaderTest, LinkToItsOwnDirectoryDoesNotRecurse)
+{
+    writeFile(path("Top.class"), fixtureClass("Top.class"));
+    link(path("."), "self");
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_EQ(loader.classFileCount, 1);
+    loader.loadAllClasses();
+    EXPECT_EQ(sortedKeys(loader), QStringList({"LTop;"}));
+}
+
+TEST_F(FileSystemClassLoaderTest, DeepTreesDoNotExhaustTheStack)
+{
+    QString relative = "d";
+    for (int i = 0; i < 200; ++i)
+        relative += "/d";
+    writeFile(path(relative + "/C.class"), fixtureClass("la/Peer.class"));
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_EQ(loader.classFileCount, 1);
+}
+
+TEST_F(FileSystemClassLoaderTest, MissingDirectoryHasNothing)
+{
+    FileSystemClassLoader loader{QDir(path("nowhere"))};
+    EXPECT_EQ(loader.classFileCount, 0);
+    EXPECT_TRUE(loader.jarLoaders.isEmpty());
+    loader.loadAllClasses();
+    EXPECT_TRUE(loader.getAllClasses().isEmpty());
+}
+
+TEST_F(FileSystemClassLoaderTest, DirectoryOfTwoThousandArchivesStaysWithinTheFileLimit)
+{
+    const FileLimit limit(1024);
+    const QByteArray jar = readFile(fixture("archives/one.jar"));
+    for (int i = 0; i < 2000; ++i)
+        writeFile(path(QString("libs/lib%1.jar").arg(i)), jar);
+    auto* loader = new FileSystemClassLoader(QDir(path("libs")));
+    EXPECT_EQ(loader->jarLoaders.size(), 2000);
+    ParentClassLoader parent;
+    parent.idleLoaders.append(loader);
+    for (JarFileClassLoader* jarLoader : qAsConst(loader->jarLoaders))
+        parent.loaders.append(jarLoader);
+    parent.loadAllClasses();
+    EXPECT_EQ(parent.getAllClasses().size(), 2000);
+    EXPECT_TRUE(log.lines.isEmpty());
+}

@@ -1,0 +1,313 @@
+#include "JarFileReader.h"
+#include "Class.h"
+#include "JarFileClassLoader.h"
+#include "LoaderTestSupport.h"
+#include "ParentClassLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString errorOpenLine = QStringLiteral("beginSession() archive_read_open failed %1");
+
+class JarFileReaderTest : public testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    LogCapture log;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+
+// The offset of a ZIP archive's central directory, from its end-of-central-directory record.
+qint64 centralDirectoryOffset(const QByteArray& zip)
+{
+    const int eocd = zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (eocd < 0 || eocd + 20 > zip.size())
+        return -1;
+    const auto byte = [&](int i) { return quint32(quint8(zip.at(eocd + 16 + i))); };
+    return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+}
+
+} // namespace
+
+TEST_F(JarFileReaderTest, ListsClassEntriesInArchiveOrderAndReadsTheirBytes)
+{
+    const QByteArray a = fixtureClass("la/Base.class");
+    const QByteArray b = fixtureClass("lb/Other.class");
+    writeArchive(path("p.jar"),
+                 {{"p/A.class", a},
+                  {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n"},
+                  {"p/B.class", b},
+                  {"p/Foo.CLASS", a},
+                  {"module-info.class", b}},
+                 ArchiveFormat::ZipDeflated);
+
+    JarFileReader reader(path("p.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/B;", "Lmodule-info;"}));
+    EXPECT_EQ(reader.readClass("Lp/B;"), b);
+    EXPECT_EQ(reader.readClass("Lp/A;"), a);
+    EXPECT_EQ(reader.readClass("Lmodule-info;"), b);
+    EXPECT_TRUE(reader.readClass("Lp/Foo;").isEmpty());
+    EXPECT_TRUE(reader.readClass("Lp/Missing;").isEmpty());
+    EXPECT_TRUE(reader.readClass("p/A").isEmpty());
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, ReadsArchivesMadeByTheJarTool)
+{
+    JarFileReader reader(fixture("archives/all.jar"));
+    QStringList sorted = reader.classNames;
+    sorted.sort();
+    EXPECT_EQ(sorted, QStringList({"LTop;", "Lla/Base;", "Lla/Hidden;", "Lla/Outer$Inner;",
+                                   "Lla/Outer;", "Lla/Peer;", "Llb/Orphan;", "Llb/Other;",
+                                   "Llb/Sub;", "Llb/SubSub;", "Llc/Gone;"}));
+    EXPECT_EQ(reader.readClass("Lla/Outer$Inner;"), fixtureClass("la/Outer$Inner.class"));
+    EXPECT_EQ(reader.readClass("LTop;"), fixtureClass("Top.class"));
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, KeepsAPrefixDirectoryInsideTheDescriptor)
+{
+    JarFileReader reader(fixture("archives/prefixed.jar"));
+    EXPECT_TRUE(reader.classNames.contains("LWEB-INF/classes/la/Base;"));
+    EXPECT_FALSE(reader.classNames.contains("Lla/Base;"));
+    EXPECT_EQ(reader.readClass("LWEB-INF/classes/la/Base;"), fixtureClass("la/Base.class"));
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+}
+
+TEST_F(JarFileReaderTest, ReadsATarArchiveNamedJar)
+{
+    JarFileReader reader(fixture("archives/tar.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lla/Base;"}));
+    EXPECT_EQ(reader.readClass("Lla/Base;"), fixtureClass("la/Base.class"));
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, DuplicateEntriesAreListedTwiceAndTheFirstIsRead)
+{
+    const QByteArray first = fixtureClass("la/Base.class");
+    const QByteArray second = fixtureClass("la/Peer.class");
+    writeArchive(path("dup.jar"), {{"p/A.class", first}, {"p/A.class", second}},
+                 ArchiveFormat::ZipStored);
+    JarFileReader reader(path("dup.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/A;"}));
+    EXPECT_EQ(reader.readClass("Lp/A;"), first);
+    reader.beginSequentialReads();
+    EXPECT_EQ(reader.readClass("Lp/A;"), first);
+    EXPECT_EQ(reader.readClass("Lp/A;"), first);
+    reader.endSequentialReads();
+}
+
+TEST_F(JarFileReaderTest, MissingArchiveLogsItsOpenFailureOnEveryRead)
+{
+    const QString missing = path("missing.jar");
+    JarFileReader reader(missing);
+    EXPECT_TRUE(reader.classNames.isEmpty());
+    ASSERT_EQ(log.lines.size(), 1);
+    const LogLine failure = log.lines.first();
+    EXPECT_EQ(failure.level, Logger::L_ERROR);
+    EXPECT_TRUE(failure.text.startsWith(errorOpenLine.arg(QString())))
+        << failure.text.toStdString();
+
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    EXPECT_EQ(log.lines, QList<LogLine>({failure, failure, failure}));
+
+    // The same holds inside a sequential pass: one line per request.
+    reader.beginSequentialReads();
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    EXPECT_TRUE(reader.readClass("Lla/Peer;").isEmpty());
+    reader.endSequentialReads();
+    EXPECT_EQ(log.lines.size(), 5);
+}
+
+TEST_F(JarFileReaderTest, GarbageIsNotAnArchive)
+{
+    writeFile(path("garbage.jar"), QByteArray(3000, 'x'));
+    JarFileReader reader(path("garbage.jar"));
+    EXPECT_TRUE(reader.classNames.isEmpty());
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_ERROR,
+                                          errorOpenLine.arg("Unrecognized archive format")}}));
+}
+
+TEST_F(JarFileReaderTest, CorruptArchiveKeepsWhatWasListedBeforeTheDamage)
+{
+    writeArchive(path("corrupt.jar"),
+                 {{"p/A.class", fixtureClass("la/Base.class")},
+                  {"p/B.class", fixtureClass("la/Peer.class")},
+                  {"p/C.class", fixtureClass("lb/Other.class")}},
+                 ArchiveFormat::ZipStored);
+    QByteArray bytes = readFile(path("corrupt.jar"));
+    // Damage the local header of the second entry.
+    const int second = bytes.indexOf(QByteArray("PK\x03\x04", 4), 4);
+    ASSERT_GT(second, 0);
+    bytes.replace(second, 4, "XXXX");
+    writeFile(path("corrupt.jar"), bytes);
+
+    JarFileReader reader(path("corrupt.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lp/A;"}));
+    EXPECT_EQ(reader.readClass("Lp/A;"), fixtureClass("la/Base.class"));
+    EXPECT_TRUE(reader.readClass("Lp/C;").isEmpty());
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, ZeroSizeEntryWarnsOnEveryRead)
+{
+    writeArchive(path("empty.jar"), {{"p/Empty.class", QByteArray()}}, ArchiveFormat::ZipStored);
+    JarFileReader reader(path("empty.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lp/Empty;"}));
+    EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
+    EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
+    const LogLine warning{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+    EXPECT_EQ(log.lines, QList<LogLine>({warning, warning}));
+}
+
+TEST_F(JarFileReaderTest, StreamedEntriesOfUnknownSizeAreReadToTheirEnd)
+{
+    // Without its central directory a JAR is read as a stream, and the jar tool's deflated
+    // entries carry their sizes only in a data descriptor after the data.
+    const QByteArray jar = readFile(fixture("archives/all.jar"));
+    const qint64 directory = centralDirectoryOffset(jar);
+    ASSERT_GT(directory, 0);
+    writeFile(path("streamed.jar"), jar.left(int(directory)));
+
+    JarFileReader reader(path("streamed.jar"));
+    EXPECT_EQ(reader.classNames.size(), 11);
+    for (const char* name : {"la/Base", "lb/SubSub", "la/Outer$Inner", "Top"}) {
+        const QString relative = QString::fromLatin1(name);
+        EXPECT_EQ(reader.readClass("L" + relative + ";"), fixtureClass(relative + ".class"))
+            << name;
+    }
+    EXPECT_TRUE(log.lines.isEmpty()) << log.lines.first().text.toStdString();
+}
+
+TEST_F(JarFileReaderTest, EntryLongerThanItsDataYieldsNothing)
+{
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("lie.jar"), {{"la/Base.class", base}}, ArchiveFormat::ZipDeflated);
+    QByteArray zip = readFile(path("lie.jar"));
+    // Claim ten more bytes than the entry inflates to, wherever the archive states its size:
+    // the local header (offset 22), the data descriptor (12) and the central directory (24).
+    const auto claim = [&](int at) {
+        const quint32 size = quint32(base.size() + 10);
+        for (int i = 0; i < 4; ++i)
+            zip[at + i] = char(size >> (8 * i));
+    };
+    claim(22);
+    const int descriptor = zip.indexOf(QByteArray("PK\x07\x08", 4));
+    if (descriptor > 0)
+        claim(descriptor + 12);
+    claim(zip.indexOf(QByteArray("PK\x01\x02", 4)) + 24);
+    writeFile(path("lie.jar"), zip);
+
+    JarFileReader reader(path("lie.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lla/Base;"}));
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
+    EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base - "))
+        << log.lines.first().text.toStdString();
+}
+
+TEST_F(JarFileReaderTest, EntryShorterThanItsClaimYieldsNothing)
+{
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("short.jar"), {{"la/Base.class", base}}, ArchiveFormat::Tar);
+    // A tar header is 512 bytes; cut the entry's data in half.
+    const QByteArray tar = readFile(path("short.jar"));
+    writeFile(path("short.jar"), tar.left(512 + base.size() / 2));
+
+    JarFileReader reader(path("short.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lla/Base;"}));
+    log.lines.clear();
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
+    EXPECT_EQ(log.lines.first().text, "Problem reading la.Base - Truncated tar archive");
+}
+
+TEST_F(JarFileReaderTest, OneSequentialPassGivesTheSameAnswersAndLinesAsSingleReads)
+{
+    // Rejected, empty and duplicate entries, in an order that makes the pass fall back.
+    const QByteArray good = fixtureClass("la/Base.class");
+    const QByteArray bad = good.left(good.size() / 2);
+    const QList<ArchiveEntry> entries = {{"p/A.class", good},
+                                         {"p/Bad.class", bad},
+                                         {"README", "text"},
+                                         {"p/Empty.class", {}},
+                                         {"p/Bad.class", good},
+                                         {"p/A.class", bad},
+                                         {"q/C.class", fixtureClass("la/Peer.class")}};
+    writeArchive(path("mixed.jar"), entries, ArchiveFormat::ZipDeflated);
+
+    JarFileClassLoader single(path("mixed.jar"));
+    for (const QString& name : single.reader->classNames)
+        single.loadClass(name);
+    const QList<LogLine> singleLines = log.lines;
+    log.lines.clear();
+
+    JarFileClassLoader pass(path("mixed.jar"));
+    pass.loadAllClasses();
+    EXPECT_EQ(log.lines, singleLines);
+    EXPECT_EQ(pass.getAllClasses().keys(), single.getAllClasses().keys());
+    EXPECT_EQ(pass.getAllClasses().keys(), QStringList({"Lp/A;", "Lq/C;"}));
+    // The rejected entry is reported once per request: its own and its duplicate's.
+    EXPECT_EQ(singleLines.size(), 3);
+    EXPECT_EQ(singleLines.at(1),
+              LogLine({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
+    EXPECT_EQ(singleLines.at(0), singleLines.at(2));
+    EXPECT_TRUE(singleLines.at(0).text.startsWith("p.Bad: "))
+        << singleLines.at(0).text.toStdString();
+}
+
+TEST_F(JarFileReaderTest, ThousandsOfArchivesLoadWithinTheDefaultFileLimit)
+{
+    // The default soft limit of a login session; every archive must be closed between reads.
+    const FileLimit limit(1024);
+
+    const QByteArray jar = readFile(fixture("archives/one.jar"));
+    const int count = 3000;
+    const int filesBefore = openFileCount();
+    {
+        ParentClassLoader parent;
+        for (int i = 0; i < count; ++i) {
+            const QString name = path(QString("lib%1.jar").arg(i));
+            writeFile(name, jar);
+            parent.loaders.append(new JarFileClassLoader(name));
+        }
+        EXPECT_EQ(openFileCount(), filesBefore);
+        parent.loadAllClasses();
+        EXPECT_EQ(parent.getAllClasses().size(), count);
+        EXPECT_NE(parent.loadClass("Lla/Peer;"), nullptr);
+        EXPECT_EQ(openFileCount(), filesBefore);
+    }
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, HugeSizeClaimIsRefusedBeforeAnyAllocation)
+{
+    writeArchive(path("huge.jar"), {{"la/Base.class", fixtureClass("la/Base.class")}},
+                 ArchiveFormat::Tar);
+    QByteArray tar = readFile(path("huge.jar"));
+    // The header's size field (offset 124, octal) claims 1 GiB; its checksum (offset 148) is
+    // recomputed over the header with the checksum field read as blanks.
+    tar.replace(124, 12, QByteArray("10000000000") + '\0');
+    tar.replace(148, 8, QByteArray(8, ' '));
+    unsigned sum = 0;
+    for (int i = 0; i < 512; ++i)
+        sum += quint8(tar.at(i));
+    tar.replace(148, 8, QByteArray::number(sum, 8).rightJustified(6, '0') + '\0' + ' ');
+    writeFile(path("huge.jar"), tar);
+
+    JarFileReader reader(path("huge.jar"));
+    ASSERT_EQ(reader.classNames, QStringList({"Lla/Base;"}));
+    log.lines.clear();
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN,
+                                          "Problem reading la.Base - its size of 1073741824 bytes "
+                                          "exceeds the limit of 67108864 bytes"}}));
+}
