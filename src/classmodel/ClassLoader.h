@@ -35,6 +35,7 @@ public:
     // owned by this loader. Null when not found; a null result is not cached, so a later call
     // looks again.
     Class* loadClass(const QString& name);
+    static ClassLoader* create(const class Classpath& classpath);
 
 protected:
     QMap<QString, Class*> cache;

@@ -1,0 +1,45 @@
+#include "ProtoClassLoader.h"
+
+#include "JavaTypes.pb.h"
+#include "ProtoClass.h"
+#include "ProtoIO.h"
+
+#include <exception>
+
+ProtoClassLoader::ProtoClassLoader(const QString& fileName) : goldClasses(nullptr)
+{
+    try {
+        ProtoIO::read(goldClasses, fileName);
+    } catch (const std::exception&) {
+        // ProtoIO::read has logged why; an unreadable gold file just contributes no classes.
+        return;
+    }
+    for (int i = 0; i < goldClasses->classes_size(); ++i) {
+        const QString name = ProtoClass::text(goldClasses->classes(i).name());
+        if (!firstByName.contains(name))
+            firstByName.insert(name, i);
+    }
+}
+
+ProtoClassLoader::~ProtoClassLoader()
+{
+    delete goldClasses;
+}
+
+void ProtoClassLoader::loadAllClasses()
+{
+    if (!goldClasses)
+        return;
+    for (const JClass& message : goldClasses->classes())
+        loadClass(ProtoClass::text(message.name()));
+}
+
+Class* ProtoClassLoader::defineClass(const QString& name)
+{
+    if (!goldClasses)
+        return nullptr;
+    const auto found = firstByName.constFind(name);
+    if (found == firstByName.constEnd())
+        return nullptr;
+    return new ProtoClass(goldClasses->classes(found.value()));
+}
