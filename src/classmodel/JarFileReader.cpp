@@ -78,9 +78,78 @@ QByteArray JarFileReader::readClass(const QString& name)
     // is tried (and its failure logged) anew on every request.
     if (listed && !listedNames.contains(name))
         return QByteArray();
+    const auto keptEntry = kept.find(name);
+    if (keptEntry != kept.end()) {
+        // Handed out once: the caller caches what it defines, and a repeated request (for a
+        // class that was rejected) is rare enough to be served by a scan.
+        const QByteArray bytes = keptEntry.value();
+        kept.erase(keptEntry);
+        return bytes;
+    }
     if (sequential)
         return readSequential(name);
+    if (!keptAll)
+        return readAndKeepAll(name);
     return scanForClass(name);
+}
+
+QByteArray JarFileReader::readAndKeepAll(const QString& name)
+{
+    // Requests one at a time come in no useful order; a scan per request would walk the archive
+    // once per class. The first request therefore reads every class entry once and keeps the
+    // bytes of the others for their own requests. Entries that would log something when read
+    // (empty, too large, unreadable) are not kept: their requests scan and log as they would
+    // have anyway.
+    QByteArray result;
+    if (!beginSession(rdRead)) {
+        // The failure is this request's; the next request tries again, and logs again.
+        endSession(rdRead);
+        return result;
+    }
+    keptAll = true;
+    bool answered = false;
+    bool usable = true;
+    qint64 keptBytes = 0;
+    QSet<QString> seen;
+    archive_entry* entry = nullptr;
+    int status;
+    while ((status = archive_read_next_header(rdRead->arch, &entry)) == ARCHIVE_OK) {
+        const QString entryName = entryPath(entry);
+        if (!entryName.endsWith(QLatin1String(".class"))) {
+            archive_read_data_skip(rdRead->arch);
+            continue;
+        }
+        const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
+        // Only the first entry of a name is ever what a read returns.
+        if (seen.contains(type.descriptor))
+            continue;
+        seen.insert(type.descriptor);
+        if (type.descriptor == name) {
+            answered = true;
+            usable = readEntry(rdRead, entry, type, &result, true) != EntryRead::Broken;
+        } else if (keptBytes < maxKeptBytes) {
+            QByteArray bytes;
+            const EntryRead outcome = readEntry(rdRead, entry, type, &bytes, false);
+            usable = outcome != EntryRead::Broken;
+            if (outcome == EntryRead::Done) {
+                keptBytes += bytes.size();
+                kept.insert(type.descriptor, bytes);
+            }
+        } else if (answered) {
+            break;
+        }
+        if (!usable)
+            break;
+    }
+    endSession(rdRead);
+
+    // A pass that reached the end without meeting the name answers as a scan would; a pass cut
+    // short leaves the answer to a scan of its own.
+    if (!answered && usable && status == ARCHIVE_EOF)
+        return result;
+    if (!answered)
+        return scanForClass(name);
+    return result;
 }
 
 void JarFileReader::beginSequentialReads()
@@ -115,7 +184,7 @@ QByteArray JarFileReader::scanForClass(const QString& name)
             // Other class entries are passed over by the next header read.
             const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
             if (type.descriptor == name) {
-                readEntry(rdRead, entry, type, &result);
+                readEntry(rdRead, entry, type, &result, true);
                 break;
             }
         }
@@ -156,7 +225,7 @@ QByteArray JarFileReader::readSequential(const QString& name)
         passedNames.insert(type.descriptor);
         if (type.descriptor == name) {
             QByteArray result;
-            if (!readEntry(rdSequential, entry, type, &result)) {
+            if (readEntry(rdSequential, entry, type, &result, true) == EntryRead::Broken) {
                 endSession(rdSequential);
                 cursor = Cursor::Failed;
             }
@@ -174,26 +243,29 @@ QByteArray JarFileReader::readSequential(const QString& name)
     return scanForClass(name);
 }
 
-bool JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
-                              QByteArray* out)
+JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry,
+                                                  const TypeDescriptor& type, QByteArray* out,
+                                                  bool report)
 {
     out->clear();
-    const QString javaName = type.toString();
+    const auto problem = [&](const QString& text) {
+        if (report)
+            warn(QString("Problem reading %1 - %2").arg(type.toString(), text));
+    };
     // Without a known size (a streamed entry with a data descriptor) the entry is read to its
     // end; a size the library does know is a claim that the data must meet.
     const bool sizeKnown = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
     const qint64 size = sizeKnown ? archive_entry_size(entry) : -1;
 
     if (size == 0) {
-        warn(QString("Problem reading %1 - read 0 bytes").arg(javaName));
-        return true;
+        problem(QStringLiteral("read 0 bytes"));
+        return EntryRead::Refused;
     }
     if (size > maxClassFileSize) {
-        warn(QString("Problem reading %1 - its size of %2 bytes exceeds the limit of %3 bytes")
-                 .arg(javaName)
-                 .arg(size)
-                 .arg(maxClassFileSize));
-        return true;
+        problem(QString("its size of %1 bytes exceeds the limit of %2 bytes")
+                    .arg(size)
+                    .arg(maxClassFileSize));
+        return EntryRead::Refused;
     }
 
     QByteArray data;
@@ -205,19 +277,16 @@ bool JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry, const Type
         if (want == 0)
             break;
         if (total + want > maxClassFileSize) {
-            warn(QString("Problem reading %1 - it exceeds the limit of %2 bytes")
-                     .arg(javaName)
-                     .arg(maxClassFileSize));
-            return true;
+            problem(QString("it exceeds the limit of %1 bytes").arg(maxClassFileSize));
+            return EntryRead::Refused;
         }
         data.resize(static_cast<int>(total + want));
         const la_ssize_t got =
             archive_read_data(rd->arch, data.data() + total, static_cast<size_t>(want));
         if (got < 0) {
             const QString reason = errorText(rd->arch);
-            warn(QString("Problem reading %1 - %2")
-                     .arg(javaName, reason.isEmpty() ? QStringLiteral("read failed") : reason));
-            return false;
+            problem(reason.isEmpty() ? QStringLiteral("read failed") : reason);
+            return EntryRead::Broken;
         }
         if (got == 0)
             break;
@@ -225,23 +294,22 @@ bool JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry, const Type
     }
 
     if (total == 0) {
-        warn(QString("Problem reading %1 - read 0 bytes").arg(javaName));
-        return true;
+        problem(QStringLiteral("read 0 bytes"));
+        return EntryRead::Refused;
     }
     if (size >= 0 && total < size) {
-        warn(
-            QString("Problem reading %1 - read %2 of %3 bytes").arg(javaName).arg(total).arg(size));
-        return false;
+        problem(QString("read %1 of %2 bytes").arg(total).arg(size));
+        return EntryRead::Broken;
     }
     data.resize(static_cast<int>(total));
     *out = data;
-    return true;
+    return EntryRead::Done;
 }
 
 bool JarFileReader::beginSession(readerdata_t* rd)
 {
     endSession(rd);
-    rd->file.open(QIODevice::ReadOnly);
+    rd->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     rd->stream.resetStatus();
     rd->arch = archive_read_new();
 

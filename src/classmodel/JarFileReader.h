@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDataStream>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -23,7 +24,12 @@ class TypeDescriptor;
 // between reads, so a classpath may hold thousands of archives. The one exception is a
 // sequential pass (beginSequentialReads to endSequentialReads), which keeps one session open
 // so that reading every class in archive order costs one walk through the archive instead of
-// one walk per class.
+// one walk per class. Outside such a pass, the first read walks the whole archive once and
+// keeps the other classes' bytes until they are asked for.
+//
+// Either way the answers and log lines are those of reading each class on its own: the first
+// entry of a name wins, a class that the listing did not meet is not there, and whatever a read
+// of an entry logs is logged at the request for that entry.
 //
 // Entry bytes are never trusted for sizes: an entry is read in bounded chunks, up to what it
 // claims or, when its size is unknown, up to its end; an entry that delivers less than it
@@ -66,6 +72,12 @@ private:
     Q_DISABLE_COPY(JarFileReader)
 
     enum class Cursor { Idle, Open, Failed };
+    // Done: the bytes were read. Refused: nothing read (empty or too large), the session goes
+    // on. Broken: the library reported a problem; the session may be unusable.
+    enum class EntryRead { Done, Refused, Broken };
+
+    // The most bytes that the first read keeps for later requests.
+    static const qint64 maxKeptBytes = 256 * 1024 * 1024;
 
     void populateClassNames();
     // Starts a session; false when the archive could not be opened (already logged).
@@ -73,10 +85,11 @@ private:
     void endSession(readerdata_t* rd);
     QByteArray scanForClass(const QString& name);
     QByteArray readSequential(const QString& name);
-    // Reads the current entry's data into `out`; false when the library reported a problem
-    // that may have left the session unusable.
-    bool readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
-                   QByteArray* out);
+    QByteArray readAndKeepAll(const QString& name);
+    // Reads the current entry's data into `out`; when `report` is set, a problem is logged at
+    // WARN naming the class.
+    EntryRead readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
+                        QByteArray* out, bool report);
 
     static int open(archive* a, void* clientData);
     static ssize_t read(archive* a, void* clientData, const void** block);
@@ -96,4 +109,8 @@ private:
     Cursor cursor = Cursor::Idle;
     // Descriptors of the class entries that the sequential session has passed or read.
     QSet<QString> passedNames;
+    // Whether a first read has walked the whole archive; the bytes it kept, by descriptor,
+    // each until it is asked for.
+    bool keptAll = false;
+    QHash<QString, QByteArray> kept;
 };

@@ -311,3 +311,29 @@ TEST_F(JarFileReaderTest, HugeSizeClaimIsRefusedBeforeAnyAllocation)
                                           "Problem reading la.Base - its size of 1073741824 bytes "
                                           "exceeds the limit of 67108864 bytes"}}));
 }
+
+TEST_F(JarFileReaderTest, ReadsInAnyOrderGiveTheFirstEntryOfEachName)
+{
+    const QByteArray a = fixtureClass("la/Base.class");
+    const QByteArray b = fixtureClass("la/Peer.class");
+    const QByteArray c = fixtureClass("lb/Other.class");
+    writeArchive(path("any.jar"),
+                 {{"p/A.class", a},
+                  {"p/B.class", b},
+                  {"p/Empty.class", {}},
+                  {"p/A.class", b},
+                  {"q/C.class", c}},
+                 ArchiveFormat::ZipDeflated);
+    JarFileReader reader(path("any.jar"));
+    // The first read passes every entry; the empty one is reported only when it is asked for.
+    EXPECT_EQ(reader.readClass("Lq/C;"), c);
+    EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
+    EXPECT_EQ(reader.readClass("Lp/A;"), a);
+    EXPECT_EQ(reader.readClass("Lp/A;"), a);
+    EXPECT_EQ(reader.readClass("Lp/B;"), b);
+    EXPECT_EQ(reader.readClass("Lq/C;"), c);
+    EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
+    const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+    EXPECT_EQ(log.lines, QList<LogLine>({empty, empty}));
+}
