@@ -2,6 +2,11 @@
 
 #include <QString>
 
+class Class;
+class ClassLoader;
+class Field;
+class Method;
+
 // The Java access level of a class, field or method. The numbers match the gold schema's
 // permission enumeration: 0 private, 1 protected, 2 public, 3 package.
 //
@@ -26,4 +31,14 @@ public:
     QString toString() const;
 
     bool operator==(const Permission& other) const { return level == other.level; }
+
+    // The Java access rules: whether code in `from` may use the class `target`, or one of its
+    // members. Superclasses are found through `loader` (which caches every class met on the way);
+    // a superclass it cannot find, or a hierarchy that leads back to a class already met, ends
+    // the walk as "not a subclass". Implemented interfaces are never consulted.
+    static bool accessible(ClassLoader& loader, const Class& from, const Class& target);
+    static bool accessible(ClassLoader& loader, const Class& from, const Class& target,
+                           const Field& member);
+    static bool accessible(ClassLoader& loader, const Class& from, const Class& target,
+                           const Method& member);
 };
