@@ -194,18 +194,6 @@ TEST(ProtoClassTest, StoredTextIsCutAtTheFirstZeroByteAndDecodedAsUtf8)
     EXPECT_EQ(ProtoClass::text("L\xff;").size(), 3);
 }
 
-TEST(ProtoClassTest, QueriesAreBuiltAfreshFromTheMessage)
-{
-    JClass message;
-    message.set_name("Lp/A;");
-    message.add_fields()->set_name("before");
-    ProtoClass c(message);
-    message.set_name("Lp/B;");
-    message.mutable_fields(0)->set_name("after");
-    EXPECT_EQ(c.getName().descriptor, "Lp/B;");
-    EXPECT_EQ(c.getFields()[0]->getName(), "after");
-}
-
 TEST(ProtoClassTest, OutlivesItsMessages)
 {
     auto message = std::make_unique<JClass>(sampleClass());

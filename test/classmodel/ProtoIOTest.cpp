@@ -396,34 +396,6 @@ TEST_F(ProtoIOTest, UnreadableGoldFilesGiveAnEmptyLoader)
                              {Logger::L_ERROR, "Could not deserialize from file " + garbage}}));
 }
 
-TEST_F(ProtoIOTest, InheritanceCycleLoadsLikeAnyOtherFile)
-{
-    JClasses all;
-    JClass* a = all.add_classes();
-    a->set_name("Lp/A;");
-    a->set_parent("Lp/B;");
-    JClass* b = all.add_classes();
-    b->set_name("Lp/B;");
-    b->set_parent("Lp/A;");
-    JClass* self = all.add_classes();
-    self->set_name("Lp/Self;");
-    self->set_parent("Lp/Self;");
-    self->add_interfaces("Lp/Self;");
-    ProtoIO::write(&all, path("cycle.javagold"));
-
-    ProtoClassLoader loader(path("cycle.javagold"));
-    loader.loadAllClasses();
-    EXPECT_EQ(loader.getAllClasses().size(), 3);
-    // Walking up the parents with a bound ends in the cycle, not in a crash.
-    QString name = "Lp/A;";
-    for (int step = 0; step < 10; ++step) {
-        Class* c = loader.loadClass(name);
-        ASSERT_NE(c, nullptr);
-        name = c->getParent().descriptor;
-    }
-    EXPECT_EQ(name, "Lp/A;");
-}
-
 TEST_F(ProtoIOTest, NamesWithZeroBytesOrInvalidUtf8AreFoundByTheirText)
 {
     JClasses all;
