@@ -1,17 +1,22 @@
 #include "ByteReader.h"
 
 #include "BadClassFileException.h"
+#include "FileCheckLog.h"
 
 #include <cstring>
 
-ByteReader::ByteReader(const QByteArray& data, const QString& place)
-    : ByteReader(data, 0, data.size(), place)
+ByteReader::ByteReader(const QByteArray& data) : ByteReader(data, 0, data.size(), QString()) {}
+
+ByteReader::ByteReader(const QByteArray& data, int begin, int end, const QString& attributeName)
+    : data(data), pos(begin), end(end), attribute(attributeName)
 {
 }
 
-ByteReader::ByteReader(const QByteArray& data, int begin, int end, const QString& place)
-    : data(data), pos(begin), end(end), where(place)
+QString ByteReader::place() const
 {
+    if (attribute.isNull())
+        return QStringLiteral("the class file");
+    return QStringLiteral("the \"%1\" attribute").arg(FileCheckLog::abbreviate(attribute));
 }
 
 void ByteReader::fail(quint32 n, const QString& what) const
@@ -23,13 +28,13 @@ void ByteReader::fail(quint32 n, const QString& what) const
             .arg(pos)
             .arg(n)
             .arg(bytesLeft())
-            .arg(where));
+            .arg(place()));
 }
 
-const uchar* ByteReader::take(quint32 n, const QString& what)
+const uchar* ByteReader::take(quint32 n, const char* what)
 {
     if (n > bytesLeft())
-        fail(n, what);
+        fail(n, QLatin1String(what));
     const uchar* p = reinterpret_cast<const uchar*>(data.constData()) + pos;
     pos += int(n);
     return p;
@@ -37,18 +42,18 @@ const uchar* ByteReader::take(quint32 n, const QString& what)
 
 quint8 ByteReader::readU1(const char* what)
 {
-    return take(1, QLatin1String(what))[0];
+    return take(1, what)[0];
 }
 
 quint16 ByteReader::readU2(const char* what)
 {
-    const uchar* p = take(2, QLatin1String(what));
+    const uchar* p = take(2, what);
     return quint16((p[0] << 8) | p[1]);
 }
 
 quint32 ByteReader::readU4(const char* what)
 {
-    const uchar* p = take(4, QLatin1String(what));
+    const uchar* p = take(4, what);
     return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
 }
 
@@ -59,7 +64,7 @@ qint32 ByteReader::readI4(const char* what)
 
 qint64 ByteReader::readI8(const char* what)
 {
-    const uchar* p = take(8, QLatin1String(what));
+    const uchar* p = take(8, what);
     quint64 v = 0;
     for (int i = 0; i < 8; ++i)
         v = (v << 8) | p[i];
@@ -84,20 +89,23 @@ double ByteReader::readDouble(const char* what)
 
 QByteArray ByteReader::readBytes(quint32 length, const char* what)
 {
-    const uchar* p = take(length, QLatin1String(what));
+    const uchar* p = take(length, what);
     return QByteArray(reinterpret_cast<const char*>(p), int(length));
 }
 
 void ByteReader::skip(quint32 length, const char* what)
 {
-    take(length, QLatin1String(what));
+    take(length, what);
 }
 
-ByteReader ByteReader::window(quint32 length, const QString& what, const QString& place)
+ByteReader ByteReader::window(quint32 length, const QString& attributeName)
 {
+    if (length > bytesLeft())
+        fail(length,
+             QStringLiteral("\"%1\" attribute").arg(FileCheckLog::abbreviate(attributeName)));
     const int begin = pos;
-    take(length, what);
-    return ByteReader(data, begin, pos, place);
+    pos += int(length);
+    return ByteReader(data, begin, pos, attributeName);
 }
 
 void ByteReader::checkCount(quint32 count, quint32 minSize, const char* what,
@@ -113,5 +121,5 @@ void ByteReader::checkCount(quint32 count, quint32 minSize, const char* what,
                 .arg(pos)
                 .arg(quint64(count) * minSize)
                 .arg(bytesLeft())
-                .arg(where));
+                .arg(place()));
 }

@@ -11,17 +11,17 @@
 // reach the bytes that follow it.
 //
 // Every read names what it reads; the name goes into the message when the bytes are not there.
+// Messages are only composed when a read fails, so reading costs nothing per record.
 class ByteReader
 {
 public:
-    // A reader over all of data; place names the window in messages ("the class file").
-    ByteReader(const QByteArray& data, const QString& place);
+    // A reader over all of data, called "the class file" in messages.
+    explicit ByteReader(const QByteArray& data);
 
     // Position in the underlying data, counted from its first byte.
     int offset() const { return pos; }
     quint32 bytesLeft() const { return quint32(end - pos); }
     bool atEnd() const { return pos == end; }
-    const QString& place() const { return where; }
 
     quint8 readU1(const char* what);
     quint16 readU2(const char* what);
@@ -35,23 +35,24 @@ public:
     QByteArray readBytes(quint32 length, const char* what);
     void skip(quint32 length, const char* what);
 
-    // Takes the next length bytes as a window of their own and moves past them.
-    ByteReader window(quint32 length, const QString& what, const QString& place);
+    // Takes the next length bytes as the window of the named attribute and moves past them.
+    ByteReader window(quint32 length, const QString& attributeName);
 
     // Fails unless count records of at least minSize bytes each can still follow. The message
     // shows shownCount when given (a count that includes more than the records to come).
     void checkCount(quint32 count, quint32 minSize, const char* what, qint64 shownCount = -1) const;
 
 private:
-    ByteReader(const QByteArray& data, int begin, int end, const QString& place);
+    ByteReader(const QByteArray& data, int begin, int end, const QString& attributeName);
 
     // Checks that n bytes are left and returns where they start; the only place that
     // decides whether a read fits.
-    const uchar* take(quint32 n, const QString& what);
+    const uchar* take(quint32 n, const char* what);
     [[noreturn]] void fail(quint32 n, const QString& what) const;
+    QString place() const;
 
     QByteArray data;
     int pos;
     int end;
-    QString where;
+    QString attribute; // the attribute this window holds; null for the whole file
 };

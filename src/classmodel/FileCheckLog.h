@@ -20,4 +20,10 @@ public:
     void error(const QString& message);
     // A peculiarity that does not stop the file from being used.
     void warning(const QString& message);
+
+    // A name from the file as it is shown inside a message: names longer than maxShownLength
+    // characters are cut there and marked with "...". A file can repeat one huge name in
+    // thousands of places; each message then stays small instead of copying it in full.
+    static QString abbreviate(const QString& name);
+    static const int maxShownLength = 1000;
 };

@@ -24,6 +24,12 @@ const quint32 minPoolSlotSize = 3;  // a tag and a u16 (Class, or a Utf8 of leng
 const quint32 minMemberSize = 8;    // flags, name, descriptor, attribute count
 const quint32 minAttributeSize = 6; // name index and length
 
+// The characters that dependency extraction may record per byte of the file, and on top of that.
+// Over the 14,000 classes of three modules of the Java runtime the recorded text, duplicates and
+// work list included, reaches at most 8 characters per byte.
+const qint64 textBudgetPerByte = 32;
+const qint64 textBudgetBase = 1 << 20;
+
 enum class AttributeKind {
     ConstantValue,
     Code,
@@ -125,7 +131,8 @@ void JavaClassFile::read(QDataStream& in)
     // The reader works on the bytes themselves, so that every read can be checked against
     // what is left; the stream only delivers them. readAll allocates no more than it holds.
     const QByteArray bytes = in.device() ? in.device()->readAll() : QByteArray();
-    ByteReader reader(bytes, QStringLiteral("the class file"));
+    ByteReader reader(bytes);
+    readSize = bytes.size();
     try {
         readClassFile(reader);
     } catch (const BadClassFileException& e) {
@@ -336,8 +343,7 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
 
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
-            ByteReader body = in.window(length, QStringLiteral("\"%1\" attribute").arg(name),
-                                        QStringLiteral("the \"%1\" attribute").arg(name));
+            ByteReader body = in.window(length, name);
             std::unique_ptr<attribute_info> record;
             switch (attributeKind(name)) {
             case AttributeKind::ConstantValue: {
@@ -445,7 +451,8 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
                 body.skip(body.bytesLeft(), "attribute content");
                 break;
             case AttributeKind::Unknown:
-                checkLog.warning(QStringLiteral("Unknown attribute - %1").arg(name));
+                checkLog.warning(
+                    QStringLiteral("Unknown attribute - %1").arg(FileCheckLog::abbreviate(name)));
                 continue; // its window has been stepped over already
             }
             // A structured attribute must fill its window exactly: when the length and the
@@ -454,7 +461,7 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
                 throw BadClassFileException(
                     QStringLiteral("Class file format error - \"%1\" attribute at offset %2 "
                                    "declares %3 bytes but its content takes %4")
-                        .arg(name)
+                        .arg(FileCheckLog::abbreviate(name))
                         .arg(start)
                         .arg(length)
                         .arg(length - body.bytesLeft()));
@@ -907,12 +914,6 @@ ResolvedRef resolveRef(const QList<cp_info*>& pool, const CONSTANT_Fieldref_info
     return r;
 }
 
-void addToWorkList(QList<TypeDescriptor>& work, const QList<TypeDescriptor>& types)
-{
-    for (const TypeDescriptor& type : types)
-        work.append(type);
-}
-
 } // namespace
 
 QList<TypeDescriptor> JavaClassFile::getDependentClasses() const
@@ -930,12 +931,44 @@ QList<DepMethod> JavaClassFile::getDependentMethods() const
     return dependentMethods.keys();
 }
 
+QString JavaClassFile::ownDescriptor() const
+{
+    return extracting ? extractingOwnDescriptor : getTypeDescriptor().descriptor;
+}
+
+bool JavaClassFile::hasEnumParent() const
+{
+    return extracting ? extractingEnumParent
+                      : getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+}
+
+// QMap::insert keeps the key that is there when an equal one is inserted (only the value is
+// assigned), so the first spelling of a key stays.
+
+bool JavaClassFile::spend(qint64 n)
+{
+    if (!extracting)
+        return true;
+    if (budgetExhausted)
+        return false;
+    textBudget -= n;
+    budgetExhausted = textBudget < 0;
+    return !budgetExhausted;
+}
+
+void JavaClassFile::recordError(const QString& message)
+{
+    // Past the budget, messages are dropped like records: the file is rejected anyway, with
+    // the message that says why.
+    if (spend(message.size()))
+        checkLog.error(message);
+}
+
 void JavaClassFile::addDependentClass(const QString& descriptor)
 {
-    const TypeDescriptor type(descriptor);
-    // An equal key that is already there stays: the first spelling inserted wins.
-    if (!dependentClasses.contains(type))
-        dependentClasses.insert(type, true);
+    if (!spend(descriptor.size()))
+        return;
+    dependentClasses.insert(TypeDescriptor(descriptor), true);
 }
 
 void JavaClassFile::addDependentClass(const CONSTANT_Class_info& entry)
@@ -949,11 +982,11 @@ void JavaClassFile::addDependentField(const QString& owner, const QString& name,
                                       const TypeDescriptor& type)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == getTypeDescriptor().descriptor)
+    if (ownerType.descriptor == ownDescriptor())
         return; // the class's own fields are not dependencies
-    const DepField field(ownerType, name, type);
-    if (!dependentFields.contains(field))
-        dependentFields.insert(field, true);
+    if (!spend(qint64(owner.size()) + name.size() + type.descriptor.size()))
+        return;
+    dependentFields.insert(DepField(ownerType, name, type), true);
 }
 
 void JavaClassFile::addDependentField(const CONSTANT_Fieldref_info& ref)
@@ -968,17 +1001,16 @@ void JavaClassFile::addDependentMethod(const QString& owner, const QString& name
                                        const MethodSignature& signature)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == getTypeDescriptor().descriptor)
+    if (ownerType.descriptor == ownDescriptor())
         return; // the class's own methods are not dependencies
     // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
     // is part of every enum and is not counted, whichever class the reference names.
-    if (getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;") &&
-        name == QLatin1String("<init>") &&
+    if (hasEnumParent() && name == QLatin1String("<init>") &&
         signature.descriptor == QLatin1String("(Ljava/lang/String;I)V"))
         return;
-    const DepMethod method(ownerType, name, signature);
-    if (!dependentMethods.contains(method))
-        dependentMethods.insert(method, true);
+    if (!spend(qint64(owner.size()) + name.size() + signature.descriptor.size()))
+        return;
+    dependentMethods.insert(DepMethod(ownerType, name, signature), true);
 }
 
 void JavaClassFile::addDependentMethod(const CONSTANT_Fieldref_info& ref)
@@ -1004,32 +1036,49 @@ void JavaClassFile::addDependentMethod(const CONSTANT_Fieldref_info& ref)
 
 void JavaClassFile::findDependencies()
 {
+    extractingOwnDescriptor = getTypeDescriptor().descriptor;
+    extractingEnumParent =
+        getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+    extracting = true;
+    textBudget = textBudgetPerByte * readSize + textBudgetBase;
+    budgetExhausted = false;
+
     // Types met along the way; they become dependent classes at the end.
     QList<TypeDescriptor> work;
+    const auto push = [&](const TypeDescriptor& type) {
+        if (spend(type.descriptor.size()))
+            work.append(type);
+    };
     if (super_class != 0)
-        work.append(getParentTypeDescriptor());
+        push(getParentTypeDescriptor());
     for (const cp_info* entry : qAsConst(interfaces))
-        work.append(getInterfaceTypeDescriptor(entry));
+        push(getInterfaceTypeDescriptor(entry));
     for (const field_info* field : qAsConst(fields))
-        work.append(getFieldTypeDescriptor(field));
+        push(getFieldTypeDescriptor(field));
     for (const method_info* method : qAsConst(methods)) {
         const MethodSignature signature(getMethodDescriptor(method));
-        work.append(signature.returnType);
-        addToWorkList(work, signature.parameters);
-        addToWorkList(work, getMethodExceptionsTypeDescriptors(method));
+        push(signature.returnType);
+        for (const TypeDescriptor& parameter : signature.parameters)
+            push(parameter);
+        for (const TypeDescriptor& exception : getMethodExceptionsTypeDescriptors(method))
+            push(exception);
     }
 
     for (const CONSTANT_Fieldref_info* ref : getFieldRefInfos()) {
+        if (budgetExhausted)
+            break;
         const ResolvedRef r = resolveRef(constant_pool, *ref, false);
         const TypeDescriptor type(r.memberType);
         if (!r.ok) {
-            checkLog.error(
+            recordError(
                 QStringLiteral("Malformed field reference. Class: %1 Field: %2 Descriptor: %3")
-                    .arg(r.className, r.memberName, type.descriptor));
+                    .arg(FileCheckLog::abbreviate(r.className),
+                         FileCheckLog::abbreviate(r.memberName),
+                         FileCheckLog::abbreviate(type.descriptor)));
             continue;
         }
-        work.append(TypeDescriptor::fromMungedClassDescriptorName(r.className));
-        work.append(type);
+        push(TypeDescriptor::fromMungedClassDescriptorName(r.className));
+        push(type);
         addDependentField(TypeDescriptor::fromClassBinaryName(r.className).descriptor, r.memberName,
                           type);
     }
@@ -1037,27 +1086,33 @@ void JavaClassFile::findDependencies()
     const auto scanMethodRefs = [&](const QList<CONSTANT_Fieldref_info*>& refs,
                                     const QString& kind) {
         for (const CONSTANT_Fieldref_info* ref : refs) {
+            if (budgetExhausted)
+                break;
             const ResolvedRef r = resolveRef(constant_pool, *ref, true);
             const TypeDescriptor owner = TypeDescriptor::fromMungedClassDescriptorName(r.className);
             const MethodSignature signature(r.memberType);
             if (!r.ok) {
-                checkLog.error(
-                    QStringLiteral("Malformed %1 reference. Class: %2 Method: %3 "
-                                   "Method Signature: %4")
-                        .arg(kind, owner.descriptor, r.memberName, signature.descriptor));
+                recordError(QStringLiteral("Malformed %1 reference. Class: %2 Method: %3 "
+                                           "Method Signature: %4")
+                                .arg(kind, FileCheckLog::abbreviate(owner.descriptor),
+                                     FileCheckLog::abbreviate(r.memberName),
+                                     FileCheckLog::abbreviate(signature.descriptor)));
                 continue;
             }
             if (owner.kind != 'L')
                 continue; // a method of an array class (clone) is no dependency here
-            work.append(owner);
+            push(owner);
             addDependentMethod(owner.descriptor, r.memberName, signature);
         }
     };
     scanMethodRefs(getMethodRefInfos(), QStringLiteral("method"));
     scanMethodRefs(getInterfaceMethodRefInfos(), QStringLiteral("interface method"));
 
-    for (const method_info* method : qAsConst(methods))
+    for (const method_info* method : qAsConst(methods)) {
+        if (budgetExhausted)
+            break;
         findDependenciesInCode(method);
+    }
 
     for (const TypeDescriptor& type : qAsConst(work)) {
         if (type.kind == 'L')
@@ -1065,21 +1120,26 @@ void JavaClassFile::findDependencies()
         else if (type.kind == '[' && type.element && type.element->kind == 'L')
             addDependentClass(type.element->descriptor);
     }
+    extracting = false;
+    if (budgetExhausted)
+        checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the class "
+                                      "refers to add up to more than %1 characters")
+                           .arg(textBudgetPerByte * readSize + textBudgetBase));
 }
 
-const cp_info* JavaClassFile::codeOperand(const method_info* method, const QByteArray& code,
-                                          quint32 pos, const char* mnemonic, int operandKind)
+const cp_info* JavaClassFile::codeOperand(const method_info* method, quint16 index, quint32 pos,
+                                          const char* mnemonic, int operandKind)
 {
-    const uchar* c = reinterpret_cast<const uchar*>(code.constData());
-    const quint16 index = quint16((c[pos + 1] << 8) | c[pos + 2]);
-    const QString where = QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 names "
-                                         "constant pool index %4")
-                              .arg(getMethodName(method), QLatin1String(mnemonic))
-                              .arg(pos)
-                              .arg(index);
+    const auto where = [&] {
+        return QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 names constant "
+                              "pool index %4")
+            .arg(FileCheckLog::abbreviate(getMethodName(method)), QLatin1String(mnemonic))
+            .arg(pos)
+            .arg(index);
+    };
     const cp_info* entry = entryAt(index);
     if (!entry) {
-        checkLog.error(QStringLiteral("%1, which does not exist").arg(where));
+        recordError(QStringLiteral("%1, which does not exist").arg(where()));
         return nullptr;
     }
     QString expected;
@@ -1112,16 +1172,16 @@ const cp_info* JavaClassFile::codeOperand(const method_info* method, const QByte
         break;
     }
     if (!expected.isEmpty()) {
-        checkLog.error(QStringLiteral("%1, a %2 where %3 is expected")
-                           .arg(where, constantInfoToString(entry->tag), expected));
+        recordError(QStringLiteral("%1, a %2 where %3 is expected")
+                        .arg(where(), constantInfoToString(entry->tag), expected));
         return nullptr;
     }
     if (entry->tag == CONSTANT_Class) {
         QString name;
         if (!utf8At(static_cast<const CONSTANT_Class_info*>(entry)->name_index, &name)) {
-            checkLog.error(QStringLiteral("%1, a %2 without a %3 name")
-                               .arg(where, constantInfoToString(CONSTANT_Class),
-                                    constantInfoToString(CONSTANT_Utf8)));
+            recordError(QStringLiteral("%1, a %2 without a %3 name")
+                            .arg(where(), constantInfoToString(CONSTANT_Class),
+                                 constantInfoToString(CONSTANT_Utf8)));
             return nullptr;
         }
     }
@@ -1135,8 +1195,8 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
     // The reader makes a Code_attribute for every attribute named Code.
     const auto* codeAttr = static_cast<const Code_attribute*>(getMethodCodeAttr(method));
     if (!codeAttr) {
-        checkLog.error(QStringLiteral("%1 has no code segment but is not abstract")
-                           .arg(getMethodName(method)));
+        recordError(QStringLiteral("%1 has no code segment but is not abstract")
+                        .arg(FileCheckLog::abbreviate(getMethodName(method))));
         return;
     }
     const QByteArray& code = codeAttr->code;
@@ -1144,12 +1204,13 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
     const quint64 length = quint64(code.size());
 
     const auto overrun = [&](const Opcode* op, quint64 pos, quint64 needed) {
-        checkLog.error(QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 needs "
-                                      "%4 bytes but the code ends at %5")
-                           .arg(getMethodName(method), QLatin1String(op->name))
-                           .arg(pos)
-                           .arg(needed)
-                           .arg(length));
+        recordError(
+            QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 needs "
+                           "%4 bytes but the code ends at %5")
+                .arg(FileCheckLog::abbreviate(getMethodName(method)), QLatin1String(op->name))
+                .arg(pos)
+                .arg(needed)
+                .arg(length));
     };
     // A big-endian signed 32-bit value; the caller has checked that the 4 bytes are there.
     const auto s4 = [&](quint64 at) {
@@ -1163,7 +1224,7 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
     while (pos < length) {
         const Opcode* op = Opcode::find(c[pos]);
         if (!op) {
-            checkLog.error(QStringLiteral("Error parsing code segment"));
+            recordError(QStringLiteral("Error parsing code segment"));
             return;
         }
         quint64 size = op->length;
@@ -1180,7 +1241,7 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
             } else if (modified == 132) {
                 size = 6;
             } else {
-                checkLog.error(QStringLiteral("Error parsing wide instruction in code segment"));
+                recordError(QStringLiteral("Error parsing wide instruction in code segment"));
                 size = 1; // go on with the byte after the wide opcode
             }
             break;
@@ -1196,13 +1257,13 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
             const qint64 high = s4(d + 8);
             const qint64 offsets = high - low + 1;
             if (offsets < 0) {
-                checkLog.error(QStringLiteral("Error parsing code segment of %1 - tableswitch at "
-                                              "offset %2 has low %3 and high %4, a negative "
-                                              "number of jump offsets")
-                                   .arg(getMethodName(method))
-                                   .arg(pos)
-                                   .arg(low)
-                                   .arg(high));
+                recordError(QStringLiteral("Error parsing code segment of %1 - tableswitch at "
+                                           "offset %2 has low %3 and high %4, a negative "
+                                           "number of jump offsets")
+                                .arg(FileCheckLog::abbreviate(getMethodName(method)))
+                                .arg(pos)
+                                .arg(low)
+                                .arg(high));
                 return;
             }
             size = d + 12 + 4 * quint64(offsets) - pos;
@@ -1216,11 +1277,11 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
             }
             const qint64 npairs = s4(d + 4);
             if (npairs < 0) {
-                checkLog.error(QStringLiteral("Error parsing code segment of %1 - lookupswitch at "
-                                              "offset %2 has a negative npairs (%3)")
-                                   .arg(getMethodName(method))
-                                   .arg(pos)
-                                   .arg(npairs));
+                recordError(QStringLiteral("Error parsing code segment of %1 - lookupswitch at "
+                                           "offset %2 has a negative npairs (%3)")
+                                .arg(FileCheckLog::abbreviate(getMethodName(method)))
+                                .arg(pos)
+                                .arg(npairs));
                 return;
             }
             size = d + 8 + 8 * quint64(npairs) - pos;
@@ -1240,9 +1301,17 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
         case Opcode::AnyMethodRef:
         case Opcode::InterfaceMethodRef:
         case Opcode::ClassRef: {
-            const cp_info* entry = codeOperand(method, code, quint32(pos), op->name, op->operand);
+            const quint16 index = quint16((c[pos + 1] << 8) | c[pos + 2]);
+            if (index < walkedEntries.size() && walkedEntries[index])
+                break;
+            if (budgetExhausted)
+                return;
+            const cp_info* entry = codeOperand(method, index, quint32(pos), op->name, op->operand);
             if (!entry)
                 return;
+            if (walkedEntries.size() <= constant_pool.size())
+                walkedEntries.resize(constant_pool.size() + 1);
+            walkedEntries[index] = true;
             if (op->operand == Opcode::ClassRef) {
                 addDependentClass(*static_cast<const CONSTANT_Class_info*>(entry));
             } else {

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QVector>
 
 class ByteReader;
 class QDataStream;
@@ -156,6 +157,30 @@ private:
     bool isResolvableRef(const CONSTANT_Fieldref_info& ref) const;
     // Checks the constant-pool operand of the instruction at pos; records an error and
     // returns null when it cannot be followed.
-    const cp_info* codeOperand(const method_info* method, const QByteArray& code, quint32 pos,
+    const cp_info* codeOperand(const method_info* method, quint16 index, quint32 pos,
                                const char* mnemonic, int operandKind);
+    // The class's own descriptor and whether its parent is java.lang.Enum, which every
+    // recorded member asks for; fixed while findDependencies runs.
+    QString ownDescriptor() const;
+    bool hasEnumParent() const;
+
+    bool extracting = false;
+    QString extractingOwnDescriptor;
+    bool extractingEnumParent = false;
+    // The constant-pool entries that the bytecode walk has recorded: recording one again would
+    // change nothing, and skipping it keeps the walk linear when code repeats a reference to a
+    // long name.
+    QVector<bool> walkedEntries;
+
+    // Recording costs time and memory in proportion to the names recorded, and a hostile file
+    // can make thousands of references to one huge name. While findDependencies runs, what is
+    // recorded (work list included) may add up to a number of characters proportional to the
+    // size of the file; real classes stay far below it. spend() answers whether n more
+    // characters fit; once they do not, extraction stops and the file is rejected.
+    bool spend(qint64 n);
+    // Records an error of the extraction, counted against the same budget.
+    void recordError(const QString& message);
+    qint64 readSize = 0;
+    qint64 textBudget = 0;
+    bool budgetExhausted = false;
 };

@@ -227,6 +227,27 @@ TEST(DependencyRules, DependentClassesAreSortedByTheirJavaSpelling)
               (QStringList{"La/Z;", "Ljava/io/File;", "Ljava/lang/Object;", "Ljava/lang/String;"}));
 }
 
+TEST(DependencyRules, ManyReferencesToOneHugeNameStopTheExtraction)
+{
+    // Each reference is a few bytes, but recording it copies the huge names again: without a
+    // bound, a small file would cost gigabytes.
+    B b;
+    const QString huge(60000, QLatin1Char('h'));
+    const quint16 owner = b.classEntry(huge);
+    const quint16 name = b.utf8(huge);
+    const quint16 type = b.utf8("L" + huge + ";");
+    for (int k = 0; k < 400; ++k)
+        b.refAt(9, owner, b.nameAndTypeAt(name, type));
+    const QByteArray bytes = b.build();
+    const FilePtr f = parse(bytes);
+    EXPECT_TRUE(f->checkLog.hasError);
+    EXPECT_EQ(f->checkLog.messages,
+              QList<QString>{QString("Warning - Dependency extraction stopped - the names that the "
+                                     "class refers to add up to more than %1 characters")
+                                 .arg(32 * bytes.size() + (1 << 20))});
+    EXPECT_LE(f->getDependentFields().size(), 40);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Malformed references
 

@@ -194,6 +194,24 @@ TEST(ClassFileReaderAccepted, TheCheckLogPrefixesAreKeptAsLogsCarryThem)
     EXPECT_EQ(log.messages, (QList<QString>{"Warning - broken %1", "Error - odd"}));
 }
 
+TEST(ClassFileReaderAccepted, HugeNamesAreCutInMessages)
+{
+    const QString limit(FileCheckLog::maxShownLength, QLatin1Char('n'));
+    EXPECT_EQ(FileCheckLog::abbreviate(limit), limit);
+    EXPECT_EQ(FileCheckLog::abbreviate(limit + "m"), limit + "...");
+
+    // One huge name repeated by many attributes must not be copied into every message in full.
+    B b;
+    const quint16 name = b.utf8(QString(60000, QLatin1Char('x')));
+    for (int k = 0; k < 3; ++k)
+        b.classAttributes << b.attributeAt(name, "");
+    const FilePtr f = parse(b.build());
+    EXPECT_FALSE(f->checkLog.hasError);
+    const QString expected = "Error - Unknown attribute - " +
+                             QString(FileCheckLog::maxShownLength, QLatin1Char('x')) + "...";
+    EXPECT_EQ(f->checkLog.messages, (QList<QString>{expected, expected, expected}));
+}
+
 TEST(ClassFileReaderAccepted, ExceptionCarriesItsMessage)
 {
     const BadClassFileException e(QStringLiteral("Class file format error - x"));
