@@ -360,19 +360,37 @@ TEST_F(GoldBuildTest, UnwritableGoldFileThrowsAfterLogging)
               QList<QString>{"Could not open file " + target + " for writing"});
 }
 
-TEST_F(GoldBuildTest, InheritanceCycleInAGoldFileIsCopiedAsItStands)
+TEST_F(GoldBuildTest, InheritanceCycleInAGoldFileIsReadAndCopiedSafely)
 {
     JClasses source;
     JClass* a = source.add_classes();
     a->set_name("Lc/A;");
+    a->set_package("c");
     a->set_parent("Lc/B;");
     JClass* b = source.add_classes();
     b->set_name("Lc/B;");
+    b->set_package("c");
     b->set_parent("Lc/A;");
     b->add_interfaces("Lc/B;");
+    JClass* target = source.add_classes();
+    target->set_name("Ld/T;");
+    target->set_package("d");
+    JMethod* guarded = target->add_methods();
+    guarded->set_name("m");
+    guarded->set_descriptor_("()V");
+    guarded->set_permission(JP_PROTECTED);
     ProtoIO::write(&source, path("cycle.javagold"));
+
+    // The access rules walk superclasses through the loader: the cycle must end that walk.
+    std::unique_ptr<ClassLoader> loader(ClassLoader::create(classpathOf(path("cycle.javagold"))));
+    const Class* from = loader->loadClass("Lc/A;");
+    const Class* to = loader->loadClass("Ld/T;");
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(to, nullptr);
+    EXPECT_FALSE(Permission::accessible(*loader, *from, *to, *to->getMethods()[0]));
+
     Pretest::createGold(classpathOf(path("cycle.javagold")), path("out.javagold"));
     const auto gold = readGold(path("out.javagold"));
-    ASSERT_EQ(gold->classes_size(), 2);
+    ASSERT_EQ(gold->classes_size(), 3);
     EXPECT_EQ(gold->classes(1).parent(), "Lc/A;");
 }
