@@ -77,7 +77,7 @@ private:
     enum class EntryRead { Done, Refused, Broken };
 
     // The most bytes that the first read keeps for later requests.
-    static const qint64 maxKeptBytes = 256 * 1024 * 1024;
+    static const qint64 maxKeptBytes = 64 * 1024 * 1024;
 
     void populateClassNames();
     // Starts a session; false when the archive could not be opened (already logged).
