@@ -1,0 +1,298 @@
+#include "Classpath.h"
+#include "ConformanceTestSupport.h"
+#include "JavaTypes.pb.h"
+#include "Pretest.h"
+#include "UoPTest.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+namespace {
+
+const QString fixtures = QStringLiteral(CONFORMANCE_FIXTURES);
+
+Classpath classpath(const QString& entries)
+{
+    Classpath path;
+    path.append(entries);
+    return path;
+}
+
+JClass* addClass(JClasses& all, const char* name, const char* parent = "Ljava/lang/Object;")
+{
+    JClass* cls = all.add_classes();
+    cls->set_name(name);
+    if (parent)
+        cls->set_parent(parent);
+    return cls;
+}
+
+JMethod* addMethod(JClass* cls, const char* name, const char* descriptor)
+{
+    JMethod* method = cls->add_methods();
+    method->set_name(name);
+    method->set_descriptor_(descriptor);
+    return method;
+}
+
+// The part of the platform that the fixtures use, as a hand-made gold file: it carries what the
+// tool's own gold building never writes (review marks, a package-private class).
+JClasses platformGold()
+{
+    JClasses all;
+    addMethod(addClass(all, "Ljava/lang/Object;", nullptr), "<init>", "()V");
+    addClass(all, "Ljava/lang/String;")->set_final(true);
+    addClass(all, "Ljava/lang/Throwable;");
+    JClass* system = addClass(all, "Ljava/lang/System;");
+    system->set_final(true);
+    JMethod* loadLibrary = addMethod(system, "loadLibrary", "(Ljava/lang/String;)V");
+    loadLibrary->set_static_(true);
+    loadLibrary->set_requireinspection(true);
+    JClass* handle = addClass(all, "Ljava/lang/invoke/MethodHandle;");
+    handle->set_abstract(true);
+    JMethod* invokeExact =
+        addMethod(handle, "invokeExact", "([Ljava/lang/Object;)Ljava/lang/Object;");
+    invokeExact->set_final(true);
+    invokeExact->set_signature_polymorphic(true);
+    JMethod* invoke = addMethod(handle, "invoke", "([Ljava/lang/Object;)Ljava/lang/Object;");
+    invoke->set_final(true);
+    invoke->set_signature_polymorphic(true);
+    invoke->set_requireinspection(true);
+    JClass* method = addClass(all, "Ljava/lang/reflect/Method;");
+    method->set_final(true);
+    addMethod(method, "getName", "()Ljava/lang/String;");
+    JClass* internal = addClass(all, "Llib/Internal;");
+    internal->set_permission(JP_PACKAGE);
+    addMethod(internal, "touch", "()V")->set_static_(true);
+    return all;
+}
+
+class AccessTestRun : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ensureLogger();
+        ASSERT_TRUE(dir.isValid());
+        writeGold(platformGold(), path("platform.javagold"));
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // Runs the access test and returns the rendered tree.
+    QString run(const QString& testClasspath, const QString& apiClasspath)
+    {
+        TestResultGroup root;
+        root.set_name("Results Tree");
+        UoPTest test(&root, classpath(testClasspath), classpath(apiClasspath));
+        test.runTest();
+        return renderTree(root);
+    }
+
+    // The allowed API of the user fixtures and a copy of the code under test alone (the
+    // fixtures were compiled together with stubs of the API).
+    QString prepareUserFixtures()
+    {
+        Pretest::createGold(classpath(fixtures + "/published"), path("lib.javagold"));
+        copyTree(fixtures + "/user/user", path("user/user"));
+        return path("lib.javagold") + ':' + path("platform.javagold") + ':' + fixtures +
+               "/framework";
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(AccessTestRun, ScoresEveryUseOfTheAllowedApi)
+{
+    const QString api = prepareUserFixtures();
+    LogCapture log;
+    EXPECT_EQ(run(path("user"), api), R"(Results Tree
+  Access Results
+    user.Child
+    user.Stranger
+      [FAIL] Class fw.Hidden access test | Access to class fw.Hidden was requested. Checking for permission.
+        ERROR: Class not reachable based on access permissions fw.Hidden
+      [FAIL] Class lib.Gone existence test | Access to class lib.Gone was requested. Checking for existence.
+        ERROR: Class not found
+      [FAIL] Class lib.Internal access test | Access to class lib.Internal was requested. Checking for permission.
+        ERROR: Class not reachable based on access permissions lib.Internal
+      [FAIL] Class lib.Gone existence test | Access to field value in class lib.Gone was requested. Checking for class existence.
+        ERROR: Class not found
+      [FAIL] Field removed existence test | Access to field removed in class lib.Lib was requested. Checking for field existence.
+        ERROR: Field not found
+      [FAIL] Field secret permission test | Access to field secret in class lib.Lib was requested. Checking for field permission.
+        ERROR: Permission denied
+      [FAIL] Method poke permission test | Access to method poke ()V in class fw.Hidden was requested. Checking for method permission.
+        ERROR: Permission denied
+      [INSPECT] Method peek native test | Access to method peek ()I in class fw.Natives was requested. Checking if method is native.
+        WARNING: Method is native. Inspection required to determine conformance of JNI calls.
+      [INSPECT] Method probe native test | Access to method probe ()I in class fw.Natives was requested. Checking if method is native.
+        WARNING: Method is native. Inspection required to determine conformance of JNI calls.
+      [FAIL] Method probe permission test | Access to method probe ()I in class fw.Natives was requested. Checking for method permission.
+        ERROR: Permission denied
+      [FAIL] Class lib.Gone existence test | Access to method <init> ()V in class lib.Gone was requested. Checking for class existence.
+        ERROR: Class not found
+      [FAIL] Method touch permission test | Access to method touch ()V in class lib.Internal was requested. Checking for method permission.
+        ERROR: Permission denied
+      [FAIL] Method guarded permission test | Access to method guarded ()V in class lib.Lib was requested. Checking for method permission.
+        ERROR: Permission denied
+      [FAIL] Method removedMethod existence test | Access to method removedMethod ()V in class lib.Lib was requested. Checking for method existence.
+        ERROR: Method not found
+    user.Walker
+      [PASS] Class java.lang.reflect.Method reflection informational test | Access to class from java.lang.reflect was requested. Reflection is allowed by VELM. This warning is purely informational.
+        WARNING: Class uses reflection java.lang.reflect.Method
+      [INSPECT] Method loadLibrary JNI test | Access to method loadLibrary (Ljava/lang/String;)V in class java.lang.System was requested. Checking if method is a JNI call.
+        WARNING: Inspection required to determine conformance of JNI calls.
+      [INSPECT] Method invoke JNI test | Access to method invoke (I)Ljava/lang/Object; in class java.lang.invoke.MethodHandle was requested. Checking if method is a JNI call.
+        WARNING: Inspection required to determine conformance of JNI calls.
+      [INSPECT] Method invoke signature polymorphic test | Access to method invoke (I)Ljava/lang/Object; in class java.lang.invoke.MethodHandle was requested. Checking if method is a signature polymorphic method.
+        WARNING: Inspection required because method is a signature polymorphic method.
+      [INSPECT] Method invokeExact signature polymorphic test | Access to method invokeExact (Ljava/lang/String;)I in class java.lang.invoke.MethodHandle was requested. Checking if method is a signature polymorphic method.
+        WARNING: Inspection required because method is a signature polymorphic method.
+)");
+
+    EXPECT_EQ(log.progress(), QStringList({"Test 33% 1/3 user.Child", "Test 66% 2/3 user.Stranger",
+                                           "Test 100% 3/3 user.Walker"}));
+    // Interfaces are searched before superclasses, each level logged; the search from lib.Lib
+    // climbs to java.lang.Object, which has no parent.
+    EXPECT_EQ(log.startingWith("UoPTest::"),
+              QStringList({"UoPTest::checkInterfaceForMethod ==> removedMethod",
+                           "UoPTest::checkParentForMethod ==> removedMethod",
+                           "UoPTest::checkInterfaceForMethod ==> removedMethod",
+                           "UoPTest::checkParentForMethod ==> removedMethod",
+                           "UoPTest::checkInterfaceForMethod ==> serve",
+                           "UoPTest::checkInterfaceForMethod ==> baseMethod",
+                           "UoPTest::checkParentForMethod ==> baseMethod"}));
+    const QStringList passes = log.startingWith(" = ");
+    for (const char* line :
+         {" = Method guarded in class lib.Lib is called correctly.",
+          " = Field counter in class lib.Lib test passes.",
+          " = Class java.lang.reflect.Method exists and is reachable based on access permission.",
+          " = Method peek in class fw.Natives is called correctly.",
+          " = Field TOKEN in class lib.Sub test passes.",
+          " = Method baseMethod in class lib.Sub is called correctly.",
+          " = Method serve in class lib.AbstractService is called correctly.",
+          " = Method invoke in class java.lang.invoke.MethodHandle is called correctly.",
+          " = Method invokeExact in class java.lang.invoke.MethodHandle is called correctly.",
+          " = Method loadLibrary in class java.lang.System is called correctly."})
+        EXPECT_TRUE(passes.contains(line)) << line;
+    // Denied calls log no pass line, natives included.
+    EXPECT_FALSE(passes.contains(" = Method probe in class fw.Natives is called correctly."));
+    EXPECT_FALSE(passes.contains(" = Method poke in class fw.Hidden is called correctly."));
+    const QStringList info = log.at(Logger::L_INFO);
+    EXPECT_EQ(info.mid(0, 3), QStringList({"Gold classpath configured", "Test classpath configured",
+                                           "Access test starting"}));
+    EXPECT_EQ(info.last(), "Access test completed");
+    EXPECT_TRUE(log.at(Logger::L_ERROR).isEmpty());
+}
+
+// Only malformed gold data can make a hierarchy loop: loop.Cyc and loop.Cyc2 are each other's
+// superclass, and loop.Ring extends itself and loop.Ring2, which extends loop.Ring.
+TEST_F(AccessTestRun, LoopingHierarchyEndsTheSearch)
+{
+    JClasses loop;
+    JClass* cyc = addClass(loop, "Lloop/Cyc;", "Lloop/Cyc2;");
+    cyc->add_interfaces("Lloop/Ring;");
+    addClass(loop, "Lloop/Cyc2;", "Lloop/Cyc;");
+    JClass* ring = addClass(loop, "Lloop/Ring;");
+    ring->set_interface(true);
+    ring->add_interfaces("Lloop/Ring;");
+    ring->add_interfaces("Lloop/Ring2;");
+    JClass* ring2 = addClass(loop, "Lloop/Ring2;");
+    ring2->set_interface(true);
+    ring2->add_interfaces("Lloop/Ring;");
+    JField* deep = ring2->add_fields();
+    deep->set_name("deep");
+    deep->set_descriptor_("I");
+    deep->set_static_(true);
+    writeGold(loop, path("loop.javagold"));
+    copyTree(fixtures + "/user/loopuser", path("looper/loopuser"));
+
+    LogCapture log;
+    EXPECT_EQ(run(path("looper"), path("loop.javagold") + ':' + path("platform.javagold")),
+              R"(Results Tree
+  Access Results
+    loopuser.Looper
+      [FAIL] Field f existence test | Access to field f in class loop.Cyc was requested. Checking for field existence.
+        ERROR: Field not found
+      [FAIL] Method m existence test | Access to method m ()V in class loop.Cyc was requested. Checking for method existence.
+        ERROR: Method not found
+)");
+    // The field declared in an interface two levels up is still found.
+    EXPECT_TRUE(log.texts().contains(" = Field deep in class loop.Cyc test passes."));
+    EXPECT_EQ(
+        log.startingWith("UoPTest::"),
+        QStringList(
+            {"UoPTest::checkInterfaceForMethod ==> m", "UoPTest::checkInterfaceForMethod ==> m",
+             "UoPTest::checkInterfaceForMethod ==> m", "UoPTest::checkParentForMethod ==> m",
+             "UoPTest::checkInterfaceForMethod ==> m", "UoPTest::checkParentForMethod ==> m"}));
+}
+
+TEST_F(AccessTestRun, EmptyClasspathUnderTestGivesAnEmptyGroup)
+{
+    LogCapture log;
+    EXPECT_EQ(run(QString(), path("platform.javagold")), "Results Tree\n"
+                                                         "  Access Results\n");
+    const QStringList texts = log.texts();
+    const int first = texts.indexOf("Creating access class loader");
+    ASSERT_GE(first, 0);
+    QStringList own;
+    for (const QString& line : texts.mid(first)) {
+        if (!line.startsWith("Processing classpath") && !line.startsWith("Treating "))
+            own.append(line);
+    }
+    EXPECT_EQ(own, QStringList({"Creating access class loader", "Gold classpath configured",
+                                "Creating test class loader", "Test classpath configured",
+                                "Access test starting", "Access test completed"}));
+}
+
+// Both entries hold dup.Twin: it is tested twice, both times as the later entry has it.
+TEST_F(AccessTestRun, ClassInTwoEntriesIsTestedTwiceAsTheLaterEntryHasIt)
+{
+    LogCapture log;
+    const QString group = R"(    dup.Twin
+      [FAIL] Class java.util.ArrayList existence test | Access to class java.util.ArrayList was requested. Checking for existence.
+        ERROR: Class not found
+      [FAIL] Class java.util.ArrayList existence test | Access to method <init> ()V in class java.util.ArrayList was requested. Checking for class existence.
+        ERROR: Class not found
+)";
+    EXPECT_EQ(run(fixtures + "/dup1:" + fixtures + "/dup2", path("platform.javagold")),
+              "Results Tree\n  Access Results\n" + group + group);
+    EXPECT_EQ(log.progress(), QStringList({"Test 50% 1/2 dup.Twin", "Test 100% 2/2 dup.Twin"}));
+}
+
+// A fault in the middle of a class keeps what was gathered, logs one line and frees both loaders
+// (the sanitizer build checks the last part).
+TEST_F(AccessTestRun, ExceptionKeepsResultsGatheredSoFar)
+{
+    const QString api = prepareUserFixtures();
+    LogCapture log;
+    log.throwOn(" = Method peek in class fw.Natives is called correctly.", "out of luck");
+    EXPECT_EQ(run(path("user"), api), R"(Results Tree
+  Access Results
+    user.Child
+    user.Stranger
+      [FAIL] Class fw.Hidden access test | Access to class fw.Hidden was requested. Checking for permission.
+        ERROR: Class not reachable based on access permissions fw.Hidden
+      [FAIL] Class lib.Gone existence test | Access to class lib.Gone was requested. Checking for existence.
+        ERROR: Class not found
+      [FAIL] Class lib.Internal access test | Access to class lib.Internal was requested. Checking for permission.
+        ERROR: Class not reachable based on access permissions lib.Internal
+      [FAIL] Class lib.Gone existence test | Access to field value in class lib.Gone was requested. Checking for class existence.
+        ERROR: Class not found
+      [FAIL] Field removed existence test | Access to field removed in class lib.Lib was requested. Checking for field existence.
+        ERROR: Field not found
+      [FAIL] Field secret permission test | Access to field secret in class lib.Lib was requested. Checking for field permission.
+        ERROR: Permission denied
+      [FAIL] Method poke permission test | Access to method poke ()V in class fw.Hidden was requested. Checking for method permission.
+        ERROR: Permission denied
+      [INSPECT] Method peek native test | Access to method peek ()I in class fw.Natives was requested. Checking if method is native.
+        WARNING: Method is native. Inspection required to determine conformance of JNI calls.
+)");
+    EXPECT_EQ(log.at(Logger::L_ERROR),
+              QStringList({"Test interrupted by exception - out of luck"}));
+    EXPECT_FALSE(log.texts().contains("Access test completed"));
+}
+
+} // namespace
