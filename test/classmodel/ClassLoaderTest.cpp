@@ -151,14 +151,6 @@ TEST_F(ClassLoaderTest, EmptyAndMissingBytesAreSilentlyAbsent)
     EXPECT_TRUE(log.lines.isEmpty());
 }
 
-TEST_F(ClassLoaderTest, ParentWithoutChildrenHasNothing)
-{
-    ParentClassLoader parent;
-    parent.loadAllClasses();
-    EXPECT_EQ(parent.loadClass("Ljava/lang/Object;"), nullptr);
-    EXPECT_TRUE(parent.getAllClasses().isEmpty());
-}
-
 TEST_F(ClassLoaderTest, ParentDeletesItsIdleChildrenToo)
 {
     // Under the leak checker of the sanitizer build, a child left behind fails this test.
