@@ -1,7 +1,5 @@
 #include "ClassFileBuilder.h"
 
-#include <cstring>
-
 ClassFileBuilder::ClassFileBuilder(const QString& className, const QString& parentName)
 {
     thisClass = classEntry(className);
@@ -47,13 +45,6 @@ quint16 ClassFileBuilder::longEntry(qint64 value)
     return raw(u1(5) + u4(quint32(quint64(value) >> 32)) + u4(quint32(value)), 2);
 }
 
-quint16 ClassFileBuilder::doubleEntry(double value)
-{
-    quint64 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return raw(u1(6) + u4(quint32(bits >> 32)) + u4(quint32(bits)), 2);
-}
-
 quint16 ClassFileBuilder::classEntry(const QString& name)
 {
     return classEntryAt(utf8(name));
@@ -62,12 +53,6 @@ quint16 ClassFileBuilder::classEntry(const QString& name)
 quint16 ClassFileBuilder::classEntryAt(quint16 nameIndex)
 {
     return raw(u1(7) + u2(nameIndex));
-}
-
-quint16 ClassFileBuilder::string(const QString& text)
-{
-    const quint16 textIndex = utf8(text);
-    return raw(u1(8) + u2(textIndex));
 }
 
 quint16 ClassFileBuilder::nameAndType(const QString& name, const QString& descriptor)

@@ -25,11 +25,9 @@ public:
     // Constant-pool entries; each returns the index of the entry it adds.
     quint16 utf8(const QString& text);
     quint16 integer(qint32 value);
-    quint16 longEntry(qint64 value);   // takes two indexes
-    quint16 doubleEntry(double value); // takes two indexes
+    quint16 longEntry(qint64 value); // takes two indexes
     quint16 classEntry(const QString& name);
     quint16 classEntryAt(quint16 nameIndex);
-    quint16 string(const QString& text);
     quint16 nameAndType(const QString& name, const QString& descriptor);
     quint16 nameAndTypeAt(quint16 nameIndex, quint16 descriptorIndex);
     quint16 fieldref(const QString& owner, const QString& name, const QString& descriptor);

@@ -88,20 +88,6 @@ TEST(ClassFileQueries, MemberPermissionsTakeTheFirstFlagThatMatches)
     EXPECT_EQ(f->getMethodCodeAttr(f->methods[1]), nullptr);
 }
 
-TEST(ClassFileQueries, MethodSignatureAndCodeOfARealMethod)
-{
-    const FilePtr f = parse(readFixtureClass("fixtures/Lambdas.class"));
-    const method_info* upper = nullptr;
-    for (const method_info* m : f->methods) {
-        if (f->getMethodName(m) == "upper")
-            upper = m;
-    }
-    ASSERT_NE(upper, nullptr);
-    EXPECT_EQ(f->getMethodDescriptor(upper), "(Ljava/util/List;)Ljava/util/List;");
-    EXPECT_EQ(f->getMethodSignature(upper).getParameterString(), "java.util.List");
-    EXPECT_TRUE(f->isAttr(f->getMethodCodeAttr(upper), "Code"));
-}
-
 TEST(ClassFileQueries, DeclaredExceptionsPassOverUnusableIndexes)
 {
     B b;

@@ -153,13 +153,4 @@ TEST(JavaClassView, AClassWithoutFieldsOrParent)
     EXPECT_FALSE(root->isFinal());
 }
 
-TEST(JavaClassView, DependenciesComeFromTheClassFile)
-{
-    const auto c = fixture("fixtures/Switches.class");
-    EXPECT_EQ(names(c->getDependentClasses()),
-              (QStringList{"Ljava/lang/Object;", "Ljava/lang/String;"}));
-    EXPECT_TRUE(c->getDependentFields().isEmpty());
-    EXPECT_EQ(c->getDependentMethods().size(), 3);
-}
-
 } // namespace
