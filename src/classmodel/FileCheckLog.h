@@ -25,5 +25,5 @@ public:
     // characters are cut there and marked with "...". A file can repeat one huge name in
     // thousands of places; each message then stays small instead of copying it in full.
     static QString abbreviate(const QString& name);
-    static const int maxShownLength = 1000;
+    static const int maxShownLength = 200;
 };
