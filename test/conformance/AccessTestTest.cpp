@@ -8,6 +8,8 @@
 
 #include <QTemporaryDir>
 
+#include <string>
+
 namespace {
 
 const QString fixtures = QStringLiteral(CONFORMANCE_FIXTURES);
@@ -227,6 +229,57 @@ TEST_F(AccessTestRun, LoopingHierarchyEndsTheSearch)
             {"UoPTest::checkInterfaceForMethod ==> m", "UoPTest::checkInterfaceForMethod ==> m",
              "UoPTest::checkInterfaceForMethod ==> m", "UoPTest::checkParentForMethod ==> m",
              "UoPTest::checkInterfaceForMethod ==> m", "UoPTest::checkParentForMethod ==> m"}));
+}
+
+// A superclass chain far deeper than a call stack could follow level by level, and a lattice of
+// interfaces in which every path splits in two forty times (2^40 paths, 121 interfaces).
+TEST_F(AccessTestRun, DeepAndWideHierarchiesAreSearchedOncePerClass)
+{
+    const int depth = 100000;
+    const int lattice = 40;
+    JClasses gold;
+    addClass(gold, "Ldeep/Bottom;", "Ldeep/P1;");
+    for (int level = 1; level <= depth; ++level) {
+        const std::string parent =
+            level < depth ? "Ldeep/P" + std::to_string(level + 1) + ";" : "Ljava/lang/Object;";
+        addClass(gold, ("Ldeep/P" + std::to_string(level) + ";").c_str(), parent.c_str());
+    }
+    JField* top = gold.mutable_classes(depth)->add_fields();
+    top->set_name("top");
+    top->set_descriptor_("I");
+    top->set_static_(true);
+    addClass(gold, "Ldeep/Lattice;")->add_interfaces("Ldeep/L0;");
+    for (int level = 0; level <= lattice; ++level) {
+        const std::string n = std::to_string(level);
+        const std::string next = "Ldeep/L" + std::to_string(level + 1) + ";";
+        JClass* joint = addClass(gold, ("Ldeep/L" + n + ";").c_str());
+        joint->set_interface(true);
+        if (level == lattice)
+            break;
+        joint->add_interfaces("Ldeep/A" + n + ";");
+        joint->add_interfaces("Ldeep/B" + n + ";");
+        for (const char* side : {"A", "B"}) {
+            JClass* branch = addClass(gold, ("Ldeep/" + std::string(side) + n + ";").c_str());
+            branch->set_interface(true);
+            branch->add_interfaces(next);
+        }
+    }
+    writeGold(gold, path("deep.javagold"));
+    copyTree(fixtures + "/user/deepuser", path("climber/deepuser"));
+
+    LogCapture log;
+    EXPECT_EQ(run(path("climber"), path("deep.javagold") + ':' + path("platform.javagold")),
+              R"(Results Tree
+  Access Results
+    deepuser.Climber
+      [FAIL] Method missing existence test | Access to method missing ()V in class deep.Lattice was requested. Checking for method existence.
+        ERROR: Method not found
+)");
+    EXPECT_TRUE(log.texts().contains(" = Field top in class deep.Bottom test passes."));
+    // One line for deep.Lattice and one for each interface, then java.lang.Object's level.
+    const QStringList searches = log.startingWith("UoPTest::");
+    EXPECT_EQ(searches.count("UoPTest::checkInterfaceForMethod ==> missing"), 1 + 121 + 1);
+    EXPECT_EQ(searches.count("UoPTest::checkParentForMethod ==> missing"), 2);
 }
 
 TEST_F(AccessTestRun, EmptyClasspathUnderTestGivesAnEmptyGroup)
