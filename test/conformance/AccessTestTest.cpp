@@ -208,6 +208,17 @@ TEST_F(AccessTestRun, LoopingHierarchyEndsTheSearch)
     deep->set_name("deep");
     deep->set_descriptor_("I");
     deep->set_static_(true);
+    // loop.Orphan claims a parent but names none; a nameless class, which only a broken gold file
+    // holds, must not be taken for it. Its field wide is declared with another type than used.
+    JClass* orphan = addClass(loop, "Lloop/Orphan;", "");
+    JField* wide = orphan->add_fields();
+    wide->set_name("wide");
+    wide->set_descriptor_("I");
+    wide->set_static_(true);
+    JField* x = addClass(loop, "")->add_fields();
+    x->set_name("x");
+    x->set_descriptor_("I");
+    x->set_static_(true);
     writeGold(loop, path("loop.javagold"));
     copyTree(fixtures + "/user/loopuser", path("looper/loopuser"));
 
@@ -218,11 +229,14 @@ TEST_F(AccessTestRun, LoopingHierarchyEndsTheSearch)
     loopuser.Looper
       [FAIL] Field f existence test | Access to field f in class loop.Cyc was requested. Checking for field existence.
         ERROR: Field not found
+      [FAIL] Field x existence test | Access to field x in class loop.Orphan was requested. Checking for field existence.
+        ERROR: Field not found
       [FAIL] Method m existence test | Access to method m ()V in class loop.Cyc was requested. Checking for method existence.
         ERROR: Method not found
 )");
     // The field declared in an interface two levels up is still found.
     EXPECT_TRUE(log.texts().contains(" = Field deep in class loop.Cyc test passes."));
+    EXPECT_TRUE(log.texts().contains(" = Field wide in class loop.Orphan test passes."));
     EXPECT_EQ(
         log.startingWith("UoPTest::"),
         QStringList(
