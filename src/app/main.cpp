@@ -1,8 +1,10 @@
+#include "CLI.h"
 #include "Classpath.h"
 #include "Logger.h"
 #include "Options.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -22,6 +24,11 @@ int main(int argc, char** argv)
     emit Logger::logger->log(Logger::L_INFO, "Starting in console mode.");
     emit Logger::logger->log(Logger::L_INFO,
                              QString("Classpath: %1").arg(Options::opts->classpath.toString()));
-    // The console jobs are not built yet: the run ends after its start-up lines.
-    return 0;
+    CLI cli;
+    QTimer::singleShot(0, &cli, &CLI::begin);
+    const int status = app.exec();
+    // Lines that the worker's thread logged last are still queued for the logger when the loop
+    // stops; delivering them keeps log.txt complete.
+    QCoreApplication::sendPostedEvents();
+    return status;
 }

@@ -1,4 +1,5 @@
 #include "Options.h"
+#include "AppTestSupport.h"
 
 #include <gtest/gtest.h>
 

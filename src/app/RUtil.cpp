@@ -1,0 +1,141 @@
+#include "RUtil.h"
+
+#include "Logger.h"
+#include "Options.h"
+#include "TestResult.pb.h"
+
+#include <QByteArray>
+#include <QDataStream>
+#include <QTcpSocket>
+
+#include <fstream>
+#include <limits>
+#include <ostream>
+#include <string>
+
+namespace {
+
+const int timeoutMs = 5000;
+
+void logError(const QString& text)
+{
+    emit Logger::logger->log(Logger::L_ERROR, text);
+}
+
+const char* scoreWord(int score)
+{
+    switch (score) {
+    case R_PASS:
+        return "PASS";
+    case R_FAIL:
+        return "FAIL";
+    default:
+        return "UNKNOWN";
+    }
+}
+
+const char* levelWord(int level)
+{
+    switch (level) {
+    case L_WARNING:
+        return "WARNING";
+    case L_ERROR:
+        return "ERROR";
+    default:
+        return "UNKNOWN";
+    }
+}
+
+void write(std::ostream& out, const TestResultGroup& group, int depth)
+{
+    static const QByteArray unit = QString("  ").toLocal8Bit();
+    std::string indent;
+    for (int i = 0; i < depth; ++i)
+        indent.append(unit.constData(), size_t(unit.size()));
+
+    out << indent << group.name() << ":" << '\n' << std::flush;
+    out << '\n' << std::flush;
+    for (const TestResult& result : group.results()) {
+        out << indent << "  " << result.name() << ": " << scoreWord(result.score()) << '\n'
+            << std::flush;
+        out << indent << "    " << result.description() << '\n' << std::flush;
+        for (const LogEntry& entry : result.logs())
+            out << indent << "      " << levelWord(entry.level()) << ": " << entry.text() << '\n'
+                << std::flush;
+        out << '\n' << std::flush;
+    }
+    for (const TestResultGroup& subgroup : group.subgroup())
+        write(out, subgroup, depth + 1);
+}
+
+// Sends one frame to host:port. The port must already be known to fit a TCP port.
+void report(const QByteArray& payload, const QString& host, int port)
+{
+    QTcpSocket socket;
+    QDataStream stream(&socket);
+    stream.setByteOrder(QDataStream::BigEndian);
+
+    socket.connectToHost(host, quint16(port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    if (!socket.waitForConnected(timeoutMs)) {
+        logError(QString("Could not connect to %1:%2 to report test results. %3")
+                     .arg(host, QString::number(port), socket.errorString()));
+        return;
+    }
+
+    stream << qint32(payload.size());
+    socket.write(payload);
+    socket.flush();
+
+    // flush() hands the socket as much as it takes at once; a frame that it took whole has
+    // nothing left to wait for, and waiting on an empty buffer would report a failure.
+    if (socket.bytesToWrite() > 0 && !socket.waitForBytesWritten(timeoutMs))
+        logError(QString("Could not write data to network. %1").arg(socket.errorString()));
+
+    socket.disconnectFromHost();
+    // With nothing left to send the socket closes at once; only a pending close is waited for.
+    if (socket.state() != QAbstractSocket::UnconnectedState &&
+        !socket.waitForDisconnected(timeoutMs))
+        logError(QString("Disconnect problem. %1").arg(socket.errorString()));
+
+    socket.close();
+}
+
+} // namespace
+
+void RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
+{
+    std::ofstream file(path.toLocal8Bit().constData(), std::ios::out | std::ios::trunc);
+    if (!file.is_open()) {
+        logError(QString("Unable to open results file for writing %1").arg(path));
+        return;
+    }
+    write(file, group, 0);
+    file.close();
+}
+
+void store(const TestResultGroup& root)
+{
+    const Options& o = *Options::opts;
+    RUtil::writeResultsFile(o.logDir + "/results.txt", root);
+
+    if (o.port == 0)
+        return;
+
+    std::string bytes;
+    // The length travels as a signed 32-bit number, so a larger payload cannot be framed.
+    if (!root.SerializeToString(&bytes) ||
+        bytes.size() > size_t(std::numeric_limits<qint32>::max())) {
+        logError("Could not serialize test results.");
+        return;
+    }
+
+    // A TCP port is 16 bits wide: a larger number must not wrap round to some other port.
+    if (o.port < 1 || o.port > 65535) {
+        logError(QString("Could not connect to %1:%2 to report test results. %3")
+                     .arg(o.host, QString::number(o.port),
+                          QString("The port is out of range: it must be between 1 and 65535.")));
+        return;
+    }
+
+    report(QByteArray(bytes.data(), int(bytes.size())), o.host, o.port);
+}

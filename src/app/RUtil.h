@@ -1,0 +1,25 @@
+#ifndef RUTIL_H
+#define RUTIL_H
+
+#include <QString>
+
+class TestResultGroup;
+
+// The results text file: the tree as indented text, a group's own results before its subgroups,
+// scores as "PASS", "FAIL" or "UNKNOWN" and entries as "WARNING" or "ERROR".
+namespace RUtil {
+
+// Writes `group` to the file at `path`, replacing what was there. A file that cannot be opened is
+// logged at ERROR and left alone.
+void writeResultsFile(const QString& path, const TestResultGroup& group);
+
+} // namespace RUtil
+
+// Stores the tree of a finished test run: results.txt in the log directory of Options::opts and,
+// when its report port is not 0, one frame to the collecting server at its report host: the
+// payload's length as a big-endian signed 32-bit number, then the serialised tree. Nothing is
+// read back. Connecting, writing and disconnecting each wait at most 5 seconds; every failure is
+// logged at ERROR and ends nothing but the report. Blocks the calling thread; needs no event loop.
+void store(const TestResultGroup& root);
+
+#endif

@@ -1,0 +1,161 @@
+#include "Tests.h"
+
+#include "Classpath.h"
+#include "InterfaceTest.h"
+#include "Options.h"
+#include "RUtil.h"
+#include "TestResult.pb.h"
+#include "UoPTest.h"
+
+#include <memory>
+
+namespace {
+
+const char* const J2EE = "data/j2ee8.javagold";
+const char* const J2SE = "data/j2se8.javagold";
+const char* const IOS = "data/IOS.javagold";
+const char* const COMMON = "data/VELM_common.javagold";
+const char* const CORBA = "data/FormerlyCORBA.javagold";
+const char* const TSS_IND = "data/TSS_type_independent.javagold";
+const char* const TSS_ABS = "data/TSS_type_abstraction.javagold";
+
+// The root is held so that it goes even when a test lets an exception out; nothing is stored then.
+std::unique_ptr<TestResultGroup> createResultsTreeRootNode()
+{
+    std::unique_ptr<TestResultGroup> root(new TestResultGroup());
+    root->set_name("Results Tree");
+    return root;
+}
+
+// The start of every list that holds the Java platform: J2EE only under the general profile.
+Classpath javaPlatform()
+{
+    Classpath list;
+    if (Options::opts->profile == 1)
+        list.append(J2EE);
+    list.append(J2SE);
+    return list;
+}
+
+// A classpath that is already a list goes in entry by entry; its entries are not split again.
+void appendWhole(Classpath& list, const Classpath& classpath)
+{
+    list.entries.append(classpath.entries);
+}
+
+// The interface test followed by the access test, for the segments whose code implements an API
+// and may use the platform, the common classes and the code's own classes.
+void runInterfaceAndAccess(const Classpath& classpath, const Classpath& gold, Classpath access,
+                           const Classpath& frameworkClasspath)
+{
+    appendWhole(access, classpath);
+    appendWhole(access, frameworkClasspath);
+
+    std::unique_ptr<TestResultGroup> root = createResultsTreeRootNode();
+    InterfaceTest test(root.get(), classpath, gold, access);
+    test.runTest();
+    store(*root);
+}
+
+void runAccess(const Classpath& classpath, const Classpath& api)
+{
+    std::unique_ptr<TestResultGroup> root = createResultsTreeRootNode();
+    UoPTest test(root.get(), classpath, api);
+    test.runTest();
+    store(*root);
+}
+
+} // namespace
+
+int Tests::oss(const Classpath& classpath)
+{
+    const Classpath gold = javaPlatform();
+
+    std::unique_ptr<TestResultGroup> root = createResultsTreeRootNode();
+    InterfaceTest test(root.get(), classpath, gold);
+    test.runTest();
+    store(*root);
+    return 0;
+}
+
+int Tests::ios(const Classpath& classpath, const Classpath& frameworkClasspath)
+{
+    Classpath gold;
+    gold.append(IOS);
+
+    Classpath access = javaPlatform();
+    access.append(COMMON);
+    access.append(CORBA);
+    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
+    return 0;
+}
+
+int Tests::tssabsiface(const Classpath& classpath, const Classpath& frameworkClasspath)
+{
+    Classpath gold;
+    gold.append(TSS_IND);
+    gold.append(TSS_ABS);
+
+    Classpath access = javaPlatform();
+    access.append(COMMON);
+    access.append(CORBA);
+    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
+    return 0;
+}
+
+int Tests::tssabs(const Classpath& classpath, const QString& tssGold,
+                  const Classpath& frameworkClasspath)
+{
+    Classpath gold;
+    gold.append(TSS_IND);
+    gold.append(tssGold);
+
+    Classpath access = javaPlatform();
+    access.append(COMMON);
+    access.append(CORBA);
+    access.append(TSS_ABS);
+    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
+    return 0;
+}
+
+int Tests::tss(const Classpath& classpath, const QString& tssGold,
+               const Classpath& frameworkClasspath)
+{
+    Classpath gold;
+    gold.append(TSS_IND);
+    gold.append(tssGold);
+
+    Classpath access = javaPlatform();
+    access.append(COMMON);
+    access.append(CORBA);
+    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
+    return 0;
+}
+
+int Tests::pcs(const Classpath& classpath, const QString& tssGold,
+               const Classpath& frameworkClasspath)
+{
+    Classpath api = javaPlatform();
+    api.append(IOS);
+    api.append(COMMON);
+    api.append(CORBA);
+    api.append(TSS_IND);
+    api.append(tssGold);
+    appendWhole(api, frameworkClasspath);
+    runAccess(classpath, api);
+    return 0;
+}
+
+int Tests::pss(const Classpath& classpath, const QString& tssGold,
+               const Classpath& frameworkClasspath)
+{
+    Classpath api = javaPlatform();
+    api.append(COMMON);
+    api.append(CORBA);
+    api.append(IOS);
+    api.append(TSS_IND);
+    api.append(tssGold);
+    appendWhole(api, frameworkClasspath);
+    runAccess(classpath, api);
+    return 0;
+}

@@ -1,0 +1,48 @@
+#ifndef WORKER_H
+#define WORKER_H
+
+#include <QObject>
+#include <QThread>
+
+// One job of the program, run on a thread of its own.
+//
+// Contract for front ends: create the worker (its thread starts at once and waits idle), connect
+// a signal of your own to `work` and `done` to a slot of your own, emit the signal; when `done`
+// arrives, delete the worker from the thread that created it. Deleting stops the worker's thread
+// and waits for it, so a job that is still running is allowed to finish first. A worker must be
+// created without a parent: an object with a parent cannot change threads.
+//
+// Contract for jobs: the destructor of every class that implements doWork calls stop() first.
+// Members of a derived class are destroyed before the base destructor runs, so a job deleted
+// while it runs would otherwise go on using its inputs after they are gone.
+class Worker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Worker(QObject* parent = nullptr);
+    ~Worker() override;
+
+    // The job itself; runs in the worker's thread.
+    virtual void doWork() = 0;
+
+public slots:
+    // Runs the job and then emits `done`, whatever the job threw: no exception leaves here.
+    void work();
+
+signals:
+    void done();
+
+protected:
+    // Ends the thread's event loop and waits, without a time limit, for the thread to finish;
+    // calls after the first do nothing.
+    void stop();
+
+private:
+    QThread thread;
+    bool stopped = false;
+
+    Q_DISABLE_COPY(Worker)
+};
+
+#endif

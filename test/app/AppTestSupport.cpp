@@ -1,0 +1,121 @@
+#include "AppTestSupport.h"
+
+#include "Classpath.h"
+#include "Pretest.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+QString fixture(const QString& set)
+{
+    return QString(APP_FIXTURES) + "/" + set;
+}
+
+void ensureApp()
+{
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+void ensureLogger()
+{
+    ensureApp();
+    static QTemporaryDir logDir;
+    Logger::init(logDir.path());
+}
+
+LogCapture::LogCapture()
+{
+    ensureLogger();
+    // The context lives in this thread, so lines logged in other threads are queued here.
+    QObject::connect(Logger::logger, &Logger::log, &context,
+                     [this](Logger::Level level, const QString& text) {
+                         lines.append(qMakePair(int(level), text));
+                     });
+}
+
+LogCapture::~LogCapture() = default;
+
+QStringList LogCapture::at(Logger::Level level) const
+{
+    QStringList result;
+    for (const auto& line : lines) {
+        if (line.first == level)
+            result.append(line.second);
+    }
+    return result;
+}
+
+QStringList LogCapture::texts() const
+{
+    QStringList result;
+    for (const auto& line : lines)
+        result.append(line.second);
+    return result;
+}
+
+QStringList LogCapture::startingWith(const QString& prefix) const
+{
+    QStringList result;
+    for (const auto& line : lines) {
+        if (line.second.startsWith(prefix))
+            result.append(line.second);
+    }
+    return result;
+}
+
+void buildGold(const QString& classpath, const QString& goldFile)
+{
+    ensureLogger();
+    Classpath cp;
+    cp.append(classpath);
+    Pretest::createGold(cp, goldFile);
+}
+
+void makeStandardData(const QString& dir, bool withJ2ee)
+{
+    const QString data = dir + "/data/";
+    QDir().mkpath(data);
+    QTemporaryDir empty;
+    buildGold(fixture("platform"), data + "j2se8.javagold");
+    if (withJ2ee)
+        buildGold(fixture("platform"), data + "j2ee8.javagold");
+    buildGold(fixture("reference"), data + "IOS.javagold");
+    buildGold(empty.path(), data + "VELM_common.javagold");
+    buildGold(empty.path(), data + "FormerlyCORBA.javagold");
+    buildGold(fixture("reference"), data + "TSS_type_independent.javagold");
+    buildGold(fixture("reference"), data + "TSS_type_abstraction.javagold");
+    buildGold(fixture("tssapi"), dir + "/tss.javagold");
+}
+
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+ProcessResult runProgram(const QStringList& args, const QString& workDir)
+{
+    QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(VELM_JCT_PATH, args);
+    ProcessResult r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Logger.h"
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// Lets GoogleTest print QString values readably in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+// Where the javac-compiled fixture sets are: APP_FIXTURES/<set>.
+QString fixture(const QString& set);
+
+// The application object that event loops, threads and sockets expect, made once.
+void ensureApp();
+
+// The process-wide logger, made once with a throw-away log directory.
+void ensureLogger();
+
+// Records every line logged while it lives, in the order the logger's thread receives them: lines
+// from the test's own thread at once, lines from worker threads when events are processed.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+
+    QStringList at(Logger::Level level) const;
+    QStringList texts() const;
+    QStringList startingWith(const QString& prefix) const;
+
+private:
+    QObject context;
+    QList<QPair<int, QString>> lines;
+};
+
+// Builds a gold file from the classes under `classpath` (an empty directory gives a gold file
+// without classes).
+void buildGold(const QString& classpath, const QString& goldFile);
+
+// Makes `dir`/data/ with the standard gold files built from the fixtures: the Java platform as
+// j2se8 (and, when `withJ2ee`, j2ee8), the segment reference API as IOS and both TSS files, and
+// empty common and CORBA files. Also writes `dir`/tss.javagold from the TSS fixture API.
+void makeStandardData(const QString& dir, bool withJ2ee);
+
+// The whole text of a file, or a null string when it cannot be read.
+QString readFile(const QString& path);
+
+// The outcome of running the built program.
+struct ProcessResult
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built program with `args` in `workDir` (the test's own when empty).
+ProcessResult runProgram(const QStringList& args, const QString& workDir = QString());

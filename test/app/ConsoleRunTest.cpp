@@ -1,0 +1,234 @@
+// Console runs of the built program, end to end: every command, with log.txt, results.txt,
+// standard output and error, the exit status and the TCP report.
+#include "AppTestSupport.h"
+#include "TestResult.pb.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+namespace {
+
+class ConsoleRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ensureLogger();
+        ASSERT_TRUE(work.isValid());
+        makeStandardData(work.path(), false);
+    }
+
+    ProcessResult run(const QStringList& args) { return runProgram(args, work.path()); }
+    QString log() const { return readFile(work.path() + "/log.txt"); }
+    QString results() const { return readFile(work.path() + "/results.txt"); }
+
+    // The texts of the lines of log.txt, without date and time.
+    QStringList logTexts() const
+    {
+        QStringList texts;
+        for (const QString& line : log().split('\n', Qt::SkipEmptyParts))
+            texts.append(line.section(' ', 1));
+        return texts;
+    }
+
+    QTemporaryDir work;
+};
+
+} // namespace
+
+TEST_F(ConsoleRunTest, EveryTestCommandRunsItsSegmentAndStoresTheResults)
+{
+    const QString supplied = fixture("supplied");
+    const struct
+    {
+        QStringList args;
+        const char* progress;
+        // The first group under the root.
+        const char* firstGroup;
+        bool access;
+    } cases[] = {
+        {{"--testoss"}, "Running OSS test", "Interface Results", false},
+        {{"--testios"}, "Running IOS test", "Interface Results", true},
+        {{"--testtss", "--tssgold", "tss.javagold"}, "Running TSS test", "Interface Results", true},
+        {{"--testtssabs", "--tssgold", "tss.javagold"},
+         "Running TSS with Type Abstraction test",
+         "Interface Results",
+         true},
+        {{"--testtssabsiface"},
+         "Running TSS Abstraction Interface test",
+         "Interface Results",
+         true},
+        {{"--testpcs", "--tssgold", "tss.javagold"}, "Running PCS test", "Access Results", true},
+        {{"--testpss", "--tssgold", "tss.javagold"}, "Running PSS test", "Access Results", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.progress);
+        QFile::remove(work.path() + "/results.txt");
+        const ProcessResult r =
+            run(QStringList({"--nogui", "--safetyBase", "--classpath", supplied}) + c.args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, QString());
+        EXPECT_EQ(r.out, QString());
+
+        const QStringList texts = logTexts();
+        ASSERT_GE(texts.size(), 5);
+        EXPECT_EQ(
+            texts.mid(0, 5),
+            QStringList({"INFO: Starting in console mode.", "INFO: Classpath: " + supplied,
+                         "DEBUG: Worker thread started", "DEBUG: Worker thread beginning work",
+                         QString("INFO: ") + c.progress}));
+        EXPECT_TRUE(texts.contains("DEBUG: Worker thread ended work"));
+        EXPECT_TRUE(texts.contains("DEBUG: Workered thread ended"));
+
+        const QString text = results();
+        EXPECT_TRUE(text.startsWith(QString("Results Tree:\n\n  %1:\n\n").arg(c.firstGroup)))
+            << text.toStdString();
+        EXPECT_EQ(text.contains("\n  Access Results:\n"), c.access);
+        if (c.access) {
+            EXPECT_TRUE(text.contains("      Class java.lang.Math existence test: FAIL\n"));
+        }
+    }
+}
+
+TEST_F(ConsoleRunTest, TssGoldClassesAreTestedAfterTheTypeIndependentOnes)
+{
+    const ProcessResult r = run({"--nogui", "--testtss", "--general", "--classpath",
+                                 fixture("supplied"), "--tssgold", "tss.javagold"});
+    EXPECT_EQ(r.status, 0);
+    const QString text = results();
+    EXPECT_TRUE(text.contains("    tss.Extension:\n\n      Attributes:\n\n"
+                              "        Class tss.Extension existence test: FAIL\n"
+                              "          Test if class tss.Extension exists.\n"
+                              "            ERROR: tss.Extension could not be loaded from the "
+                              "classpath\n"))
+        << text.toStdString();
+}
+
+TEST_F(ConsoleRunTest, MissingStandardGoldFileIsReportedAndTheRunGoesOn)
+{
+    // The general profile adds data/j2ee8.javagold, which this data directory lacks.
+    const ProcessResult r =
+        run({"--nogui", "--testoss", "--general", "--classpath", fixture("supplied")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.endsWith(" ERROR: Could not open file data/j2ee8.javagold for reading\n"))
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1);
+    EXPECT_TRUE(results().contains("    java.lang.Object:\n"));
+}
+
+TEST_F(ConsoleRunTest, LogDirectoryReceivesLogAndResults)
+{
+    QTemporaryDir logs;
+    const ProcessResult r = run({"--nogui", "--testoss", "--safetyExt", "--classpath",
+                                 fixture("supplied"), "--logdir", logs.path()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(readFile(logs.path() + "/results.txt").startsWith("Results Tree:\n"));
+    EXPECT_TRUE(readFile(logs.path() + "/log.txt").contains(" INFO: Running OSS test\n"));
+    EXPECT_FALSE(QFile::exists(work.path() + "/results.txt"));
+}
+
+TEST_F(ConsoleRunTest, ListContentsPrintsOneClassPerLineInKeyOrder)
+{
+    ProcessResult r = run({"--nogui", "--listcontents", "--classpath", fixture("supplied")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QString("seg.Client\nseg.Counter\nseg.Service\n"));
+    EXPECT_EQ(r.err, QString());
+    EXPECT_FALSE(QFile::exists(work.path() + "/results.txt"));
+
+    // Gold files list the same way; a class that two entries hold is listed once per entry.
+    r = run({"--nogui", "--listcontents", "--classpath",
+             "data/j2se8.javagold:data/IOS.javagold:data/TSS_type_independent.javagold"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              QString("java.lang.Object\nseg.Counter\nseg.Counter\nseg.Service\nseg.Service\n"));
+}
+
+TEST_F(ConsoleRunTest, ListingAnEmptyDirectoryPrintsNothing)
+{
+    QDir(work.path()).mkdir("empty");
+    const ProcessResult r = run({"--nogui", "--listcontents", "--classpath", "empty"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QString());
+    EXPECT_EQ(r.err, QString());
+}
+
+TEST_F(ConsoleRunTest, BuiltGoldFileHoldsThePublicClasses)
+{
+    ProcessResult r =
+        run({"--nogui", "--buildjavagold", "built.javagold", "--classpath", fixture("supplied")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, QString());
+    EXPECT_FALSE(log().contains("INFO: Running"));
+    r = run({"--nogui", "--listcontents", "--classpath", "built.javagold"});
+    EXPECT_EQ(r.out, QString("seg.Client\nseg.Counter\nseg.Service\n"));
+}
+
+TEST_F(ConsoleRunTest, FailedGoldBuildIsLoggedTwiceAndExitsWithZero)
+{
+    const ProcessResult r = run({"--nogui", "--buildjavagold", "missing/built.javagold",
+                                 "--classpath", fixture("supplied")});
+    EXPECT_EQ(r.status, 0);
+    const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.endsWith(" ERROR: Could not open file missing/built.javagold for writing"))
+            << line.toStdString();
+    EXPECT_FALSE(r.err.contains("Work interrupted"));
+}
+
+TEST_F(ConsoleRunTest, ResultsAreReportedToTheCollectingServer)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const ProcessResult r =
+        run({"--nogui", "--testios", "--safetyBase", "--classpath", fixture("supplied"), "--host",
+             "127.0.0.1", "--port", QString::number(server.serverPort())});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, QString());
+
+    ASSERT_TRUE(server.waitForNewConnection(5000));
+    QTcpSocket* socket = server.nextPendingConnection();
+    QByteArray frame;
+    do
+        frame += socket->readAll();
+    while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000));
+    frame += socket->readAll();
+    delete socket;
+
+    ASSERT_GE(frame.size(), 4);
+    const qint32 length =
+        qint32((quint32(quint8(frame[0])) << 24) | (quint32(quint8(frame[1])) << 16) |
+               (quint32(quint8(frame[2])) << 8) | quint32(quint8(frame[3])));
+    EXPECT_EQ(length, frame.size() - 4);
+    TestResultGroup root;
+    ASSERT_TRUE(root.ParseFromArray(frame.constData() + 4, frame.size() - 4));
+    EXPECT_EQ(root.name(), "Results Tree");
+    ASSERT_EQ(root.subgroup_size(), 2);
+    EXPECT_EQ(root.subgroup(0).name(), "Interface Results");
+    EXPECT_EQ(root.subgroup(1).name(), "Access Results");
+    server.waitForNewConnection(0);
+    EXPECT_FALSE(server.hasPendingConnections());
+}
+
+TEST_F(ConsoleRunTest, ReportPortBeyondTheTcpRangeIsRefused)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const int port = 65536 + server.serverPort();
+    const ProcessResult r = run({"--nogui", "--testoss", "--safetyBase", "--classpath",
+                                 fixture("supplied"), "--port", QString::number(port)});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.endsWith(QString(" ERROR: Could not connect to 127.0.0.1:%1 to report test "
+                                       "results. The port is out of range: it must be between 1 "
+                                       "and 65535.\n")
+                                   .arg(port)))
+        << r.err.toStdString();
+    server.waitForNewConnection(0);
+    EXPECT_FALSE(server.hasPendingConnections());
+    EXPECT_TRUE(results().startsWith("Results Tree:\n"));
+}
