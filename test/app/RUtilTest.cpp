@@ -212,17 +212,6 @@ TEST_F(RUtilTest, FrameOfA300ByteTreeStartsWith0000012C)
     EXPECT_EQ(frame.left(4), QByteArray::fromHex("0000012c"));
 }
 
-TEST_F(RUtilTest, EachStoreIsOneConnection)
-{
-    listen();
-    store(sampleTree());
-    store(sampleTree());
-    EXPECT_FALSE(received().isEmpty());
-    EXPECT_FALSE(received().isEmpty());
-    server.waitForNewConnection(0);
-    EXPECT_FALSE(server.hasPendingConnections());
-}
-
 TEST_F(RUtilTest, RefusedConnectionIsLoggedOnce)
 {
     listen();
@@ -253,18 +242,6 @@ TEST_F(RUtilTest, PortOutsideTheTcpRangeSendsNothing)
         server.waitForNewConnection(0);
         EXPECT_FALSE(server.hasPendingConnections()) << port;
     }
-}
-
-TEST_F(RUtilTest, UnknownHostIsLoggedWithTheSocketsReason)
-{
-    Options::opts->host = "no-such-host.invalid";
-    Options::opts->port = 4711;
-    LogCapture log;
-    store(sampleTree());
-    ASSERT_EQ(log.texts().size(), 1);
-    EXPECT_TRUE(log.texts()[0].startsWith(
-        "Could not connect to no-such-host.invalid:4711 to report test results. "))
-        << log.texts()[0].toStdString();
 }
 
 TEST_F(RUtilTest, ListenerThatNeverReadsCostsTheWaitsAndNothingElse)

@@ -167,16 +167,3 @@ TEST(WorkerTest, ConsoleFrontEndRunsTheConfiguredJobAndQuits)
     *Options::opts = saved;
     EXPECT_GT(QFile(dir.path() + "/built.javagold").size(), 0);
 }
-
-TEST(WorkerTest, ConsoleFrontEndStartsNothingForAnUnknownCommand)
-{
-    LogCapture log;
-    const Options saved = *Options::opts;
-    Options::opts->command = 0;
-    {
-        CLI cli;
-        cli.begin();
-    }
-    *Options::opts = saved;
-    EXPECT_EQ(log.texts(), QStringList());
-}
