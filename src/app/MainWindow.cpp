@@ -1,0 +1,107 @@
+#include "MainWindow.h"
+
+#include "Classpath.h"
+#include "IosTestWorker.h"
+#include "Options.h"
+#include "OssTestWorker.h"
+#include "PcsTestWorker.h"
+#include "PssTestWorker.h"
+#include "TssTestWorker.h"
+#include "Ui_MainWindow.h"
+#include "Worker.h"
+
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+
+namespace {
+
+Classpath classpathFrom(const QLineEdit* edit)
+{
+    Classpath classpath;
+    classpath.append(edit->text());
+    return classpath;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), ui(new Ui_MainWindow), progress(new QProgressDialog(this)),
+      worker(nullptr)
+{
+    ui->setupUi(this);
+    // An empty range makes the bar an endless busy indicator; a run cannot be cancelled.
+    progress->setRange(0, 0);
+    progress->setCancelButton(nullptr);
+    // A progress dialog shows itself a few seconds after construction unless it is reset; the
+    // busy dialog must stay hidden until a run opens it.
+    progress->reset();
+    connect(ui->btn_runtest, &QPushButton::clicked, this, &MainWindow::beginTest);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    if (worker) {
+        // A job may still be running when the window goes away. Its thread is stopped and
+        // joined here, before the job object is deleted: the worker's own destructor joins the
+        // thread only after the job's part of the object has already been destroyed, while the
+        // job might still be using it.
+        QThread* thread = worker->QObject::thread();
+        thread->quit();
+        thread->wait();
+        delete worker;
+    }
+}
+
+void MainWindow::beginTest()
+{
+    // One run at a time: the busy dialog can be closed from the keyboard while a job runs, and
+    // the job reads the profile in its own thread, so nothing may change until it has ended.
+    if (worker)
+        return;
+
+    if (ui->radioButton_3->isChecked())
+        Options::opts->profile = 2;
+    else if (ui->radioButton_4->isChecked())
+        Options::opts->profile = 3;
+    else
+        Options::opts->profile = 1;
+
+    if (ui->segment_IOS->isChecked()) {
+        worker = new IosTestWorker(classpathFrom(ui->classpath),
+                                   classpathFrom(ui->frameworkclasspath), nullptr);
+    } else if (ui->segment_OSS->isChecked()) {
+        worker = new OssTestWorker(classpathFrom(ui->classpath), nullptr);
+    } else if (ui->segment_PCS->isChecked()) {
+        worker = new PcsTestWorker(classpathFrom(ui->classpath), ui->tssgoldfilename->text(),
+                                   classpathFrom(ui->frameworkclasspath), nullptr);
+    } else if (ui->segment_TSS->isChecked()) {
+        worker = new TssTestWorker(classpathFrom(ui->classpath), ui->tssgoldfilename->text(),
+                                   classpathFrom(ui->frameworkclasspath), nullptr);
+    } else if (ui->segment_PSS->isChecked()) {
+        worker = new PssTestWorker(classpathFrom(ui->classpath), ui->tssgoldfilename->text(),
+                                   classpathFrom(ui->frameworkclasspath), nullptr);
+    } else {
+        return;
+    }
+
+    // The worker lives in its own thread, so both connections are queued.
+    connect(this, &MainWindow::runTest, worker, &Worker::work);
+    connect(worker, &Worker::done, this, &MainWindow::endTest);
+    progress->open();
+    emit runTest();
+}
+
+void MainWindow::endTest()
+{
+    progress->done(0);
+    if (!worker)
+        return;
+    disconnect(this, &MainWindow::runTest, worker, &Worker::work);
+    disconnect(worker, &Worker::done, this, &MainWindow::endTest);
+    delete worker;
+    worker = nullptr;
+}
