@@ -1,8 +1,10 @@
 #include "CLI.h"
 #include "Classpath.h"
 #include "Logger.h"
+#include "MainWindow.h"
 #include "Options.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -14,10 +16,18 @@ int main(int argc, char** argv)
     Logger::init(Options::opts->logDir);
 
     if (Options::opts->gui) {
-        std::fputs("GUI mode is not available yet: the main window is not built. "
-                   "Use --nogui with a command.\n",
-                   stderr);
-        return 1;
+        QApplication app(argc, argv);
+        emit Logger::logger->log(Logger::L_INFO, "Starting in GUI mode.");
+        int status = 0;
+        {
+            MainWindow window(nullptr);
+            window.show();
+            status = app.exec();
+        }
+        // Closing the window waits for a job that is still running; the lines it logged last
+        // are queued for the logger, and delivering them keeps log.txt complete.
+        QCoreApplication::sendPostedEvents();
+        return status;
     }
 
     QCoreApplication app(argc, argv);

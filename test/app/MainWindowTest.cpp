@@ -621,3 +621,31 @@ TEST_F(MainWindowTest, ClosingTheWindowWaitsForTheRunningJob)
     EXPECT_TRUE(gate.logged().contains("Running IOS test"));
     EXPECT_TRUE(gate.logged().contains("Workered thread ended"));
 }
+
+TEST(GuiModeTest, ProgramShowsTheWindowAndKeepsRunning)
+{
+    QTemporaryDir logDir;
+    ASSERT_TRUE(logDir.isValid());
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(VELM_JCT_PATH, {"--logdir", logDir.path()});
+    ASSERT_TRUE(program.waitForStarted());
+
+    // The window's event loop runs until the window is closed, so the program is still there
+    // once its start-up line is in the log.
+    QFile log(QDir(logDir.path()).filePath("log.txt"));
+    bool started = false;
+    for (int i = 0; i < 3000 && !started && program.state() == QProcess::Running; ++i) {
+        program.waitForFinished(10);
+        if (log.open(QIODevice::ReadOnly)) {
+            started = log.readAll().contains(" INFO: Starting in GUI mode.\n");
+            log.close();
+        }
+    }
+    EXPECT_TRUE(started);
+    EXPECT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().constData();
+    program.kill();
+    program.waitForFinished();
+}
