@@ -8,8 +8,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <cstdio>
-
 int main(int argc, char** argv)
 {
     Options::opts->set(argc, argv);

@@ -168,11 +168,3 @@ TEST(MainTest, ConsoleRunLogsItsStartUpAndWorkerLines)
                              "DEBUG: Workered thread ended", "DEBUG: Worker thread ended work"})
         EXPECT_TRUE(lines.mid(8).contains(text)) << text;
 }
-
-TEST(MainTest, GuiModeIsNotAvailableYet)
-{
-    QTemporaryDir dir;
-    const ProcessResult r = run({"--gui", "--testoss"}, dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains("main window is not built")) << r.err.toStdString();
-}
