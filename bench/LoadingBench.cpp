@@ -1,7 +1,7 @@
 // Loads every class of one JAR archive and of the same classes as a directory tree, and prints
 // both times and their ratio. The inputs come from bench/make-java-base.sh:
 //
-//   bench_loading <archive.jar> <class-directory> [repeats] [single-reads]
+//   velm_loading_bench <archive.jar> <class-directory> [repeats] [single-reads]
 //
 // With single-reads > 0 it also times that many separate class requests to a fresh archive
 // loader, spread over the archive, each of which walks the archive up to its entry.

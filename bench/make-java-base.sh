@@ -4,7 +4,7 @@
 #
 #   bench/make-java-base.sh [output-directory]
 #
-# Prints the two paths to hand to bench_loading. Needs a JDK (jimage and jar); JAVA_HOME is
+# Prints the two paths to hand to velm_loading_bench. Needs a JDK (jimage and jar); JAVA_HOME is
 # taken from javac when it is not set.
 set -eu
 
