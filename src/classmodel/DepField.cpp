@@ -1,21 +1,20 @@
 #include "DepField.h"
 
+#include "JoinedText.h"
+
 DepField::DepField(const TypeDescriptor& owner, const QString& name, const TypeDescriptor& type)
     : owner(owner), name(name), type(type)
 {
 }
 
-QString DepField::joinedText() const
-{
-    return owner.descriptor + name + type.descriptor;
-}
-
 bool DepField::operator<(const DepField& other) const
 {
-    return joinedText() < other.joinedText();
+    return compareJoined({&owner.descriptor, &name, &type.descriptor},
+                         {&other.owner.descriptor, &other.name, &other.type.descriptor}) < 0;
 }
 
 bool DepField::operator==(const DepField& other) const
 {
-    return joinedText() == other.joinedText();
+    return compareJoined({&owner.descriptor, &name, &type.descriptor},
+                         {&other.owner.descriptor, &other.name, &other.type.descriptor}) == 0;
 }

@@ -19,7 +19,4 @@ public:
 
     bool operator<(const DepField& other) const;
     bool operator==(const DepField& other) const;
-
-private:
-    QString joinedText() const;
 };

@@ -20,7 +20,4 @@ public:
 
     bool operator<(const DepMethod& other) const;
     bool operator==(const DepMethod& other) const;
-
-private:
-    QString joinedText() const;
 };

@@ -73,4 +73,25 @@ TEST(DepMethodTest, OrderAndIdentity)
     EXPECT_FALSE(method("La;", "m", "(I)V") == method("La;", "m", "(J)V"));
 }
 
+TEST(DepMethodTest, OrderAgreesWithTheJoinedTextsOnEveryPair)
+{
+    // Parts whose boundaries fall at different places in texts that join alike or nearly so.
+    const char* owners[] = {"La;", "La;x", "Lb;", "L"};
+    const char* names[] = {"", "x", "xy", "m"};
+    const char* signatures[] = {"()V", "(I)V", "y()V", ""};
+    QList<DepMethod> all;
+    for (const char* o : owners)
+        for (const char* n : names)
+            for (const char* s : signatures)
+                all << method(o, n, s);
+    for (const DepMethod& a : all) {
+        for (const DepMethod& b : all) {
+            const QString ja = a.owner.descriptor + a.name + a.signature.descriptor;
+            const QString jb = b.owner.descriptor + b.name + b.signature.descriptor;
+            EXPECT_EQ(a < b, ja < jb) << ja.toStdString() << " " << jb.toStdString();
+            EXPECT_EQ(a == b, ja == jb) << ja.toStdString() << " " << jb.toStdString();
+        }
+    }
+}
+
 } // namespace

@@ -323,4 +323,25 @@ TEST(TypeDescriptorOrderTest, ListComparisonUsesDescriptors)
     EXPECT_TRUE(a.contains(TypeDescriptor("La/b;")));
 }
 
+TEST(TypeDescriptorOrderTest, AgreesWithThePrintedFormsOnEveryPair)
+{
+    // Short class texts over characters that sort around '.' and '/' and past the end, plus
+    // the degenerate 'L' forms and other kinds: every pair must order as their printed forms.
+    QStringList texts{"L", "L;", "Lx", "I", "[I", "[La/b;", "Q", ""};
+    const QString alphabet = QStringLiteral("./-0a\u00e9");
+    for (const QChar a : alphabet) {
+        texts << QString("L%1;").arg(a);
+        for (const QChar b : alphabet)
+            texts << QString("L%1%2;").arg(a).arg(b);
+    }
+    for (const QString& x : texts) {
+        for (const QString& y : texts) {
+            const TypeDescriptor tx(x);
+            const TypeDescriptor ty(y);
+            EXPECT_EQ(tx < ty, tx.toString() < ty.toString())
+                << x.toStdString() << " " << y.toStdString();
+        }
+    }
+}
+
 } // namespace
