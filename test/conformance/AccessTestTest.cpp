@@ -189,6 +189,29 @@ TEST_F(AccessTestRun, ScoresEveryUseOfTheAllowedApi)
     EXPECT_TRUE(log.at(Logger::L_ERROR).isEmpty());
 }
 
+// A package-private class of java.lang.reflect is both denied and reported as reflection, in that
+// order.
+TEST_F(AccessTestRun, DeniedReflectionClassIsReportedTwice)
+{
+    const QString api = prepareUserFixtures();
+    JClasses platform = platformGold();
+    for (JClass& cls : *platform.mutable_classes()) {
+        if (cls.name() == "Ljava/lang/reflect/Method;")
+            cls.set_permission(JP_PACKAGE);
+    }
+    writeGold(platform, path("platform.javagold"));
+
+    const QString tree = run(path("user"), api);
+    const int walker = tree.indexOf("    user.Walker\n");
+    ASSERT_GE(walker, 0);
+    EXPECT_TRUE(tree.mid(walker).startsWith(R"(    user.Walker
+      [FAIL] Class java.lang.reflect.Method access test | Access to class java.lang.reflect.Method was requested. Checking for permission.
+        ERROR: Class not reachable based on access permissions java.lang.reflect.Method
+      [PASS] Class java.lang.reflect.Method reflection informational test | Access to class from java.lang.reflect was requested. Reflection is allowed by VELM. This warning is purely informational.
+        WARNING: Class uses reflection java.lang.reflect.Method
+)")) << tree.mid(walker).toStdString();
+}
+
 // Only malformed gold data can make a hierarchy loop: loop.Cyc and loop.Cyc2 are each other's
 // superclass, and loop.Ring extends itself and loop.Ring2, which extends loop.Ring.
 TEST_F(AccessTestRun, LoopingHierarchyEndsTheSearch)

@@ -369,6 +369,38 @@ TEST_F(InterfaceTestRun, ClassInTwoGoldFilesIsTestedTwiceAsTheLaterFileHasIt)
     EXPECT_EQ(log.progress(), QStringList({"Test 50% 1/2 Lp/Twin;", "Test 100% 2/2 Lp/Twin;"}));
 }
 
+// Order of the declared exceptions does not matter, repetitions do; only the reference's list is
+// named.
+TEST_F(InterfaceTestRun, RepeatedOrMissingExceptionsAreMismatches)
+{
+    auto build = [](JClasses& all, const QList<QStringList>& exceptions) {
+        JClass* cls = addClass(all, "Lp/T;");
+        const char* names[] = {"twice", "none"};
+        for (int i = 0; i < exceptions.size(); ++i) {
+            JMethod* method = cls->add_methods();
+            method->set_name(names[i]);
+            method->set_descriptor_("()V");
+            for (const QString& exception : exceptions.at(i))
+                method->add_exceptions(exception.toStdString());
+        }
+    };
+    JClasses gold;
+    build(gold, {{"Ljava/io/IOException;"}, {}});
+    writeGold(gold, path("gold.javagold"));
+    JClasses tested;
+    build(tested, {{"Ljava/io/IOException;", "Ljava/io/IOException;"}, {"Ljava/lang/Exception;"}});
+    writeGold(tested, path("tested.javagold"));
+
+    const QString tree = run(path("tested.javagold"), path("gold.javagold"));
+    EXPECT_TRUE(tree.endsWith(R"(      Methods
+        [FAIL] Method void twice() test | Test if method void twice() is properly declared.
+          ERROR: Method void twice() should throw the following exceptionbe.
+          ERROR: java.io.IOException
+        [FAIL] Method void none() test | Test if method void none() is properly declared.
+          ERROR: Method void none() should throw the following exceptionbe.
+)")) << tree.toStdString();
+}
+
 // A fault in the middle of a class keeps everything gathered so far, that class's half-filled
 // group included, and the access test still follows.
 TEST_F(InterfaceTestRun, ExceptionKeepsResultsAndTheAccessTestStillRuns)
