@@ -119,6 +119,9 @@ UoPTest::~UoPTest() = default;
 
 void UoPTest::runTest()
 {
+    // The member index holds classes of an earlier run's loaders if that run was left by an
+    // exception that is no std::exception; start clean.
+    lookup.clear();
     TestResultGroup* accessGroup = root->add_subgroup();
     accessGroup->set_name("Access Results");
 
