@@ -127,9 +127,9 @@ QByteArray FileSystemClassLoader::readClassData(const QString& name)
     }
     const qint64 size = info.size();
     if (size > maxClassFileSize) {
+        // One pass over the placeholders, so a '%' in the name is not taken for one.
         debug(QString("Could not read class %1 because the file is larger than %2 bytes")
-                  .arg(name)
-                  .arg(maxClassFileSize));
+                  .arg(name, QString::number(maxClassFileSize)));
         return QByteArray();
     }
     QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
@@ -138,9 +138,7 @@ QByteArray FileSystemClassLoader::readClassData(const QString& name)
         // The file shrank since its size was taken, or reading failed: half a buffer is no
         // class file.
         debug(QString("Could not read class %1 because only %2 of %3 bytes could be read")
-                  .arg(name)
-                  .arg(qMax<qint64>(got, 0))
-                  .arg(size));
+                  .arg(name, QString::number(qMax<qint64>(got, 0)), QString::number(size)));
         return QByteArray();
     }
     return bytes;

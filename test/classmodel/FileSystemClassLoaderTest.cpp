@@ -119,6 +119,23 @@ TEST_F(FileSystemClassLoaderTest, ExplainsEveryFailedReadAtDebugLevel)
     EXPECT_EQ(log.lines, expected);
 }
 
+TEST_F(FileSystemClassLoaderTest, OversizedClassFileIsRefusedNamingItExactly)
+{
+    // A sparse file just over the limit; the name carries a placeholder of its own, which must
+    // reach the message as it stands.
+    QFile big(path("p/%1.class"));
+    QDir().mkpath(path("p"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(JavaClassLoader::maxClassFileSize + 1));
+    big.close();
+
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_EQ(loader.loadClass("Lp/%1;"), nullptr);
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_DEBUG,
+                                          "Could not read class Lp/%1; because the file is larger "
+                                          "than 67108864 bytes"}}));
+}
+
 TEST_F(FileSystemClassLoaderTest, LinkCyclesAreWalkedOnce)
 {
     writeFile(path("root/la/Peer.class"), fixtureClass("la/Peer.class"));
