@@ -37,6 +37,16 @@ Classpath javaPlatform()
     return list;
 }
 
+// What the code of an implementing segment may use besides its own classes: the platform, the
+// common classes and the former CORBA packages.
+Classpath platformCommonCorba()
+{
+    Classpath list = javaPlatform();
+    list.append(COMMON);
+    list.append(CORBA);
+    return list;
+}
+
 // A classpath that is already a list goes in entry by entry; its entries are not split again.
 void appendWhole(Classpath& list, const Classpath& classpath)
 {
@@ -83,9 +93,7 @@ int Tests::ios(const Classpath& classpath, const Classpath& frameworkClasspath)
     Classpath gold;
     gold.append(IOS);
 
-    Classpath access = javaPlatform();
-    access.append(COMMON);
-    access.append(CORBA);
+    Classpath access = platformCommonCorba();
     runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
     return 0;
 }
@@ -96,9 +104,7 @@ int Tests::tssabsiface(const Classpath& classpath, const Classpath& frameworkCla
     gold.append(TSS_IND);
     gold.append(TSS_ABS);
 
-    Classpath access = javaPlatform();
-    access.append(COMMON);
-    access.append(CORBA);
+    Classpath access = platformCommonCorba();
     runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
     return 0;
 }
@@ -110,9 +116,7 @@ int Tests::tssabs(const Classpath& classpath, const QString& tssGold,
     gold.append(TSS_IND);
     gold.append(tssGold);
 
-    Classpath access = javaPlatform();
-    access.append(COMMON);
-    access.append(CORBA);
+    Classpath access = platformCommonCorba();
     access.append(TSS_ABS);
     runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
     return 0;
@@ -125,9 +129,7 @@ int Tests::tss(const Classpath& classpath, const QString& tssGold,
     gold.append(TSS_IND);
     gold.append(tssGold);
 
-    Classpath access = javaPlatform();
-    access.append(COMMON);
-    access.append(CORBA);
+    Classpath access = platformCommonCorba();
     runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
     return 0;
 }
