@@ -942,6 +942,28 @@ bool JavaClassFile::hasEnumParent() const
                       : getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
 }
 
+bool JavaClassFile::declaresField(const QString& name, const QString& descriptor) const
+{
+    if (extracting)
+        return extractingOwnFields.contains(qMakePair(name, descriptor));
+    for (const field_info* field : fields) {
+        if (getFieldName(field) == name && getFieldDescriptor(field) == descriptor)
+            return true;
+    }
+    return false;
+}
+
+bool JavaClassFile::declaresMethod(const QString& name, const QString& descriptor) const
+{
+    if (extracting)
+        return extractingOwnMethods.contains(qMakePair(name, descriptor));
+    for (const method_info* method : methods) {
+        if (getMethodName(method) == name && getMethodDescriptor(method) == descriptor)
+            return true;
+    }
+    return false;
+}
+
 // QMap::insert keeps the key that is there when an equal one is inserted (only the value is
 // assigned), so the first spelling of a key stays.
 
@@ -982,7 +1004,7 @@ void JavaClassFile::addDependentField(const QString& owner, const QString& name,
                                       const TypeDescriptor& type)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == ownDescriptor())
+    if (ownerType.descriptor == ownDescriptor() && declaresField(name, type.descriptor))
         return; // the class's own fields are not dependencies
     if (!spend(qint64(owner.size()) + name.size() + type.descriptor.size()))
         return;
@@ -1001,7 +1023,7 @@ void JavaClassFile::addDependentMethod(const QString& owner, const QString& name
                                        const MethodSignature& signature)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == ownDescriptor())
+    if (ownerType.descriptor == ownDescriptor() && declaresMethod(name, signature.descriptor))
         return; // the class's own methods are not dependencies
     // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
     // is part of every enum and is not counted, whichever class the reference names.
@@ -1039,6 +1061,12 @@ void JavaClassFile::findDependencies()
     extractingOwnDescriptor = getTypeDescriptor().descriptor;
     extractingEnumParent =
         getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+    extractingOwnFields.clear();
+    for (const field_info* field : qAsConst(fields))
+        extractingOwnFields.insert(qMakePair(getFieldName(field), getFieldDescriptor(field)));
+    extractingOwnMethods.clear();
+    for (const method_info* method : qAsConst(methods))
+        extractingOwnMethods.insert(qMakePair(getMethodName(method), getMethodDescriptor(method)));
     extracting = true;
     textBudget = textBudgetPerByte * readSize + textBudgetBase;
     budgetExhausted = false;
@@ -1121,6 +1149,8 @@ void JavaClassFile::findDependencies()
             addDependentClass(type.element->descriptor);
     }
     extracting = false;
+    extractingOwnFields.clear();
+    extractingOwnMethods.clear();
     if (budgetExhausted)
         checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the class "
                                       "refers to add up to more than %1 characters")

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -163,10 +165,17 @@ private:
     // recorded member asks for; fixed while findDependencies runs.
     QString ownDescriptor() const;
     bool hasEnumParent() const;
+    // Whether the class itself declares a field or method of that name and descriptor. A
+    // reference to one of those is no dependency; a reference through the class's own name to
+    // a member it inherits is, so that the access test looks for it up the hierarchy.
+    bool declaresField(const QString& name, const QString& descriptor) const;
+    bool declaresMethod(const QString& name, const QString& descriptor) const;
 
     bool extracting = false;
     QString extractingOwnDescriptor;
     bool extractingEnumParent = false;
+    QSet<QPair<QString, QString>> extractingOwnFields;
+    QSet<QPair<QString, QString>> extractingOwnMethods;
     // The constant-pool entries that the bytecode walk has recorded: recording one again would
     // change nothing, and skipping it keeps the walk linear when code repeats a reference to a
     // long name.

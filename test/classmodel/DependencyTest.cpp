@@ -132,6 +132,16 @@ TEST(DependenciesOfFixtures, OwnMembersAreLeftOutButInterfaceCallsAreKept)
     EXPECT_TRUE(classesOf(*f).contains("Ljava/io/Serializable;"));
 }
 
+TEST(DependenciesOfFixtures, InheritedMembersUsedThroughTheOwnNameAreKept)
+{
+    // javac names the calling class as the owner of an unqualified use of an inherited member;
+    // only the members the class declares itself are left out.
+    const FilePtr f = fixture("fixtures/Inherits.class");
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Lfixtures/Inherits; modCount I"});
+    EXPECT_EQ(methodsOf(*f), (QStringList{"Lfixtures/Inherits; removeRange (II)V",
+                                          "Ljava/util/AbstractList; <init> ()V"}));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Recording rules, on hand-built classes
 
@@ -187,6 +197,7 @@ TEST(DependencyRules, FieldReferencesNameTheirOwnerAsADescriptor)
     B b;
     const quint16 out = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
     const quint16 own = b.fieldref("test/Sample", "count", "I");
+    b.addField(0x0008, "count", "I");
     b.addCodeMethod(B::u1(178) + B::u2(out) + B::u1(178) + B::u2(own) + B::u1(177));
     const FilePtr f = parse(b.build());
     EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
