@@ -1332,13 +1332,15 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
         case Opcode::InterfaceMethodRef:
         case Opcode::ClassRef: {
             const quint16 index = quint16((c[pos + 1] << 8) | c[pos + 2]);
-            if (index < walkedEntries.size() && walkedEntries[index])
-                break;
             if (budgetExhausted)
                 return;
+            // The operand kind is checked at every use: an index that one instruction uses
+            // rightly can be wrong for the next.
             const cp_info* entry = codeOperand(method, index, quint32(pos), op->name, op->operand);
             if (!entry)
                 return;
+            if (index < walkedEntries.size() && walkedEntries[index])
+                break;
             if (walkedEntries.size() <= constant_pool.size())
                 walkedEntries.resize(constant_pool.size() + 1);
             walkedEntries[index] = true;

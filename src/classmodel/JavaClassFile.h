@@ -177,8 +177,8 @@ private:
     QSet<QPair<QString, QString>> extractingOwnFields;
     QSet<QPair<QString, QString>> extractingOwnMethods;
     // The constant-pool entries that the bytecode walk has recorded: recording one again would
-    // change nothing, and skipping it keeps the walk linear when code repeats a reference to a
-    // long name.
+    // change nothing (its kind is checked again at every use), and skipping it keeps the walk
+    // linear when code repeats a reference to a long name.
     QVector<bool> walkedEntries;
 
     // Recording costs time and memory in proportion to the names recorded, and a hostile file

@@ -405,6 +405,16 @@ const Walk walks[] = {
                                "CONSTANT_InterfaceMethodref where CONSTANT_Methodref is expected")
                            .arg(m))};
      }},
+    {"FieldUsedRightlyThenAsAMethod",
+     [](B& b, QByteArray& code) {
+         // The second use of the same index is checked as thoroughly as the first.
+         const quint16 f = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = B::u1(178) + B::u2(f) + B::u1(182) + B::u2(f) + B::u1(177);
+         return QStringList{
+             walkError(QString("invokevirtual at offset 3 names constant pool index %1, a "
+                               "CONSTANT_Fieldref where CONSTANT_Methodref is expected")
+                           .arg(f))};
+     }},
     {"InvokestaticNamingAField",
      [](B& b, QByteArray& code) {
          const quint16 m = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
