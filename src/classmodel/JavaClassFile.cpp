@@ -804,14 +804,6 @@ MethodSignature JavaClassFile::getMethodSignature(const CONSTANT_Fieldref_info& 
     return MethodSignature(text);
 }
 
-bool JavaClassFile::isResolvableRef(const CONSTANT_Fieldref_info& ref) const
-{
-    QString text;
-    const CONSTANT_NameAndType_info* nat = nameAndTypeOf(ref);
-    return classNameAt(ref.class_index, &text) && nat && utf8At(nat->name_index, &text) &&
-           utf8At(nat->descriptor_index, &text);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Dependency extraction
 
@@ -978,6 +970,33 @@ bool JavaClassFile::spend(qint64 n)
     return !budgetExhausted;
 }
 
+bool JavaClassFile::spendOnce(quint64 key, qint64 n)
+{
+    if (!extracting)
+        return true;
+    if (budgetExhausted)
+        return false;
+    if (chargedTexts.contains(key))
+        return false;
+    chargedTexts.insert(key);
+    return spend(n);
+}
+
+quint64 JavaClassFile::textKey(TextUse use, quint16 index)
+{
+    return (quint64(use) << 48) | index;
+}
+
+quint64 JavaClassFile::refKey(TextUse use, const CONSTANT_Fieldref_info& ref) const
+{
+    // Only called for references whose parts resolve.
+    const auto* owner =
+        static_cast<const CONSTANT_Class_info*>(entryAt(ref.class_index, CONSTANT_Class));
+    const CONSTANT_NameAndType_info* nat = nameAndTypeOf(ref);
+    return (quint64(use) << 48) | (quint64(owner ? owner->name_index : 0) << 32) |
+           (quint64(nat ? nat->name_index : 0) << 16) | (nat ? nat->descriptor_index : 0);
+}
+
 void JavaClassFile::recordError(const QString& message)
 {
     // Past the budget, messages are dropped like records: the file is rejected anyway, with
@@ -988,7 +1007,7 @@ void JavaClassFile::recordError(const QString& message)
 
 void JavaClassFile::addDependentClass(const QString& descriptor)
 {
-    if (!spend(descriptor.size()))
+    if (budgetExhausted)
         return;
     dependentClasses.insert(TypeDescriptor(descriptor), true);
 }
@@ -1006,7 +1025,7 @@ void JavaClassFile::addDependentField(const QString& owner, const QString& name,
     const TypeDescriptor ownerType(owner);
     if (ownerType.descriptor == ownDescriptor() && declaresField(name, type.descriptor))
         return; // the class's own fields are not dependencies
-    if (!spend(qint64(owner.size()) + name.size() + type.descriptor.size()))
+    if (budgetExhausted)
         return;
     dependentFields.insert(DepField(ownerType, name, type), true);
 }
@@ -1030,7 +1049,7 @@ void JavaClassFile::addDependentMethod(const QString& owner, const QString& name
     if (hasEnumParent() && name == QLatin1String("<init>") &&
         signature.descriptor == QLatin1String("(Ljava/lang/String;I)V"))
         return;
-    if (!spend(qint64(owner.size()) + name.size() + signature.descriptor.size()))
+    if (budgetExhausted)
         return;
     dependentMethods.insert(DepMethod(ownerType, name, signature), true);
 }
@@ -1067,29 +1086,54 @@ void JavaClassFile::findDependencies()
     extractingOwnMethods.clear();
     for (const method_info* method : qAsConst(methods))
         extractingOwnMethods.insert(qMakePair(getMethodName(method), getMethodDescriptor(method)));
+    chargedTexts.clear();
     extracting = true;
     textBudget = textBudgetPerByte * readSize + textBudgetBase;
     budgetExhausted = false;
 
-    // Types met along the way; they become dependent classes at the end.
+    // Types met along the way; they become dependent classes at the end. A text that is
+    // already on the list would add nothing, so each pool entry goes on it once.
     QList<TypeDescriptor> work;
-    const auto push = [&](const TypeDescriptor& type) {
-        if (spend(type.descriptor.size()))
-            work.append(type);
+    const auto pushClassName = [&](quint16 nameIndex) {
+        QString name;
+        if (utf8At(nameIndex, &name) &&
+            spendOnce(textKey(TextUse::ClassName, nameIndex), name.size()))
+            work.append(TypeDescriptor::fromMungedClassDescriptorName(name));
+    };
+    const auto pushDescriptor = [&](quint16 index) {
+        QString text;
+        utf8At(index, &text);
+        if (spendOnce(textKey(TextUse::FieldDescriptor, index), text.size()))
+            work.append(TypeDescriptor(text));
+    };
+    const auto classNameIndex = [&](quint16 classIndex) {
+        const auto* entry =
+            static_cast<const CONSTANT_Class_info*>(entryAt(classIndex, CONSTANT_Class));
+        return entry ? entry->name_index : quint16(0);
     };
     if (super_class != 0)
-        push(getParentTypeDescriptor());
+        pushClassName(classNameIndex(super_class));
     for (const cp_info* entry : qAsConst(interfaces))
-        push(getInterfaceTypeDescriptor(entry));
+        pushClassName(static_cast<const CONSTANT_Class_info*>(entry)->name_index);
     for (const field_info* field : qAsConst(fields))
-        push(getFieldTypeDescriptor(field));
+        pushDescriptor(field->descriptor_index);
     for (const method_info* method : qAsConst(methods)) {
-        const MethodSignature signature(getMethodDescriptor(method));
-        push(signature.returnType);
-        for (const TypeDescriptor& parameter : signature.parameters)
-            push(parameter);
-        for (const TypeDescriptor& exception : getMethodExceptionsTypeDescriptors(method))
-            push(exception);
+        const QString descriptor = getMethodDescriptor(method);
+        if (spendOnce(textKey(TextUse::MethodDescriptor, method->descriptor_index),
+                      descriptor.size())) {
+            const MethodSignature signature(descriptor);
+            work.append(signature.returnType);
+            work.append(signature.parameters);
+        }
+        for (const attribute_info* attribute : method->attributes) {
+            if (!isAttr(attribute, QStringLiteral("Exceptions")))
+                continue;
+            for (quint16 index :
+                 static_cast<const Exceptions_attribute*>(attribute)->exception_index_table) {
+                if (const quint16 nameIndex = classNameIndex(index))
+                    pushClassName(nameIndex);
+            }
+        }
     }
 
     for (const CONSTANT_Fieldref_info* ref : getFieldRefInfos()) {
@@ -1105,8 +1149,12 @@ void JavaClassFile::findDependencies()
                          FileCheckLog::abbreviate(type.descriptor)));
             continue;
         }
-        push(TypeDescriptor::fromMungedClassDescriptorName(r.className));
-        push(type);
+        // A reference to the same texts as one before it would record nothing new.
+        if (!spendOnce(refKey(TextUse::FieldRef, *ref),
+                       qint64(r.className.size()) + r.memberName.size() + r.memberType.size()))
+            continue;
+        work.append(TypeDescriptor::fromMungedClassDescriptorName(r.className));
+        work.append(type);
         addDependentField(TypeDescriptor::fromClassBinaryName(r.className).descriptor, r.memberName,
                           type);
     }
@@ -1129,7 +1177,10 @@ void JavaClassFile::findDependencies()
             }
             if (owner.kind != 'L')
                 continue; // a method of an array class (clone) is no dependency here
-            push(owner);
+            if (!spendOnce(refKey(TextUse::MethodRef, *ref),
+                           qint64(r.className.size()) + r.memberName.size() + r.memberType.size()))
+                continue;
+            work.append(owner);
             addDependentMethod(owner.descriptor, r.memberName, signature);
         }
     };
@@ -1151,6 +1202,7 @@ void JavaClassFile::findDependencies()
     extracting = false;
     extractingOwnFields.clear();
     extractingOwnMethods.clear();
+    chargedTexts.clear();
     if (budgetExhausted)
         checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the class "
                                       "refers to add up to more than %1 characters")
@@ -1345,15 +1397,28 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
                 walkedEntries.resize(constant_pool.size() + 1);
             walkedEntries[index] = true;
             if (op->operand == Opcode::ClassRef) {
-                addDependentClass(*static_cast<const CONSTANT_Class_info*>(entry));
+                const auto* classEntry = static_cast<const CONSTANT_Class_info*>(entry);
+                QString name;
+                utf8At(classEntry->name_index, &name);
+                if (spendOnce(textKey(TextUse::CodeClass, classEntry->name_index), name.size()))
+                    addDependentClass(*classEntry);
             } else {
                 const auto* ref = static_cast<const CONSTANT_Fieldref_info*>(entry);
                 // A reference whose parts do not resolve has been reported by the pool scan.
-                if (isResolvableRef(*ref)) {
-                    if (op->operand == Opcode::FieldRef)
-                        addDependentField(*ref);
-                    else
-                        addDependentMethod(*ref);
+                QString owner;
+                QString name;
+                QString type;
+                const CONSTANT_NameAndType_info* nat = nameAndTypeOf(*ref);
+                if (classNameAt(ref->class_index, &owner) && nat &&
+                    utf8At(nat->name_index, &name) && utf8At(nat->descriptor_index, &type)) {
+                    const bool isField = op->operand == Opcode::FieldRef;
+                    if (spendOnce(refKey(isField ? TextUse::CodeField : TextUse::CodeMethod, *ref),
+                                  qint64(owner.size()) + name.size() + type.size())) {
+                        if (isField)
+                            addDependentField(*ref);
+                        else
+                            addDependentMethod(*ref);
+                    }
                 }
             }
             break;
