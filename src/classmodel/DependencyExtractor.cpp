@@ -76,20 +76,6 @@ int comparePieces(const Piece* a, int na, const Piece* b, int nb)
     }
 }
 
-QString joined(const Piece* pieces, int count)
-{
-    int size = 0;
-    for (int i = 0; i < count; ++i)
-        size += pieces[i].size;
-    QString text(size, Qt::Uninitialized);
-    QChar* out = text.data();
-    for (int i = 0; i < count; ++i) {
-        for (int k = 0; k < pieces[i].size; ++k)
-            *out++ = QChar(charAt(pieces[i], k));
-    }
-    return text;
-}
-
 // Candidates are ordered by the rules' own order: a phase, a section inside it, a position and a
 // part of that position.
 quint64 sequence(quint64 phase, quint64 section, quint64 major, quint64 minor)
@@ -116,7 +102,8 @@ enum : quint8 { SeenFieldType = 1, SeenSignature = 2, SeenClassName = 4 };
 
 struct DependencyExtractor::ClassCandidate
 {
-    Piece key;             // the printed form: the descriptor's inner text, '/' read as '.'
+    quint32 keyOffset;     // in keys
+    quint32 keyLength;     // the printed form: the descriptor's inner text, '/' read as '.'
     const QString* source; // the text the descriptor lies in
     int from;
     int size;
@@ -126,9 +113,9 @@ struct DependencyExtractor::ClassCandidate
 
 struct DependencyExtractor::MemberCandidate
 {
-    Piece parts[5]; // owner (one or three pieces), name, descriptor
-    int count;
-    int ownerCount;
+    quint32 keyOffset; // in keys: the owner's descriptor, the name and the descriptor joined
+    quint32 keyLength;
+    quint32 ownerLength;
     const QString* name;
     const QString* descriptor;
     quint64 seq;
@@ -280,7 +267,9 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     }
     if (!charge(name.size() + 2))
         return;
-    classes.push_back({pieceOf(name, 0, -1, 2), &name, 0, int(name.size()), true, seq});
+    const Piece key = pieceOf(name, 0, -1, 2);
+    classes.push_back(
+        {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
 }
 
 void DependencyExtractor::addArrayElement(const QString& text, int from, quint64 seq)
@@ -304,8 +293,8 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
             return;
         // The printed form is the text between the first and the last character.
         const int inner = size < 2 ? 0 : size - 2;
-        classes.push_back(
-            {pieceOf(text, from + (size < 2 ? 0 : 1), inner, 2), &text, from, size, false, seq});
+        const Piece key = pieceOf(text, from + (size < 2 ? 0 : 1), inner, 2);
+        classes.push_back({appendKey(&key, 1), quint32(inner), &text, from, size, false, seq});
     } else if (arrays && first == QLatin1Char('[')) {
         // An array type on the work list contributes its element class. The element is read from
         // the rest of the text after the '[' run, as a descriptor on its own.
@@ -377,21 +366,18 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     // name, is one.
     if (isOwnClass(owner, ownerCount) && declares(ownFields, name, type))
         return;
-    MemberCandidate c;
-    c.ownerCount = ownerCount;
+    Piece parts[5];
     qint64 size = 0;
-    for (int i = 0; i < c.ownerCount; ++i) {
-        c.parts[i] = owner[i];
+    for (int i = 0; i < ownerCount; ++i) {
+        parts[i] = owner[i];
         size += owner[i].size;
     }
-    c.parts[c.ownerCount] = pieceOf(name);
-    c.parts[c.ownerCount + 1] = pieceOf(type);
-    c.count = c.ownerCount + 2;
-    c.name = &name;
-    c.descriptor = &type;
-    c.seq = seq;
-    if (charge(size + name.size() + type.size()))
-        fields.push_back(c);
+    parts[ownerCount] = pieceOf(name);
+    parts[ownerCount + 1] = pieceOf(type);
+    if (!charge(size + name.size() + type.size()))
+        return;
+    fields.push_back({appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
+                      quint32(size), &name, &type, seq});
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
@@ -405,18 +391,12 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
     if (enumParent && name == QLatin1String("<init>") &&
         descriptor == QLatin1String("(Ljava/lang/String;I)V"))
         return;
-    MemberCandidate c;
-    c.ownerCount = 3;
-    for (int i = 0; i < 3; ++i)
-        c.parts[i] = owner[i];
-    c.parts[3] = pieceOf(name);
-    c.parts[4] = pieceOf(descriptor);
-    c.count = 5;
-    c.name = &name;
-    c.descriptor = &descriptor;
-    c.seq = seq;
-    if (charge(qint64(ownerName.size()) + 2 + name.size() + descriptor.size()))
-        methods.push_back(c);
+    const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
+    const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
+    if (!charge(size))
+        return;
+    methods.push_back({appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name,
+                       &descriptor, seq});
 }
 
 // What an instruction's operand contributes, the first time an instruction uses the entry.
@@ -902,18 +882,43 @@ void DependencyExtractor::run()
                                 .arg(textBudgetPerByte * file.readSize + textBudgetBase));
 }
 
+quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
+{
+    const quint32 offset = quint32(keys.size());
+    for (int i = 0; i < count; ++i) {
+        const Piece& p = pieces[i];
+        if (p.map == 0) {
+            keys.insert(keys.end(), p.data, p.data + p.size);
+            continue;
+        }
+        for (int k = 0; k < p.size; ++k)
+            keys.push_back(QChar(charAt(p, k)));
+    }
+    return offset;
+}
+
 // Sorts each candidate list by key and then by the rules' order, keeps the first of each key
 // and adds the values in ascending order.
 void DependencyExtractor::build()
 {
-    std::sort(classes.begin(), classes.end(), [](const ClassCandidate& a, const ClassCandidate& b) {
-        const int c = comparePieces(&a.key, 1, &b.key, 1);
-        return c != 0 ? c < 0 : a.seq < b.seq;
-    });
+    const QChar* base = keys.data();
+    const auto view = [base](quint32 offset, quint32 length) {
+        return QStringView(base + offset, qsizetype(length));
+    };
+    const auto compareKeys = [&](quint32 ao, quint32 al, quint32 bo, quint32 bl) {
+        return view(ao, al).compare(view(bo, bl));
+    };
+
+    std::sort(classes.begin(), classes.end(),
+              [&](const ClassCandidate& a, const ClassCandidate& b) {
+                  const int c = compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
+                  return c != 0 ? c < 0 : a.seq < b.seq;
+              });
     const bool classesWereEmpty = file.dependentClasses.isEmpty();
     for (size_t i = 0; i < classes.size(); ++i) {
         const ClassCandidate& c = classes[i];
-        if (i > 0 && comparePieces(&classes[i - 1].key, 1, &c.key, 1) == 0)
+        if (i > 0 && compareKeys(classes[i - 1].keyOffset, classes[i - 1].keyLength, c.keyOffset,
+                                 c.keyLength) == 0)
             continue;
         QString descriptor;
         if (c.wrapped)
@@ -929,12 +934,15 @@ void DependencyExtractor::build()
             file.dependentClasses.insert(TypeDescriptor(descriptor), true);
     }
 
-    const auto byKey = [](const MemberCandidate& a, const MemberCandidate& b) {
-        const int c = comparePieces(a.parts, a.count, b.parts, b.count);
+    const auto byKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
+        const int c = compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
         return c != 0 ? c < 0 : a.seq < b.seq;
     };
-    const auto sameKey = [](const MemberCandidate& a, const MemberCandidate& b) {
-        return comparePieces(a.parts, a.count, b.parts, b.count) == 0;
+    const auto sameKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
+        return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) == 0;
+    };
+    const auto owner = [&](const MemberCandidate& c) {
+        return TypeDescriptor(view(c.keyOffset, c.ownerLength).toString());
     };
     std::sort(fields.begin(), fields.end(), byKey);
     const bool fieldsWereEmpty = file.dependentFields.isEmpty();
@@ -942,8 +950,7 @@ void DependencyExtractor::build()
         const MemberCandidate& c = fields[i];
         if (i > 0 && sameKey(fields[i - 1], c))
             continue;
-        const DepField field(TypeDescriptor(joined(c.parts, c.ownerCount)), *c.name,
-                             TypeDescriptor(*c.descriptor));
+        const DepField field(owner(c), *c.name, TypeDescriptor(*c.descriptor));
         if (fieldsWereEmpty)
             file.dependentFields.insert(file.dependentFields.cend(), field, true);
         else
@@ -956,8 +963,7 @@ void DependencyExtractor::build()
         const MemberCandidate& c = methods[i];
         if (i > 0 && sameKey(methods[i - 1], c))
             continue;
-        const DepMethod method(TypeDescriptor(joined(c.parts, c.ownerCount)), *c.name,
-                               MethodSignature(*c.descriptor));
+        const DepMethod method(owner(c), *c.name, MethodSignature(*c.descriptor));
         if (methodsWereEmpty)
             file.dependentMethods.insert(file.dependentMethods.cend(), method, true);
         else

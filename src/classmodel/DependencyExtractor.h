@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -76,6 +77,8 @@ private:
     bool isOwnClass(const Piece* owner, int ownerCount) const;
 
     bool charge(qint64 n);
+    // Appends the joined text of the pieces to keys and returns where it starts.
+    quint32 appendKey(const Piece* pieces, int count);
     void build();
 
     JavaClassFile& file;
@@ -97,6 +100,8 @@ private:
     std::vector<ClassCandidate> classes;
     std::vector<MemberCandidate> fields;
     std::vector<MemberCandidate> methods;
+    // The keys of all candidates, one after the other, so that sorting compares plain texts.
+    std::vector<QChar> keys;
 
     qint64 budget = 0;
     bool exhausted = false;

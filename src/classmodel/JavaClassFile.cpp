@@ -96,6 +96,16 @@ QString formatError(const QString& label, unsigned short index, const QString& p
         .arg(problem);
 }
 
+// Checks a pool index like JavaClassFile::cptest, but builds the label naming the place only
+// when the check fails: reading a sound file composes no message text.
+template <typename Label>
+void checkIndex(const JavaClassFile& file, unsigned char tag, unsigned short index, Label label)
+{
+    if (index == 0 || index > file.constant_pool.size() ||
+        file.constant_pool.at(index - 1)->tag != tag)
+        file.cptest(label(), tag, index);
+}
+
 } // namespace
 
 JavaClassFile::JavaClassFile() = default;
@@ -284,19 +294,24 @@ void JavaClassFile::readInterfaces(ByteReader& in)
     in.checkCount(count, 2, "interfaces_count");
     for (quint16 k = 0; k < count; ++k) {
         const quint16 index = in.readU2("interface index");
-        cptest(QStringLiteral("interface[%1]").arg(k), CONSTANT_Class, index);
+        checkIndex(*this, CONSTANT_Class, index,
+                   [k] { return QStringLiteral("interface[%1]").arg(k); });
         interfaces.append(constant_pool.at(index - 1));
     }
 }
 
-void JavaClassFile::readMember(ByteReader& in, member_info* member, const QString& label)
+void JavaClassFile::readMember(ByteReader& in, member_info* member, const char* kind, int k)
 {
+    const auto label = [kind, k] {
+        return QStringLiteral("%1[%2]").arg(QLatin1String(kind)).arg(k);
+    };
     member->access_flags = in.readU2("access_flags");
     member->name_index = in.readU2("name_index");
-    cptest(label, CONSTANT_Utf8, member->name_index);
+    checkIndex(*this, CONSTANT_Utf8, member->name_index, label);
     member->descriptor_index = in.readU2("descriptor_index");
     // The queries take a member's descriptor to be text; a file where it is not is rejected.
-    cptest(QStringLiteral("%1 descriptor").arg(label), CONSTANT_Utf8, member->descriptor_index);
+    checkIndex(*this, CONSTANT_Utf8, member->descriptor_index,
+               [&label] { return QStringLiteral("%1 descriptor").arg(label()); });
     member->attributes = readAttributes(in);
 }
 
@@ -306,7 +321,7 @@ void JavaClassFile::readFields(ByteReader& in)
     in.checkCount(count, minMemberSize, "fields_count");
     for (quint16 k = 0; k < count; ++k) {
         std::unique_ptr<field_info> field(new field_info);
-        readMember(in, field.get(), QStringLiteral("Field[%1]").arg(k));
+        readMember(in, field.get(), "Field", k);
         fields.append(field.release());
     }
 }
@@ -317,7 +332,7 @@ void JavaClassFile::readMethods(ByteReader& in)
     in.checkCount(count, minMemberSize, "methods_count");
     for (quint16 k = 0; k < count; ++k) {
         std::unique_ptr<method_info> method(new method_info);
-        readMember(in, method.get(), QStringLiteral("Method[%1]").arg(k));
+        readMember(in, method.get(), "Method", k);
         methods.append(method.release());
     }
 }
@@ -331,7 +346,8 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
         for (quint16 k = 0; k < count; ++k) {
             const int start = in.offset();
             const quint16 nameIndex = in.readU2("attribute_name_index");
-            cptest(QStringLiteral("Attr[%1]").arg(k), CONSTANT_Utf8, nameIndex);
+            checkIndex(*this, CONSTANT_Utf8, nameIndex,
+                       [k] { return QStringLiteral("Attr[%1]").arg(k); });
             const quint32 length = in.readU4("attribute_length");
             const QString name = static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex))->value;
 

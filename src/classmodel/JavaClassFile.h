@@ -141,7 +141,8 @@ public:
 
 private:
     void readClassFile(ByteReader& in);
-    void readMember(ByteReader& in, member_info* member, const QString& label);
+    // kind and k name the member in messages ("Field[3]"), composed only when one is needed.
+    void readMember(ByteReader& in, member_info* member, const char* kind, int k);
     attribute_info* readCode(ByteReader& body, int depth);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
