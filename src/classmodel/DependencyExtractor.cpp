@@ -268,8 +268,8 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     if (!charge(name.size() + 2))
         return;
     const Piece key = pieceOf(name, 0, -1, 2);
-    classes.push_back(
-        {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
+    keep(classes, classSlots,
+         {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
 }
 
 void DependencyExtractor::addArrayElement(const QString& text, int from, quint64 seq)
@@ -294,7 +294,8 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
         // The printed form is the text between the first and the last character.
         const int inner = size < 2 ? 0 : size - 2;
         const Piece key = pieceOf(text, from + (size < 2 ? 0 : 1), inner, 2);
-        classes.push_back({appendKey(&key, 1), quint32(inner), &text, from, size, false, seq});
+        keep(classes, classSlots,
+             {appendKey(&key, 1), quint32(inner), &text, from, size, false, seq});
     } else if (arrays && first == QLatin1Char('[')) {
         // An array type on the work list contributes its element class. The element is read from
         // the rest of the text after the '[' run, as a descriptor on its own.
@@ -376,8 +377,9 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     parts[ownerCount + 1] = pieceOf(type);
     if (!charge(size + name.size() + type.size()))
         return;
-    fields.push_back({appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
-                      quint32(size), &name, &type, seq});
+    keep(fields, fieldSlots,
+         {appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
+          quint32(size), &name, &type, seq});
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
@@ -395,8 +397,9 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
     if (!charge(size))
         return;
-    methods.push_back({appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name,
-                       &descriptor, seq});
+    keep(methods, methodSlots,
+         {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
+          seq});
 }
 
 // What an instruction's operand contributes, the first time an instruction uses the entry.
@@ -668,6 +671,7 @@ void DependencyExtractor::runCode(const method_info* method)
 
 void DependencyExtractor::prepare()
 {
+    keys.reserve(4096);
     budget = textBudgetPerByte * file.readSize + textBudgetBase;
     own = file.getTypeDescriptor().descriptor;
     enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
@@ -884,17 +888,70 @@ void DependencyExtractor::run()
 
 quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
 {
-    const quint32 offset = quint32(keys.size());
+    const size_t offset = keys.size();
+    size_t size = 0;
+    for (int i = 0; i < count; ++i)
+        size += size_t(pieces[i].size);
+    keys.resize(offset + size);
+    QChar* out = keys.data() + offset;
     for (int i = 0; i < count; ++i) {
         const Piece& p = pieces[i];
         if (p.map == 0) {
-            keys.insert(keys.end(), p.data, p.data + p.size);
+            std::copy(p.data, p.data + p.size, out);
+            out += p.size;
             continue;
         }
         for (int k = 0; k < p.size; ++k)
-            keys.push_back(QChar(charAt(p, k)));
+            *out++ = QChar(charAt(p, k));
     }
-    return offset;
+    return quint32(offset);
+}
+
+// Most candidates repeat a key met before (String is a parameter of many methods). They are
+// merged at once through a hash of their keys, keeping the one the rules meet first, so that
+// only distinct keys are sorted.
+template <typename Candidate>
+void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32>& slots,
+                               const Candidate& candidate)
+{
+    const auto keyOf = [this](const Candidate& c) {
+        return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
+    };
+    const auto place = [&](quint32 entry) {
+        size_t h = qHash(keyOf(list[entry - 1])) & (slots.size() - 1);
+        while (slots[h] != 0)
+            h = (h + 1) & (slots.size() - 1);
+        slots[h] = entry;
+    };
+    if (slots.size() < 2 * (list.size() + 1)) {
+        // A power of two, so that a mask finds the slot and probing reaches every slot.
+        size_t size = 64;
+        while (size < 4 * (list.size() + 1))
+            size *= 2;
+        slots.assign(size, 0);
+        for (quint32 entry = 1; entry <= list.size(); ++entry)
+            place(entry);
+    }
+    const QStringView key = keyOf(candidate);
+    size_t h = qHash(key) & (slots.size() - 1);
+    for (;;) {
+        const quint32 entry = slots[h];
+        if (entry == 0)
+            break;
+        Candidate& other = list[entry - 1];
+        if (keyOf(other) == key) {
+            if (candidate.seq < other.seq) {
+                const quint32 offset = other.keyOffset;
+                other = candidate;
+                other.keyOffset = offset;
+            }
+            keys.resize(candidate.keyOffset); // the same text is there already
+            return;
+        }
+        h = (h + 1) & (slots.size() - 1);
+    }
+    list.push_back(candidate);
+    slots[h] = quint32(list.size());
 }
 
 // Sorts each candidate list by key and then by the rules' order, keeps the first of each key

@@ -79,6 +79,10 @@ private:
     bool charge(qint64 n);
     // Appends the joined text of the pieces to keys and returns where it starts.
     quint32 appendKey(const Piece* pieces, int count);
+    // Adds a candidate whose key has just been appended, unless one of the same key is there.
+    template <typename Candidate>
+    void keep(std::vector<Candidate>& list, std::vector<quint32>& slots,
+              const Candidate& candidate);
     void build();
 
     JavaClassFile& file;
@@ -102,6 +106,10 @@ private:
     std::vector<MemberCandidate> methods;
     // The keys of all candidates, one after the other, so that sorting compares plain texts.
     std::vector<QChar> keys;
+    // Open-addressing tables over each list (entry + 1, 0 for a free slot).
+    std::vector<quint32> classSlots;
+    std::vector<quint32> fieldSlots;
+    std::vector<quint32> methodSlots;
 
     qint64 budget = 0;
     bool exhausted = false;

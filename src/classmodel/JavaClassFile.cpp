@@ -121,8 +121,8 @@ JavaClassFile::~JavaClassFile()
 JavaClassFile* JavaClassFile::create(const QByteArray& bytes)
 {
     JavaClassFile* file = new JavaClassFile;
-    QDataStream in(bytes);
-    file->read(in);
+    // The bytes are read where they are, without a stream and a copy in between.
+    file->readBytes(bytes);
     return file;
 }
 
@@ -134,7 +134,11 @@ void JavaClassFile::read(QDataStream& in)
     in.setByteOrder(QDataStream::BigEndian);
     // The reader works on the bytes themselves, so that every read can be checked against
     // what is left; the stream only delivers them. readAll allocates no more than it holds.
-    const QByteArray bytes = in.device() ? in.device()->readAll() : QByteArray();
+    readBytes(in.device() ? in.device()->readAll() : QByteArray());
+}
+
+void JavaClassFile::readBytes(const QByteArray& bytes)
+{
     ByteReader reader(bytes);
     readSize = bytes.size();
     try {

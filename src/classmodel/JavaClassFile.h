@@ -140,6 +140,7 @@ public:
     void addDependentMethod(const CONSTANT_Fieldref_info& ref);
 
 private:
+    void readBytes(const QByteArray& bytes);
     void readClassFile(ByteReader& in);
     // kind and k name the member in messages ("Field[3]"), composed only when one is needed.
     void readMember(ByteReader& in, member_info* member, const char* kind, int k);
