@@ -265,7 +265,7 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
         addArrayElement(name, 0, seq);
         return;
     }
-    if (!charge(name.size() + 2))
+    if (!charge(name.size() + 2) || !collecting)
         return;
     const Piece key = pieceOf(name, 0, -1, 2);
     keep(classes, classSlots,
@@ -289,7 +289,7 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
         return;
     const QChar first = text.at(from);
     if (first == QLatin1Char('L')) {
-        if (!charge(size))
+        if (!charge(size) || !collecting)
             return;
         // The printed form is the text between the first and the last character.
         const int inner = size < 2 ? 0 : size - 2;
@@ -375,7 +375,7 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     }
     parts[ownerCount] = pieceOf(name);
     parts[ownerCount + 1] = pieceOf(type);
-    if (!charge(size + name.size() + type.size()))
+    if (!charge(size + name.size() + type.size()) || !collecting)
         return;
     keep(fields, fieldSlots,
          {appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
@@ -395,7 +395,7 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
         return;
     const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
-    if (!charge(size))
+    if (!charge(size) || !collecting)
         return;
     keep(methods, methodSlots,
          {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
@@ -697,8 +697,10 @@ void DependencyExtractor::prepare()
     std::sort(ownMethods.begin(), ownMethods.end(), byText);
 }
 
-void DependencyExtractor::run()
+void DependencyExtractor::run(Mode mode)
 {
+    checking = mode != Build;
+    collecting = mode != Check;
     prepare();
     const int poolSize = file.constant_pool.size();
 
@@ -725,9 +727,11 @@ void DependencyExtractor::run()
             quint32(i + 1) | (entry->tag == CONSTANT_InterfaceMethodref ? 0x80000000u : 0u);
         (entry->tag == CONSTANT_Fieldref ? fieldRefs : methodRefs).emplace_back(key, order);
     }
-    for (const QStringList* errors : {&fieldErrors, &methodErrors, &interfaceMethodErrors}) {
-        for (const QString& message : *errors)
-            file.checkLog.error(message);
+    if (checking) {
+        for (const QStringList* errors : {&fieldErrors, &methodErrors, &interfaceMethodErrors}) {
+            for (const QString& message : *errors)
+                file.checkLog.error(message);
+        }
     }
 
     for (const method_info* method : qAsConst(file.methods)) {
@@ -735,8 +739,10 @@ void DependencyExtractor::run()
             break;
         walk(method);
     }
-    for (const QString& message : qAsConst(codeErrors))
-        file.checkLog.error(message);
+    if (checking) {
+        for (const QString& message : qAsConst(codeErrors))
+            file.checkLog.error(message);
+    }
 
     const auto firstOfEachKey = [](std::vector<std::pair<quint64, quint32>>& refs) {
         std::sort(refs.begin(), refs.end());
@@ -879,8 +885,9 @@ void DependencyExtractor::run()
         }
     }
 
-    build();
-    if (exhausted)
+    if (collecting)
+        build();
+    if (exhausted && checking)
         file.checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the "
                                            "class refers to add up to more than %1 characters")
                                 .arg(textBudgetPerByte * file.readSize + textBudgetBase));

@@ -32,8 +32,15 @@ public:
     DependencyExtractor(const DependencyExtractor&) = delete;
     DependencyExtractor& operator=(const DependencyExtractor&) = delete;
 
-    // Fills the dependency sets of the file from all its sources. Called once, after a clean read.
-    void run();
+    enum Mode {
+        Check, // records the file's problems in its check log and builds nothing
+        Build, // fills the dependency sets and records nothing
+        CheckAndBuild
+    };
+    // Works through all sources of the file; called after a clean read. A Build run after a
+    // Check run meets the same problems and the same bound, so it fills the sets exactly as
+    // one CheckAndBuild run would.
+    void run(Mode mode = CheckAndBuild);
     // Only the bytecode walk of one method: records the errors of its code and what its
     // instructions use.
     void runCode(const method_info* method);
@@ -111,6 +118,8 @@ private:
     std::vector<quint32> fieldSlots;
     std::vector<quint32> methodSlots;
 
+    bool checking = true;
+    bool collecting = true;
     qint64 budget = 0;
     bool exhausted = false;
 };

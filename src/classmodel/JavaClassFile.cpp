@@ -147,7 +147,8 @@ void JavaClassFile::readBytes(const QByteArray& bytes)
         checkLog.error(QString::fromLocal8Bit(e.what()));
         return;
     }
-    findDependencies();
+    DependencyExtractor(*this).run(DependencyExtractor::Check);
+    dependenciesPending = true;
 }
 
 void JavaClassFile::readClassFile(ByteReader& in)
@@ -823,21 +824,34 @@ MethodSignature JavaClassFile::getMethodSignature(const CONSTANT_Fieldref_info& 
 
 QList<TypeDescriptor> JavaClassFile::getDependentClasses() const
 {
+    buildDependencies();
     return dependentClasses.keys();
 }
 
 QList<DepField> JavaClassFile::getDependentFields() const
 {
+    buildDependencies();
     return dependentFields.keys();
 }
 
 QList<DepMethod> JavaClassFile::getDependentMethods() const
 {
+    buildDependencies();
     return dependentMethods.keys();
+}
+
+void JavaClassFile::buildDependencies() const
+{
+    if (!dependenciesPending)
+        return;
+    dependenciesPending = false;
+    // Only the mutable sets are written: the run reads the file and records nothing.
+    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build);
 }
 
 void JavaClassFile::findDependencies()
 {
+    dependenciesPending = false;
     DependencyExtractor(*this).run();
 }
 

@@ -42,9 +42,13 @@ public:
     QList<field_info*> fields;         // owned
     QList<method_info*> methods;       // owned
     QList<attribute_info*> attributes; // owned, the class's own attributes that are kept
-    QMap<TypeDescriptor, bool> dependentClasses;
-    QMap<DepField, bool> dependentFields;
-    QMap<DepMethod, bool> dependentMethods;
+    // The dependency sets. A clean read checks every dependency source at once (its problems
+    // are in checkLog), but the sets themselves are built when first asked for through the
+    // getters below: most classes (those of the allowed API, every listed class) are never
+    // asked, and the sets are the largest part of a class file in memory.
+    mutable QMap<TypeDescriptor, bool> dependentClasses;
+    mutable QMap<DepField, bool> dependentFields;
+    mutable QMap<DepMethod, bool> dependentMethods;
     FileCheckLog checkLog;
 
     JavaClassFile();
@@ -121,13 +125,14 @@ public:
     TypeDescriptor getFieldTypeDescriptor(const CONSTANT_Fieldref_info& ref) const;
     MethodSignature getMethodSignature(const CONSTANT_Fieldref_info& ref) const;
 
-    // The dependency sets, each key once, in ascending order.
+    // The dependency sets, each key once, in ascending order. The first call builds them.
     QList<TypeDescriptor> getDependentClasses() const;
     QList<DepField> getDependentFields() const;
     QList<DepMethod> getDependentMethods() const;
 
-    // Fills the dependency sets; read() calls it once after a clean read. Malformed references
-    // and unreadable bytecode are recorded as errors in checkLog.
+    // Fills the dependency sets at once. Malformed references and unreadable bytecode are
+    // recorded as errors in checkLog. read() records the same errors after a clean read and
+    // leaves the sets to the getters.
     void findDependencies();
     // The bytecode walk of one method.
     void findDependenciesInCode(const method_info* method);
@@ -162,7 +167,11 @@ private:
     bool declaresField(const QString& name, const QString& descriptor) const;
     bool declaresMethod(const QString& name, const QString& descriptor) const;
 
+    // Builds the sets when a clean read has left them to be built.
+    void buildDependencies() const;
+
     friend class DependencyExtractor;
+    mutable bool dependenciesPending = false;
     // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
 };
