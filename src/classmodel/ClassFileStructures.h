@@ -140,6 +140,8 @@ struct exception_t
     quint16 handler_pc = 0;
     quint16 catch_type = 0;
 };
+// Rows are kept inside their lists rather than as one allocation each.
+Q_DECLARE_TYPEINFO(exception_t, Q_PRIMITIVE_TYPE);
 
 struct Code_attribute : attribute_info
 {
@@ -180,6 +182,7 @@ struct SourceDebugExtension_attribute : attribute_info
     QByteArray debug_extension;
 };
 
+// Kept without its rows, which are checked while reading: no query reads them.
 struct LineNumberTable_attribute : attribute_info
 {
     struct line_number_t
@@ -190,6 +193,7 @@ struct LineNumberTable_attribute : attribute_info
     QList<line_number_t> line_number_table;
 };
 
+// Kept without its rows, which are checked while reading: no query reads them.
 struct LocalVariableTable_attribute : attribute_info
 {
     struct local_variable_t
@@ -203,6 +207,7 @@ struct LocalVariableTable_attribute : attribute_info
     QList<local_variable_t> local_variable_table;
 };
 
+// Kept without its rows, which are checked while reading: no query reads them.
 struct LocalVariableTypeTable_attribute : attribute_info
 {
     struct local_variable_type_t

@@ -342,31 +342,118 @@ void JavaClassFile::readMethods(ByteReader& in)
     }
 }
 
+namespace {
+
+// One reader per attribute kind. Each reads its record from the attribute's own window and
+// returns it; the caller checks that the window has been used up.
+
+attribute_info* readConstantValue(ByteReader& body)
+{
+    auto* a = new ConstantValue_attribute;
+    a->constantvalue_index = body.readU2("constant pool index");
+    return a;
+}
+
+attribute_info* readExceptions(ByteReader& body)
+{
+    std::unique_ptr<Exceptions_attribute> a(new Exceptions_attribute);
+    const quint16 n = body.readU2("number_of_exceptions");
+    body.checkCount(n, 2, "number_of_exceptions");
+    a->exception_index_table.reserve(n);
+    for (quint16 j = 0; j < n; ++j)
+        a->exception_index_table.append(body.readU2("exception index"));
+    return a.release();
+}
+
+attribute_info* readInnerClasses(ByteReader& body)
+{
+    std::unique_ptr<InnerClasses_attribute> a(new InnerClasses_attribute);
+    const quint16 n = body.readU2("number_of_classes");
+    body.checkCount(n, 8, "number_of_classes");
+    a->classes.reserve(n);
+    for (quint16 j = 0; j < n; ++j) {
+        InnerClasses_attribute::inner_class_t row;
+        row.inner_class_info_index = body.readU2("inner_class_info_index");
+        row.outer_class_info_index = body.readU2("outer_class_info_index");
+        row.inner_name_index = body.readU2("inner_name_index");
+        row.inner_class_access_flags = body.readU2("inner_class_access_flags");
+        a->classes.append(row);
+    }
+    return a.release();
+}
+
+attribute_info* readEnclosingMethod(ByteReader& body)
+{
+    auto* a = new EnclosingMethod_attribute;
+    a->class_index = body.readU2("class_index");
+    a->method_index = body.readU2("method_index");
+    return a;
+}
+
+attribute_info* readSourceDebugExtension(ByteReader& body, quint32 length)
+{
+    std::unique_ptr<SourceDebugExtension_attribute> a(new SourceDebugExtension_attribute);
+    a->debug_extension = body.readBytes(length, "debug_extension");
+    return a.release();
+}
+
+// Line numbers and local variables are checked like every table, but their rows are not kept:
+// no query reads them, and they would be a large part of every class in memory.
+attribute_info* readLineNumberTable(ByteReader& body)
+{
+    const quint16 n = body.readU2("line_number_table_length");
+    body.checkCount(n, 4, "line_number_table_length");
+    body.skip(4u * n, "line_number_table");
+    return new LineNumberTable_attribute;
+}
+
+attribute_info* readLocalVariableTable(ByteReader& body)
+{
+    const quint16 n = body.readU2("local_variable_table_length");
+    body.checkCount(n, 10, "local_variable_table_length");
+    body.skip(10u * n, "local_variable_table");
+    return new LocalVariableTable_attribute;
+}
+
+attribute_info* readLocalVariableTypeTable(ByteReader& body)
+{
+    const quint16 n = body.readU2("local_variable_type_table_length");
+    body.checkCount(n, 10, "local_variable_type_table_length");
+    body.skip(10u * n, "local_variable_type_table");
+    return new LocalVariableTypeTable_attribute;
+}
+
+attribute_info* readSkipped(ByteReader& body)
+{
+    body.skip(body.bytesLeft(), "attribute content");
+    return new attribute_info;
+}
+
+} // namespace
+
 QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
 {
     QList<attribute_info*> kept;
     try {
         const quint16 count = in.readU2("attributes_count");
         in.checkCount(count, minAttributeSize, "attributes_count");
+        kept.reserve(count);
         for (quint16 k = 0; k < count; ++k) {
             const int start = in.offset();
             const quint16 nameIndex = in.readU2("attribute_name_index");
             checkIndex(*this, CONSTANT_Utf8, nameIndex,
                        [k] { return QStringLiteral("Attr[%1]").arg(k); });
             const quint32 length = in.readU4("attribute_length");
-            const QString name = static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex))->value;
+            const QString& name = static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex))->value;
 
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
             ByteReader body = in.window(length, name);
             std::unique_ptr<attribute_info> record;
             switch (attributeKind(name)) {
-            case AttributeKind::ConstantValue: {
-                auto* a = new ConstantValue_attribute;
-                record.reset(a);
-                a->constantvalue_index = body.readU2("constant pool index");
+            case AttributeKind::ConstantValue:
+                record.reset(readConstantValue(body));
                 break;
-            }
             case AttributeKind::Code:
                 if (depth >= maxCodeNesting)
                     throw BadClassFileException(
@@ -376,94 +463,32 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
                             .arg(maxCodeNesting));
                 record.reset(readCode(body, depth + 1));
                 break;
-            case AttributeKind::Exceptions: {
-                auto* a = new Exceptions_attribute;
-                record.reset(a);
-                const quint16 n = body.readU2("number_of_exceptions");
-                body.checkCount(n, 2, "number_of_exceptions");
-                for (quint16 j = 0; j < n; ++j)
-                    a->exception_index_table.append(body.readU2("exception index"));
+            case AttributeKind::Exceptions:
+                record.reset(readExceptions(body));
                 break;
-            }
-            case AttributeKind::InnerClasses: {
-                auto* a = new InnerClasses_attribute;
-                record.reset(a);
-                const quint16 n = body.readU2("number_of_classes");
-                body.checkCount(n, 8, "number_of_classes");
-                for (quint16 j = 0; j < n; ++j) {
-                    InnerClasses_attribute::inner_class_t row;
-                    row.inner_class_info_index = body.readU2("inner_class_info_index");
-                    row.outer_class_info_index = body.readU2("outer_class_info_index");
-                    row.inner_name_index = body.readU2("inner_name_index");
-                    row.inner_class_access_flags = body.readU2("inner_class_access_flags");
-                    a->classes.append(row);
-                }
+            case AttributeKind::InnerClasses:
+                record.reset(readInnerClasses(body));
                 break;
-            }
-            case AttributeKind::EnclosingMethod: {
-                auto* a = new EnclosingMethod_attribute;
-                record.reset(a);
-                a->class_index = body.readU2("class_index");
-                a->method_index = body.readU2("method_index");
+            case AttributeKind::EnclosingMethod:
+                record.reset(readEnclosingMethod(body));
                 break;
-            }
-            case AttributeKind::SourceDebugExtension: {
-                auto* a = new SourceDebugExtension_attribute;
-                record.reset(a);
-                a->debug_extension = body.readBytes(length, "debug_extension");
+            case AttributeKind::SourceDebugExtension:
+                record.reset(readSourceDebugExtension(body, length));
                 break;
-            }
-            case AttributeKind::LineNumberTable: {
-                auto* a = new LineNumberTable_attribute;
-                record.reset(a);
-                const quint16 n = body.readU2("line_number_table_length");
-                body.checkCount(n, 4, "line_number_table_length");
-                for (quint16 j = 0; j < n; ++j) {
-                    LineNumberTable_attribute::line_number_t row;
-                    row.start_pc = body.readU2("start_pc");
-                    row.line_number = body.readU2("line_number");
-                    a->line_number_table.append(row);
-                }
+            case AttributeKind::LineNumberTable:
+                record.reset(readLineNumberTable(body));
                 break;
-            }
-            case AttributeKind::LocalVariableTable: {
-                auto* a = new LocalVariableTable_attribute;
-                record.reset(a);
-                const quint16 n = body.readU2("local_variable_table_length");
-                body.checkCount(n, 10, "local_variable_table_length");
-                for (quint16 j = 0; j < n; ++j) {
-                    LocalVariableTable_attribute::local_variable_t row;
-                    row.start_pc = body.readU2("start_pc");
-                    row.length = body.readU2("length");
-                    row.name_index = body.readU2("name_index");
-                    row.descriptor_index = body.readU2("descriptor_index");
-                    row.index = body.readU2("index");
-                    a->local_variable_table.append(row);
-                }
+            case AttributeKind::LocalVariableTable:
+                record.reset(readLocalVariableTable(body));
                 break;
-            }
-            case AttributeKind::LocalVariableTypeTable: {
-                auto* a = new LocalVariableTypeTable_attribute;
-                record.reset(a);
-                const quint16 n = body.readU2("local_variable_type_table_length");
-                body.checkCount(n, 10, "local_variable_type_table_length");
-                for (quint16 j = 0; j < n; ++j) {
-                    LocalVariableTypeTable_attribute::local_variable_type_t row;
-                    row.start_pc = body.readU2("start_pc");
-                    row.length = body.readU2("length");
-                    row.name_index = body.readU2("name_index");
-                    row.signature_index = body.readU2("signature_index");
-                    row.index = body.readU2("index");
-                    a->local_variable_type_table.append(row);
-                }
+            case AttributeKind::LocalVariableTypeTable:
+                record.reset(readLocalVariableTypeTable(body));
                 break;
-            }
             case AttributeKind::Empty:
                 record.reset(new attribute_info);
                 break;
             case AttributeKind::Skipped:
-                record.reset(new attribute_info);
-                body.skip(body.bytesLeft(), "attribute content");
+                record.reset(readSkipped(body));
                 break;
             case AttributeKind::Unknown:
                 checkLog.warning(
@@ -501,6 +526,7 @@ attribute_info* JavaClassFile::readCode(ByteReader& body, int depth)
     code->code_length = length;
     const quint16 n = body.readU2("exception_table_length");
     body.checkCount(n, 8, "exception_table_length");
+    code->exception_table.reserve(n);
     for (quint16 j = 0; j < n; ++j) {
         exception_t row;
         row.start_pc = body.readU2("start_pc");
