@@ -5,18 +5,22 @@
 
 #include <cstring>
 
-ByteReader::ByteReader(const QByteArray& data) : ByteReader(data, 0, data.size(), QString()) {}
+ByteReader::ByteReader(const QByteArray& data) : ByteReader(data, 0, data.size(), nullptr, 0) {}
 
-ByteReader::ByteReader(const QByteArray& data, int begin, int end, const QString& attributeName)
-    : data(data), pos(begin), end(end), attribute(attributeName)
+ByteReader::ByteReader(const QByteArray& data, int begin, int end, const char* attributeName,
+                       int attributeNameSize)
+    : data(data), pos(begin), end(end), attribute(attributeName), attributeSize(attributeNameSize)
 {
 }
 
 QString ByteReader::place() const
 {
-    if (attribute.isNull())
+    if (!attributeText.isNull())
+        return QStringLiteral("the \"%1\" attribute").arg(FileCheckLog::abbreviate(attributeText));
+    if (!attribute)
         return QStringLiteral("the class file");
-    return QStringLiteral("the \"%1\" attribute").arg(FileCheckLog::abbreviate(attribute));
+    return QStringLiteral("the \"%1\" attribute")
+        .arg(FileCheckLog::abbreviate(QString::fromUtf8(attribute, attributeSize)));
 }
 
 void ByteReader::fail(quint32 n, const QString& what) const
@@ -105,6 +109,17 @@ void ByteReader::skip(quint32 length, const char* what)
     take(length, what);
 }
 
+ByteReader ByteReader::window(quint32 length, const char* attributeName, int attributeNameSize)
+{
+    if (length > bytesLeft())
+        fail(length, QStringLiteral("\"%1\" attribute")
+                         .arg(FileCheckLog::abbreviate(
+                             QString::fromUtf8(attributeName, attributeNameSize))));
+    const int begin = pos;
+    pos += int(length);
+    return ByteReader(data, begin, pos, attributeName, attributeNameSize);
+}
+
 ByteReader ByteReader::window(quint32 length, const QString& attributeName)
 {
     if (length > bytesLeft())
@@ -112,7 +127,15 @@ ByteReader ByteReader::window(quint32 length, const QString& attributeName)
              QStringLiteral("\"%1\" attribute").arg(FileCheckLog::abbreviate(attributeName)));
     const int begin = pos;
     pos += int(length);
-    return ByteReader(data, begin, pos, attributeName);
+    ByteReader reader(data, begin, pos, nullptr, 0);
+    reader.attributeText = attributeName;
+    return reader;
+}
+
+void ByteReader::readInto(char* out, quint32 length, const char* what)
+{
+    const uchar* p = take(length, what);
+    std::memcpy(out, p, length);
 }
 
 void ByteReader::checkCount(quint32 count, quint32 minSize, const char* what,

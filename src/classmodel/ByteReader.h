@@ -38,14 +38,20 @@ public:
     void skip(quint32 length, const char* what);
 
     // Takes the next length bytes as the window of the named attribute and moves past them.
+    // The name is given as its UTF-8 bytes, which must outlive the window; it is only decoded
+    // for a message.
+    ByteReader window(quint32 length, const char* attributeName, int attributeNameSize);
     ByteReader window(quint32 length, const QString& attributeName);
+    // Copies length bytes to out, after checking that they are there.
+    void readInto(char* out, quint32 length, const char* what);
 
     // Fails unless count records of at least minSize bytes each can still follow. The message
     // shows shownCount when given (a count that includes more than the records to come).
     void checkCount(quint32 count, quint32 minSize, const char* what, qint64 shownCount = -1) const;
 
 private:
-    ByteReader(const QByteArray& data, int begin, int end, const QString& attributeName);
+    ByteReader(const QByteArray& data, int begin, int end, const char* attributeName,
+               int attributeNameSize);
 
     // Checks that n bytes are left and returns where they start; the only place that
     // decides whether a read fits.
@@ -56,5 +62,8 @@ private:
     QByteArray data;
     int pos;
     int end;
-    QString attribute; // the attribute this window holds; null for the whole file
+    // The attribute this window holds; null for the whole file.
+    const char* attribute = nullptr;
+    int attributeSize = 0;
+    QString attributeText; // the name when it was given as text
 };

@@ -1,5 +1,7 @@
 #include "ClassFileStructures.h"
 
+#include <cstring>
+
 QString constantInfoToString(unsigned char tag)
 {
     switch (tag) {
@@ -42,4 +44,9 @@ Code_attribute::~Code_attribute()
 member_info::~member_info()
 {
     qDeleteAll(attributes);
+}
+
+bool CONSTANT_Utf8_info::equals(const char* ascii, int size) const
+{
+    return size == length && std::memcmp(bytes, ascii, size_t(size)) == 0;
 }

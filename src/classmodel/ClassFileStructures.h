@@ -52,10 +52,17 @@ struct cp_info
     virtual ~cp_info();
 };
 
+// The text is kept as the bytes of the file and decoded when asked for: most of it is never
+// looked at, and as UTF-16 it would take more than twice the room.
 struct CONSTANT_Utf8_info : cp_info
 {
     quint16 length = 0;
-    QString value;
+    const char* bytes = nullptr; // length bytes, owned by the class file
+
+    // The text, decoded as standard UTF-8.
+    QString value() const { return QString::fromUtf8(bytes, length); }
+    // Whether the text is exactly the given ASCII text, without decoding it.
+    bool equals(const char* ascii, int size) const;
 };
 
 struct CONSTANT_Integer_info : cp_info

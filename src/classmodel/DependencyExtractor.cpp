@@ -144,8 +144,19 @@ const QString* DependencyExtractor::utf8At(quint32 index) const
     if (index == 0 || index > quint32(file.constant_pool.size()))
         return nullptr;
     const cp_info* entry = file.constant_pool.at(int(index - 1));
-    return entry->tag == CONSTANT_Utf8 ? &static_cast<const CONSTANT_Utf8_info*>(entry)->value
-                                       : nullptr;
+    if (entry->tag != CONSTANT_Utf8)
+        return nullptr;
+    // The pool keeps its texts as bytes; each one is decoded once per run, when first needed.
+    // The table has a place for every index from the start, so the texts never move.
+    if (texts.empty())
+        texts.resize(size_t(file.constant_pool.size()) + 1);
+    QString& text = texts[index];
+    if (text.isNull()) {
+        text = static_cast<const CONSTANT_Utf8_info*>(entry)->value();
+        if (text.isNull())
+            text = QLatin1String(""); // an empty text, told apart from one not yet decoded
+    }
+    return &text;
 }
 
 quint16 DependencyExtractor::classNameIndex(quint32 classIndex) const
@@ -190,7 +201,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             else if (name->tag != CONSTANT_Utf8)
                 parts.classError = "class name info is not a string";
             else
-                parts.className = &static_cast<const CONSTANT_Utf8_info*>(name)->value;
+                parts.className = utf8At(parts.classNameIndex);
         }
     } else {
         parts.classError = "invalid class index";
@@ -212,7 +223,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.nameError =
                 isMethod ? "method name info is not a string" : "field name info is not a string";
         else
-            parts.name = &static_cast<const CONSTANT_Utf8_info*>(name)->value;
+            parts.name = utf8At(n->name_index);
         const cp_info* type = entry(n->descriptor_index);
         if (!type)
             parts.typeError =
@@ -221,7 +232,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.typeError = isMethod ? "method signature info is not a string"
                                        : "field descriptor info is not a string";
         else
-            parts.type = &static_cast<const CONSTANT_Utf8_info*>(type)->value;
+            parts.type = utf8At(n->descriptor_index);
     }
     return parts.className && parts.name && parts.type;
 }

@@ -93,6 +93,8 @@ private:
     void build();
 
     JavaClassFile& file;
+    // The decoded texts of the pool's Utf8 entries, by index; null until first needed.
+    mutable std::vector<QString> texts;
     QString own;
     bool enumParent = false;
     std::vector<std::pair<const QString*, const QString*>> ownFields;

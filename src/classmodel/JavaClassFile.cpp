@@ -8,6 +8,7 @@
 #include <QDataStream>
 #include <QIODevice>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -39,7 +40,7 @@ enum class AttributeKind {
     Unknown
 };
 
-AttributeKind attributeKind(const QString& name)
+AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
 {
     static const struct
     {
@@ -70,8 +71,9 @@ AttributeKind attributeKind(const QString& name)
         {"RuntimeInvisibleTypeAnnotations", AttributeKind::Skipped},
         {"MethodParameters", AttributeKind::Skipped},
     };
+    // The names are ASCII, so the bytes of the file are compared as they stand.
     for (const auto& k : kinds) {
-        if (name == QLatin1String(k.name))
+        if (name.equals(k.name, int(std::strlen(k.name))))
             return k.kind;
     }
     return AttributeKind::Unknown;
@@ -115,7 +117,14 @@ JavaClassFile::~JavaClassFile()
     qDeleteAll(fields);
     qDeleteAll(methods);
     qDeleteAll(attributes);
-    qDeleteAll(constant_pool);
+    const char* storage = poolStorage.get();
+    for (cp_info* entry : qAsConst(constant_pool)) {
+        const char* at = reinterpret_cast<const char*>(entry);
+        if (storage && at >= storage && at < storage + poolStorageSize)
+            entry->~cp_info();
+        else
+            delete entry;
+    }
 }
 
 JavaClassFile* JavaClassFile::create(const QByteArray& bytes)
@@ -182,96 +191,218 @@ void JavaClassFile::readClassFile(ByteReader& in)
     attributes = readAttributes(in);
 }
 
+namespace {
+
+size_t aligned(size_t n)
+{
+    return (n + 7) & ~size_t(7);
+}
+
+// The room one entry of the tag takes in the pool's storage; 0 for an unknown tag.
+size_t recordSize(quint8 tag)
+{
+    switch (tag) {
+    case CONSTANT_Utf8:
+        return aligned(sizeof(CONSTANT_Utf8_info));
+    case CONSTANT_Integer:
+        return aligned(sizeof(CONSTANT_Integer_info));
+    case CONSTANT_Float:
+        return aligned(sizeof(CONSTANT_Float_info));
+    case CONSTANT_Long:
+        return aligned(sizeof(CONSTANT_Long_info)) + aligned(sizeof(cp_info));
+    case CONSTANT_Double:
+        return aligned(sizeof(CONSTANT_Double_info)) + aligned(sizeof(cp_info));
+    case CONSTANT_Class:
+        return aligned(sizeof(CONSTANT_Class_info));
+    case CONSTANT_String:
+        return aligned(sizeof(CONSTANT_String_info));
+    case CONSTANT_Fieldref:
+    case CONSTANT_Methodref:
+    case CONSTANT_InterfaceMethodref:
+        return aligned(sizeof(CONSTANT_Fieldref_info));
+    case CONSTANT_NameAndType:
+        return aligned(sizeof(CONSTANT_NameAndType_info));
+    case CONSTANT_MethodHandle:
+        return aligned(sizeof(CONSTANT_MethodHandle_info));
+    case CONSTANT_MethodType:
+        return aligned(sizeof(CONSTANT_MethodType_info));
+    case CONSTANT_InvokeDynamic:
+        return aligned(sizeof(CONSTANT_InvokeDynamic_info));
+    default:
+        return 0;
+    }
+}
+
+// The payload after the tag, for the tags whose payload has a fixed size.
+quint32 payloadSize(quint8 tag)
+{
+    switch (tag) {
+    case CONSTANT_Integer:
+    case CONSTANT_Float:
+    case CONSTANT_Fieldref:
+    case CONSTANT_Methodref:
+    case CONSTANT_InterfaceMethodref:
+    case CONSTANT_NameAndType:
+    case CONSTANT_InvokeDynamic:
+        return 4;
+    case CONSTANT_Long:
+    case CONSTANT_Double:
+        return 8;
+    case CONSTANT_Class:
+    case CONSTANT_String:
+    case CONSTANT_MethodType:
+        return 2;
+    case CONSTANT_MethodHandle:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
 void JavaClassFile::readConstantPool(ByteReader& in)
 {
     const quint16 count = in.readU2("constant_pool_count");
     if (count > 1)
         in.checkCount(count - 1, minPoolSlotSize, "constant_pool_count", count);
+
+    // All entries and their texts go into one allocation. A first look over the pool finds the
+    // room they take; it stops quietly where the reading below stops with its message.
+    size_t recordRoom = 0;
+    size_t textRoom = 0;
+    int entries = 0;
+    try {
+        ByteReader scan = in;
+        for (quint32 i = 1; i < count; ++i) {
+            const quint8 tag = scan.readU1("constant pool tag");
+            const size_t room = recordSize(tag);
+            if (room == 0)
+                break;
+            // Counted before its payload is read: the reading below stores an entry before it
+            // finds that its payload is cut.
+            recordRoom += room;
+            ++entries;
+            if (tag == CONSTANT_Utf8) {
+                const quint16 length = scan.readU2("CONSTANT_Utf8 length");
+                textRoom += length;
+                scan.skip(length, "CONSTANT_Utf8 bytes");
+            } else {
+                scan.skip(payloadSize(tag), "constant pool entry");
+            }
+            if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
+                ++entries;
+                ++i;
+            }
+        }
+    } catch (const BadClassFileException&) {
+        // The reading below meets the same fault and reports it.
+    }
+    poolStorageSize = recordRoom + textRoom;
+    poolStorage.reset(new char[poolStorageSize == 0 ? 1 : poolStorageSize]);
+    char* nextRecord = poolStorage.get();
+    char* nextText = poolStorage.get() + recordRoom;
+    const auto place = [&](auto* record) {
+        nextRecord += aligned(sizeof(*record));
+        constant_pool.append(record);
+        return record;
+    };
+    constant_pool.reserve(entries);
+
     // Index i counts from 1; a Long or Double takes two indexes.
     quint32 i = 1;
     while (i < count) {
         const quint8 tag = in.readU1("constant pool tag");
-        std::unique_ptr<cp_info> entry;
+        // The first look counted every entry that reads without fault, and this one fails
+        // where that one stopped; the guard keeps the storage safe all the same.
+        if (recordSize(tag) != 0 &&
+            size_t(nextRecord - poolStorage.get()) + recordSize(tag) > recordRoom)
+            throw BadClassFileException(
+                QStringLiteral("Class file format error - constant pool entry %1 does not fit")
+                    .arg(i));
         switch (tag) {
         case CONSTANT_Utf8: {
-            auto* e = new CONSTANT_Utf8_info;
-            entry.reset(e);
-            e->length = in.readU2("CONSTANT_Utf8 length");
-            const QByteArray bytes = in.readBytes(e->length, "CONSTANT_Utf8 bytes");
-            e->value = QString::fromUtf8(bytes.constData(), bytes.size());
+            const quint16 length = in.readU2("CONSTANT_Utf8 length");
+            if (size_t(nextText - poolStorage.get()) + length > poolStorageSize)
+                throw BadClassFileException(
+                    QStringLiteral("Class file format error - constant pool entry %1 does not "
+                                   "fit")
+                        .arg(i));
+            in.readInto(nextText, length, "CONSTANT_Utf8 bytes");
+            auto* e = place(new (nextRecord) CONSTANT_Utf8_info);
+            e->length = length;
+            e->bytes = nextText;
+            nextText += length;
             break;
         }
         case CONSTANT_Integer: {
-            auto* e = new CONSTANT_Integer_info;
-            entry.reset(e);
-            e->value = in.readI4("CONSTANT_Integer value");
+            const qint32 value = in.readI4("CONSTANT_Integer value");
+            place(new (nextRecord) CONSTANT_Integer_info)->value = value;
             break;
         }
         case CONSTANT_Float: {
-            auto* e = new CONSTANT_Float_info;
-            entry.reset(e);
-            e->value = in.readFloat("CONSTANT_Float value");
+            const float value = in.readFloat("CONSTANT_Float value");
+            place(new (nextRecord) CONSTANT_Float_info)->value = value;
             break;
         }
         case CONSTANT_Long: {
-            auto* e = new CONSTANT_Long_info;
-            entry.reset(e);
-            e->value = in.readI8("CONSTANT_Long value");
+            const qint64 value = in.readI8("CONSTANT_Long value");
+            place(new (nextRecord) CONSTANT_Long_info)->value = value;
             break;
         }
         case CONSTANT_Double: {
-            auto* e = new CONSTANT_Double_info;
-            entry.reset(e);
-            e->value = in.readDouble("CONSTANT_Double value");
+            const double value = in.readDouble("CONSTANT_Double value");
+            place(new (nextRecord) CONSTANT_Double_info)->value = value;
             break;
         }
         case CONSTANT_Class: {
-            auto* e = new CONSTANT_Class_info;
-            entry.reset(e);
-            e->name_index = in.readU2("CONSTANT_Class name_index");
+            const quint16 name = in.readU2("CONSTANT_Class name_index");
+            place(new (nextRecord) CONSTANT_Class_info)->name_index = name;
             break;
         }
         case CONSTANT_String: {
-            auto* e = new CONSTANT_String_info;
-            entry.reset(e);
-            e->string_index = in.readU2("CONSTANT_String string_index");
+            const quint16 string = in.readU2("CONSTANT_String string_index");
+            place(new (nextRecord) CONSTANT_String_info)->string_index = string;
             break;
         }
         case CONSTANT_Fieldref:
         case CONSTANT_Methodref:
         case CONSTANT_InterfaceMethodref: {
-            auto* e = new CONSTANT_Fieldref_info;
-            entry.reset(e);
-            e->class_index = in.readU2("member reference class_index");
-            e->name_and_type_index = in.readU2("member reference name_and_type_index");
+            const quint16 owner = in.readU2("member reference class_index");
+            const quint16 nat = in.readU2("member reference name_and_type_index");
+            auto* e = place(new (nextRecord) CONSTANT_Fieldref_info);
+            e->class_index = owner;
+            e->name_and_type_index = nat;
             break;
         }
         case CONSTANT_NameAndType: {
-            auto* e = new CONSTANT_NameAndType_info;
-            entry.reset(e);
-            e->name_index = in.readU2("CONSTANT_NameAndType name_index");
-            e->descriptor_index = in.readU2("CONSTANT_NameAndType descriptor_index");
+            const quint16 name = in.readU2("CONSTANT_NameAndType name_index");
+            const quint16 descriptor = in.readU2("CONSTANT_NameAndType descriptor_index");
+            auto* e = place(new (nextRecord) CONSTANT_NameAndType_info);
+            e->name_index = name;
+            e->descriptor_index = descriptor;
             break;
         }
         case CONSTANT_MethodHandle: {
-            auto* e = new CONSTANT_MethodHandle_info;
-            entry.reset(e);
-            e->reference_kind = in.readU1("CONSTANT_MethodHandle reference_kind");
-            e->reference_index = in.readU2("CONSTANT_MethodHandle reference_index");
+            const quint8 kind = in.readU1("CONSTANT_MethodHandle reference_kind");
+            const quint16 reference = in.readU2("CONSTANT_MethodHandle reference_index");
+            auto* e = place(new (nextRecord) CONSTANT_MethodHandle_info);
+            e->reference_kind = kind;
+            e->reference_index = reference;
             break;
         }
         case CONSTANT_MethodType: {
-            auto* e = new CONSTANT_MethodType_info;
-            entry.reset(e);
-            e->descriptor_index = in.readU2("CONSTANT_MethodType descriptor_index");
+            const quint16 descriptor = in.readU2("CONSTANT_MethodType descriptor_index");
+            place(new (nextRecord) CONSTANT_MethodType_info)->descriptor_index = descriptor;
             break;
         }
         case CONSTANT_InvokeDynamic: {
-            auto* e = new CONSTANT_InvokeDynamic_info;
-            entry.reset(e);
-            e->bootstrap_method_attr_index =
+            const quint16 bootstrap =
                 in.readU2("CONSTANT_InvokeDynamic bootstrap_method_attr_index");
-            e->name_and_type_index = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
+            const quint16 nat = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
+            auto* e = place(new (nextRecord) CONSTANT_InvokeDynamic_info);
+            e->bootstrap_method_attr_index = bootstrap;
+            e->name_and_type_index = nat;
             break;
         }
         default:
@@ -279,15 +410,12 @@ void JavaClassFile::readConstantPool(ByteReader& in)
                 QStringLiteral("Class file format error - unknown constant pool tag (%1)")
                     .arg(uint(tag)));
         }
-        entry->tag = tag;
-        constant_pool.append(entry.release());
+        constant_pool.last()->tag = tag;
         ++i;
         if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
             // Also after a Long or Double in the last slot, so the pool may hold one entry
             // more than the count promises; index checks then find the placeholder.
-            auto* placeholder = new cp_info;
-            placeholder->tag = CONSTANT_Placeholder;
-            constant_pool.append(placeholder);
+            place(new (nextRecord) cp_info)->tag = CONSTANT_Placeholder;
             ++i;
         }
     }
@@ -444,13 +572,15 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
             checkIndex(*this, CONSTANT_Utf8, nameIndex,
                        [k] { return QStringLiteral("Attr[%1]").arg(k); });
             const quint32 length = in.readU4("attribute_length");
-            const QString& name = static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex))->value;
+            const auto& nameEntry = *static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex));
+            // Decoded only for a message.
+            const auto name = [&nameEntry] { return nameEntry.value(); };
 
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
-            ByteReader body = in.window(length, name);
+            ByteReader body = in.window(length, nameEntry.bytes, nameEntry.length);
             std::unique_ptr<attribute_info> record;
-            switch (attributeKind(name)) {
+            switch (attributeKind(nameEntry)) {
             case AttributeKind::ConstantValue:
                 record.reset(readConstantValue(body));
                 break;
@@ -492,7 +622,7 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
                 break;
             case AttributeKind::Unknown:
                 checkLog.warning(
-                    QStringLiteral("Unknown attribute - %1").arg(FileCheckLog::abbreviate(name)));
+                    QStringLiteral("Unknown attribute - %1").arg(FileCheckLog::abbreviate(name())));
                 continue; // its window has been stepped over already
             }
             // A structured attribute must fill its window exactly: when the length and the
@@ -501,7 +631,7 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
                 throw BadClassFileException(
                     QStringLiteral("Class file format error - \"%1\" attribute at offset %2 "
                                    "declares %3 bytes but its content takes %4")
-                        .arg(FileCheckLog::abbreviate(name))
+                        .arg(FileCheckLog::abbreviate(name()))
                         .arg(start)
                         .arg(length)
                         .arg(length - body.bytesLeft()));
@@ -572,7 +702,7 @@ bool JavaClassFile::utf8At(quint32 index, QString* text) const
     const auto* entry = static_cast<const CONSTANT_Utf8_info*>(entryAt(index, CONSTANT_Utf8));
     if (!entry)
         return false;
-    *text = entry->value;
+    *text = entry->value();
     return true;
 }
 
@@ -732,7 +862,7 @@ attribute_info* JavaClassFile::getMethodCodeAttr(const method_info* method) cons
     if (!method)
         return nullptr;
     for (attribute_info* attribute : method->attributes) {
-        if (isAttr(attribute, QStringLiteral("Code")))
+        if (isAttrNamed(attribute, "Code"))
             return attribute;
     }
     return nullptr;
@@ -744,7 +874,7 @@ QList<QString> JavaClassFile::getMethodExceptions(const method_info* method) con
     if (!method)
         return names;
     for (const attribute_info* attribute : method->attributes) {
-        if (!isAttr(attribute, QStringLiteral("Exceptions")))
+        if (!isAttrNamed(attribute, "Exceptions"))
             continue;
         // The reader makes an Exceptions_attribute for every attribute of that name.
         const auto* exceptions = static_cast<const Exceptions_attribute*>(attribute);
@@ -764,6 +894,15 @@ JavaClassFile::getMethodExceptionsTypeDescriptors(const method_info* method) con
     for (const QString& name : getMethodExceptions(method))
         types.append(TypeDescriptor::fromMungedClassDescriptorName(name));
     return types;
+}
+
+bool JavaClassFile::isAttrNamed(const attribute_info* attribute, const char* ascii) const
+{
+    if (!attribute)
+        return false;
+    const auto* entry = static_cast<const CONSTANT_Utf8_info*>(
+        entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
+    return entry && entry->equals(ascii, int(std::strlen(ascii)));
 }
 
 bool JavaClassFile::isAttr(const attribute_info* attribute, const QString& name) const

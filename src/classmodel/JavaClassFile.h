@@ -13,6 +13,8 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
 class ByteReader;
 class QDataStream;
 
@@ -109,6 +111,8 @@ public:
     QList<QString> getMethodExceptions(const method_info* method) const;
     QList<TypeDescriptor> getMethodExceptionsTypeDescriptors(const method_info* method) const;
     bool isAttr(const attribute_info* attribute, const QString& name) const;
+    // The same for an ASCII name, compared with the bytes of the file without decoding them.
+    bool isAttrNamed(const attribute_info* attribute, const char* ascii) const;
 
     // Member references of the constant pool (tags 9, 10 and 11), in pool order.
     QList<CONSTANT_Fieldref_info*> getFieldRefInfos() const;
@@ -172,6 +176,9 @@ private:
 
     friend class DependencyExtractor;
     mutable bool dependenciesPending = false;
+    // The constant-pool entries and the bytes of their texts, in one allocation.
+    std::unique_ptr<char[]> poolStorage;
+    size_t poolStorageSize = 0;
     // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
 };

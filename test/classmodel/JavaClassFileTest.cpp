@@ -27,7 +27,7 @@ FilePtr parse(const QByteArray& bytes)
 QString utf8Value(const JavaClassFile& f, int index)
 {
     const cp_info* e = f.constant_pool.value(index - 1);
-    return e && e->tag == CONSTANT_Utf8 ? static_cast<const CONSTANT_Utf8_info*>(e)->value
+    return e && e->tag == CONSTANT_Utf8 ? static_cast<const CONSTANT_Utf8_info*>(e)->value()
                                         : QString();
 }
 
