@@ -48,5 +48,5 @@ member_info::~member_info()
 
 bool CONSTANT_Utf8_info::equals(const char* ascii, int size) const
 {
-    return size == length && std::memcmp(bytes, ascii, size_t(size)) == 0;
+    return size == length && std::memcmp(bytes(), ascii, size_t(size)) == 0;
 }

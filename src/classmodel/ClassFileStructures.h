@@ -57,10 +57,13 @@ struct cp_info
 struct CONSTANT_Utf8_info : cp_info
 {
     quint16 length = 0;
-    const char* bytes = nullptr; // length bytes, owned by the class file
+    // Where the length bytes begin, counted from this record: the class file keeps them in the
+    // same allocation as its entries, and an offset keeps the record at 16 bytes.
+    qint32 textOffset = 0;
 
+    const char* bytes() const { return reinterpret_cast<const char*>(this) + textOffset; }
     // The text, decoded as standard UTF-8.
-    QString value() const { return QString::fromUtf8(bytes, length); }
+    QString value() const { return QString::fromUtf8(bytes(), length); }
     // Whether the text is exactly the given ASCII text, without decoding it.
     bool equals(const char* ascii, int size) const;
 };

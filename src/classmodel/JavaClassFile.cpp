@@ -331,7 +331,7 @@ void JavaClassFile::readConstantPool(ByteReader& in)
             in.readInto(nextText, length, "CONSTANT_Utf8 bytes");
             auto* e = place(new (nextRecord) CONSTANT_Utf8_info);
             e->length = length;
-            e->bytes = nextText;
+            e->textOffset = qint32(nextText - reinterpret_cast<char*>(e));
             nextText += length;
             break;
         }
@@ -578,7 +578,7 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
 
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
-            ByteReader body = in.window(length, nameEntry.bytes, nameEntry.length);
+            ByteReader body = in.window(length, nameEntry.bytes(), nameEntry.length);
             std::unique_ptr<attribute_info> record;
             switch (attributeKind(nameEntry)) {
             case AttributeKind::ConstantValue:
