@@ -32,8 +32,6 @@ QString constantInfoToString(unsigned char tag)
     }
 }
 
-cp_info::~cp_info() = default;
-
 attribute_info::~attribute_info() = default;
 
 Code_attribute::~Code_attribute()

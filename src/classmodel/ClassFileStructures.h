@@ -46,10 +46,11 @@ enum : quint16 {
 // The display name of a constant-pool tag ("CONSTANT_UNDEFINED!" for the kinds without one).
 QString constantInfoToString(unsigned char tag);
 
+// Constant-pool records are plain data without a virtual table: a class file places all of them
+// in one allocation of its own and never deletes one on its own, so they stay a few bytes each.
 struct cp_info
 {
     quint8 tag = 0;
-    virtual ~cp_info();
 };
 
 // The text is kept as the bytes of the file and decoded when asked for: most of it is never

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace {
 
@@ -117,14 +118,7 @@ JavaClassFile::~JavaClassFile()
     qDeleteAll(fields);
     qDeleteAll(methods);
     qDeleteAll(attributes);
-    const char* storage = poolStorage.get();
-    for (cp_info* entry : qAsConst(constant_pool)) {
-        const char* at = reinterpret_cast<const char*>(entry);
-        if (storage && at >= storage && at < storage + poolStorageSize)
-            entry->~cp_info();
-        else
-            delete entry;
-    }
+    // The constant-pool entries are plain data in poolStorage, which frees them.
 }
 
 JavaClassFile* JavaClassFile::create(const QByteArray& bytes)
@@ -193,41 +187,43 @@ void JavaClassFile::readClassFile(ByteReader& in)
 
 namespace {
 
-size_t aligned(size_t n)
+// The most room an entry of type T takes in the pool's storage, where it is placed at the next
+// multiple of its alignment.
+template <typename T> constexpr size_t room()
 {
-    return (n + 7) & ~size_t(7);
+    return sizeof(T) + alignof(T) - 1;
 }
 
-// The room one entry of the tag takes in the pool's storage; 0 for an unknown tag.
+// The most room one entry of the tag takes; 0 for an unknown tag.
 size_t recordSize(quint8 tag)
 {
     switch (tag) {
     case CONSTANT_Utf8:
-        return aligned(sizeof(CONSTANT_Utf8_info));
+        return room<CONSTANT_Utf8_info>();
     case CONSTANT_Integer:
-        return aligned(sizeof(CONSTANT_Integer_info));
+        return room<CONSTANT_Integer_info>();
     case CONSTANT_Float:
-        return aligned(sizeof(CONSTANT_Float_info));
+        return room<CONSTANT_Float_info>();
     case CONSTANT_Long:
-        return aligned(sizeof(CONSTANT_Long_info)) + aligned(sizeof(cp_info));
+        return room<CONSTANT_Long_info>() + room<cp_info>();
     case CONSTANT_Double:
-        return aligned(sizeof(CONSTANT_Double_info)) + aligned(sizeof(cp_info));
+        return room<CONSTANT_Double_info>() + room<cp_info>();
     case CONSTANT_Class:
-        return aligned(sizeof(CONSTANT_Class_info));
+        return room<CONSTANT_Class_info>();
     case CONSTANT_String:
-        return aligned(sizeof(CONSTANT_String_info));
+        return room<CONSTANT_String_info>();
     case CONSTANT_Fieldref:
     case CONSTANT_Methodref:
     case CONSTANT_InterfaceMethodref:
-        return aligned(sizeof(CONSTANT_Fieldref_info));
+        return room<CONSTANT_Fieldref_info>();
     case CONSTANT_NameAndType:
-        return aligned(sizeof(CONSTANT_NameAndType_info));
+        return room<CONSTANT_NameAndType_info>();
     case CONSTANT_MethodHandle:
-        return aligned(sizeof(CONSTANT_MethodHandle_info));
+        return room<CONSTANT_MethodHandle_info>();
     case CONSTANT_MethodType:
-        return aligned(sizeof(CONSTANT_MethodType_info));
+        return room<CONSTANT_MethodType_info>();
     case CONSTANT_InvokeDynamic:
-        return aligned(sizeof(CONSTANT_InvokeDynamic_info));
+        return room<CONSTANT_InvokeDynamic_info>();
     default:
         return 0;
     }
@@ -302,8 +298,14 @@ void JavaClassFile::readConstantPool(ByteReader& in)
     poolStorage.reset(new char[poolStorageSize == 0 ? 1 : poolStorageSize]);
     char* nextRecord = poolStorage.get();
     char* nextText = poolStorage.get() + recordRoom;
-    const auto place = [&](auto* record) {
-        nextRecord += aligned(sizeof(*record));
+    // Constructs a record of type T at the next multiple of its alignment.
+    const auto place = [&](auto* type) {
+        using T = std::remove_pointer_t<decltype(type)>;
+        const size_t misalignment = reinterpret_cast<quintptr>(nextRecord) % alignof(T);
+        if (misalignment != 0)
+            nextRecord += alignof(T) - misalignment;
+        T* record = new (nextRecord) T;
+        nextRecord += sizeof(T);
         constant_pool.append(record);
         return record;
     };
@@ -329,7 +331,7 @@ void JavaClassFile::readConstantPool(ByteReader& in)
                                    "fit")
                         .arg(i));
             in.readInto(nextText, length, "CONSTANT_Utf8 bytes");
-            auto* e = place(new (nextRecord) CONSTANT_Utf8_info);
+            auto* e = place(static_cast<CONSTANT_Utf8_info*>(nullptr));
             e->length = length;
             e->textOffset = qint32(nextText - reinterpret_cast<char*>(e));
             nextText += length;
@@ -337,32 +339,32 @@ void JavaClassFile::readConstantPool(ByteReader& in)
         }
         case CONSTANT_Integer: {
             const qint32 value = in.readI4("CONSTANT_Integer value");
-            place(new (nextRecord) CONSTANT_Integer_info)->value = value;
+            place(static_cast<CONSTANT_Integer_info*>(nullptr))->value = value;
             break;
         }
         case CONSTANT_Float: {
             const float value = in.readFloat("CONSTANT_Float value");
-            place(new (nextRecord) CONSTANT_Float_info)->value = value;
+            place(static_cast<CONSTANT_Float_info*>(nullptr))->value = value;
             break;
         }
         case CONSTANT_Long: {
             const qint64 value = in.readI8("CONSTANT_Long value");
-            place(new (nextRecord) CONSTANT_Long_info)->value = value;
+            place(static_cast<CONSTANT_Long_info*>(nullptr))->value = value;
             break;
         }
         case CONSTANT_Double: {
             const double value = in.readDouble("CONSTANT_Double value");
-            place(new (nextRecord) CONSTANT_Double_info)->value = value;
+            place(static_cast<CONSTANT_Double_info*>(nullptr))->value = value;
             break;
         }
         case CONSTANT_Class: {
             const quint16 name = in.readU2("CONSTANT_Class name_index");
-            place(new (nextRecord) CONSTANT_Class_info)->name_index = name;
+            place(static_cast<CONSTANT_Class_info*>(nullptr))->name_index = name;
             break;
         }
         case CONSTANT_String: {
             const quint16 string = in.readU2("CONSTANT_String string_index");
-            place(new (nextRecord) CONSTANT_String_info)->string_index = string;
+            place(static_cast<CONSTANT_String_info*>(nullptr))->string_index = string;
             break;
         }
         case CONSTANT_Fieldref:
@@ -370,7 +372,7 @@ void JavaClassFile::readConstantPool(ByteReader& in)
         case CONSTANT_InterfaceMethodref: {
             const quint16 owner = in.readU2("member reference class_index");
             const quint16 nat = in.readU2("member reference name_and_type_index");
-            auto* e = place(new (nextRecord) CONSTANT_Fieldref_info);
+            auto* e = place(static_cast<CONSTANT_Fieldref_info*>(nullptr));
             e->class_index = owner;
             e->name_and_type_index = nat;
             break;
@@ -378,7 +380,7 @@ void JavaClassFile::readConstantPool(ByteReader& in)
         case CONSTANT_NameAndType: {
             const quint16 name = in.readU2("CONSTANT_NameAndType name_index");
             const quint16 descriptor = in.readU2("CONSTANT_NameAndType descriptor_index");
-            auto* e = place(new (nextRecord) CONSTANT_NameAndType_info);
+            auto* e = place(static_cast<CONSTANT_NameAndType_info*>(nullptr));
             e->name_index = name;
             e->descriptor_index = descriptor;
             break;
@@ -386,21 +388,21 @@ void JavaClassFile::readConstantPool(ByteReader& in)
         case CONSTANT_MethodHandle: {
             const quint8 kind = in.readU1("CONSTANT_MethodHandle reference_kind");
             const quint16 reference = in.readU2("CONSTANT_MethodHandle reference_index");
-            auto* e = place(new (nextRecord) CONSTANT_MethodHandle_info);
+            auto* e = place(static_cast<CONSTANT_MethodHandle_info*>(nullptr));
             e->reference_kind = kind;
             e->reference_index = reference;
             break;
         }
         case CONSTANT_MethodType: {
             const quint16 descriptor = in.readU2("CONSTANT_MethodType descriptor_index");
-            place(new (nextRecord) CONSTANT_MethodType_info)->descriptor_index = descriptor;
+            place(static_cast<CONSTANT_MethodType_info*>(nullptr))->descriptor_index = descriptor;
             break;
         }
         case CONSTANT_InvokeDynamic: {
             const quint16 bootstrap =
                 in.readU2("CONSTANT_InvokeDynamic bootstrap_method_attr_index");
             const quint16 nat = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
-            auto* e = place(new (nextRecord) CONSTANT_InvokeDynamic_info);
+            auto* e = place(static_cast<CONSTANT_InvokeDynamic_info*>(nullptr));
             e->bootstrap_method_attr_index = bootstrap;
             e->name_and_type_index = nat;
             break;
@@ -415,7 +417,7 @@ void JavaClassFile::readConstantPool(ByteReader& in)
         if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
             // Also after a Long or Double in the last slot, so the pool may hold one entry
             // more than the count promises; index checks then find the placeholder.
-            place(new (nextRecord) cp_info)->tag = CONSTANT_Placeholder;
+            place(static_cast<cp_info*>(nullptr))->tag = CONSTANT_Placeholder;
             ++i;
         }
     }
