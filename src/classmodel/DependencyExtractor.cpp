@@ -367,6 +367,11 @@ bool DependencyExtractor::declares(
 
 bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
 {
+    int size = 0;
+    for (int i = 0; i < ownerCount; ++i)
+        size += owner[i].size;
+    if (size != own.size())
+        return false;
     const Piece ownPiece = pieceOf(own);
     return comparePieces(owner, ownerCount, &ownPiece, 1) == 0;
 }
@@ -682,7 +687,8 @@ void DependencyExtractor::runCode(const method_info* method)
 
 void DependencyExtractor::prepare()
 {
-    keys.reserve(4096);
+    if (collecting)
+        keys.reserve(1024);
     budget = textBudgetPerByte * file.readSize + textBudgetBase;
     own = file.getTypeDescriptor().descriptor;
     enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
@@ -996,9 +1002,12 @@ void DependencyExtractor::build()
                                  c.keyLength) == 0)
             continue;
         QString descriptor;
-        if (c.wrapped)
-            descriptor = QLatin1Char('L') + c.source->mid(c.from, c.size) + QLatin1Char(';');
-        else if (c.from == 0 && c.size == c.source->size())
+        if (c.wrapped) {
+            descriptor.reserve(c.size + 2);
+            descriptor.append(QLatin1Char('L'));
+            descriptor.append(c.source->constData() + c.from, c.size);
+            descriptor.append(QLatin1Char(';'));
+        } else if (c.from == 0 && c.size == c.source->size())
             descriptor = *c.source;
         else
             descriptor = c.source->mid(c.from, c.size);
