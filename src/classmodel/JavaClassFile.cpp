@@ -479,8 +479,9 @@ namespace {
 
 attribute_info* readConstantValue(ByteReader& body)
 {
+    const quint16 index = body.readU2("constant pool index");
     auto* a = new ConstantValue_attribute;
-    a->constantvalue_index = body.readU2("constant pool index");
+    a->constantvalue_index = index;
     return a;
 }
 
@@ -514,9 +515,11 @@ attribute_info* readInnerClasses(ByteReader& body)
 
 attribute_info* readEnclosingMethod(ByteReader& body)
 {
+    const quint16 classIndex = body.readU2("class_index");
+    const quint16 methodIndex = body.readU2("method_index");
     auto* a = new EnclosingMethod_attribute;
-    a->class_index = body.readU2("class_index");
-    a->method_index = body.readU2("method_index");
+    a->class_index = classIndex;
+    a->method_index = methodIndex;
     return a;
 }
 
@@ -989,31 +992,41 @@ MethodSignature JavaClassFile::getMethodSignature(const CONSTANT_Fieldref_info& 
 // ---------------------------------------------------------------------------------------------
 // Dependency sets
 
+// After a clean read, each getter works its list out afresh and keeps nothing: a class is asked
+// for each list once (by the access test), and keeping the sets would make them the largest
+// part of every tested class in memory. The run reads the file and records nothing.
+
 QList<TypeDescriptor> JavaClassFile::getDependentClasses() const
 {
-    buildDependencies();
-    return dependentClasses.keys();
+    if (!dependenciesPending)
+        return dependentClasses.keys();
+    QList<TypeDescriptor> list;
+    DependencyExtractor::Lists out;
+    out.classes = &list;
+    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
+    return list;
 }
 
 QList<DepField> JavaClassFile::getDependentFields() const
 {
-    buildDependencies();
-    return dependentFields.keys();
+    if (!dependenciesPending)
+        return dependentFields.keys();
+    QList<DepField> list;
+    DependencyExtractor::Lists out;
+    out.fields = &list;
+    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
+    return list;
 }
 
 QList<DepMethod> JavaClassFile::getDependentMethods() const
 {
-    buildDependencies();
-    return dependentMethods.keys();
-}
-
-void JavaClassFile::buildDependencies() const
-{
     if (!dependenciesPending)
-        return;
-    dependenciesPending = false;
-    // Only the mutable sets are written: the run reads the file and records nothing.
-    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build);
+        return dependentMethods.keys();
+    QList<DepMethod> list;
+    DependencyExtractor::Lists out;
+    out.methods = &list;
+    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
+    return list;
 }
 
 void JavaClassFile::findDependencies()
