@@ -276,7 +276,7 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
         addArrayElement(name, 0, seq);
         return;
     }
-    if (!charge(name.size() + 2) || !collecting)
+    if (!charge(name.size() + 2) || !collecting || ((out.methods || out.fields) && !out.classes))
         return;
     const Piece key = pieceOf(name, 0, -1, 2);
     keep(classes, classSlots,
@@ -300,7 +300,7 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
         return;
     const QChar first = text.at(from);
     if (first == QLatin1Char('L')) {
-        if (!charge(size) || !collecting)
+        if (!charge(size) || !collecting || ((out.methods || out.fields) && !out.classes))
             return;
         // The printed form is the text between the first and the last character.
         const int inner = size < 2 ? 0 : size - 2;
@@ -391,7 +391,8 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     }
     parts[ownerCount] = pieceOf(name);
     parts[ownerCount + 1] = pieceOf(type);
-    if (!charge(size + name.size() + type.size()) || !collecting)
+    if (!charge(size + name.size() + type.size()) || !collecting ||
+        ((out.classes || out.methods) && !out.fields))
         return;
     keep(fields, fieldSlots,
          {appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
@@ -411,7 +412,7 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
         return;
     const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
-    if (!charge(size) || !collecting)
+    if (!charge(size) || !collecting || ((out.classes || out.fields) && !out.methods))
         return;
     keep(methods, methodSlots,
          {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
@@ -716,6 +717,12 @@ void DependencyExtractor::prepare()
 
 void DependencyExtractor::run(Mode mode)
 {
+    run(mode, Lists());
+}
+
+void DependencyExtractor::run(Mode mode, const Lists& lists)
+{
+    out = lists;
     checking = mode != Build;
     collecting = mode != Check;
     prepare();
@@ -989,68 +996,69 @@ void DependencyExtractor::build()
     const auto compareKeys = [&](quint32 ao, quint32 al, quint32 bo, quint32 bl) {
         return view(ao, al).compare(view(bo, bl));
     };
+    const bool toSets = !out.classes && !out.fields && !out.methods;
 
+    // The candidates have distinct keys (keep() merged the others), so the sorted candidates
+    // are the sets in ascending order.
     std::sort(classes.begin(), classes.end(),
               [&](const ClassCandidate& a, const ClassCandidate& b) {
-                  const int c = compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
-                  return c != 0 ? c < 0 : a.seq < b.seq;
+                  return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) < 0;
               });
     const bool classesWereEmpty = file.dependentClasses.isEmpty();
-    for (size_t i = 0; i < classes.size(); ++i) {
-        const ClassCandidate& c = classes[i];
-        if (i > 0 && compareKeys(classes[i - 1].keyOffset, classes[i - 1].keyLength, c.keyOffset,
-                                 c.keyLength) == 0)
-            continue;
+    if (out.classes)
+        out.classes->reserve(int(classes.size()));
+    for (const ClassCandidate& c : classes) {
         QString descriptor;
         if (c.wrapped) {
             descriptor.reserve(c.size + 2);
             descriptor.append(QLatin1Char('L'));
             descriptor.append(c.source->constData() + c.from, c.size);
             descriptor.append(QLatin1Char(';'));
-        } else if (c.from == 0 && c.size == c.source->size())
+        } else if (c.from == 0 && c.size == c.source->size()) {
             descriptor = *c.source;
-        else
+        } else {
             descriptor = c.source->mid(c.from, c.size);
-        if (classesWereEmpty)
+        }
+        if (out.classes)
+            out.classes->append(TypeDescriptor(descriptor));
+        else if (toSets && classesWereEmpty)
             file.dependentClasses.insert(file.dependentClasses.cend(), TypeDescriptor(descriptor),
                                          true);
-        else
+        else if (toSets)
             file.dependentClasses.insert(TypeDescriptor(descriptor), true);
     }
 
     const auto byKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
-        const int c = compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
-        return c != 0 ? c < 0 : a.seq < b.seq;
-    };
-    const auto sameKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
-        return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) == 0;
+        return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) < 0;
     };
     const auto owner = [&](const MemberCandidate& c) {
         return TypeDescriptor(view(c.keyOffset, c.ownerLength).toString());
     };
     std::sort(fields.begin(), fields.end(), byKey);
     const bool fieldsWereEmpty = file.dependentFields.isEmpty();
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const MemberCandidate& c = fields[i];
-        if (i > 0 && sameKey(fields[i - 1], c))
-            continue;
+    if (out.fields)
+        out.fields->reserve(int(fields.size()));
+    for (const MemberCandidate& c : fields) {
         const DepField field(owner(c), *c.name, TypeDescriptor(*c.descriptor));
-        if (fieldsWereEmpty)
+        if (out.fields)
+            out.fields->append(field);
+        else if (toSets && fieldsWereEmpty)
             file.dependentFields.insert(file.dependentFields.cend(), field, true);
-        else
+        else if (toSets)
             file.dependentFields.insert(field, true);
     }
 
     std::sort(methods.begin(), methods.end(), byKey);
     const bool methodsWereEmpty = file.dependentMethods.isEmpty();
-    for (size_t i = 0; i < methods.size(); ++i) {
-        const MemberCandidate& c = methods[i];
-        if (i > 0 && sameKey(methods[i - 1], c))
-            continue;
+    if (out.methods)
+        out.methods->reserve(int(methods.size()));
+    for (const MemberCandidate& c : methods) {
         const DepMethod method(owner(c), *c.name, MethodSignature(*c.descriptor));
-        if (methodsWereEmpty)
+        if (out.methods)
+            out.methods->append(method);
+        else if (toSets && methodsWereEmpty)
             file.dependentMethods.insert(file.dependentMethods.cend(), method, true);
-        else
+        else if (toSets)
             file.dependentMethods.insert(method, true);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChar>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -9,6 +10,9 @@
 #include <vector>
 
 class JavaClassFile;
+class TypeDescriptor;
+class DepField;
+class DepMethod;
 struct method_info;
 struct CONSTANT_Fieldref_info;
 
@@ -40,7 +44,16 @@ public:
     // Works through all sources of the file; called after a clean read. A Build run after a
     // Check run meets the same problems and the same bound, so it fills the sets exactly as
     // one CheckAndBuild run would.
+    // Where a Build run puts its results: the lists given (each in ascending order, without
+    // duplicates), or the file's three sets when none is given.
+    struct Lists
+    {
+        QList<TypeDescriptor>* classes = nullptr;
+        QList<DepField>* fields = nullptr;
+        QList<DepMethod>* methods = nullptr;
+    };
     void run(Mode mode = CheckAndBuild);
+    void run(Mode mode, const Lists& lists);
     // Only the bytecode walk of one method: records the errors of its code and what its
     // instructions use.
     void runCode(const method_info* method);
@@ -120,6 +133,7 @@ private:
     std::vector<quint32> fieldSlots;
     std::vector<quint32> methodSlots;
 
+    Lists out;
     bool checking = true;
     bool collecting = true;
     qint64 budget = 0;

@@ -44,13 +44,14 @@ public:
     QList<field_info*> fields;         // owned
     QList<method_info*> methods;       // owned
     QList<attribute_info*> attributes; // owned, the class's own attributes that are kept
-    // The dependency sets. A clean read checks every dependency source at once (its problems
-    // are in checkLog), but the sets themselves are built when first asked for through the
-    // getters below: most classes (those of the allowed API, every listed class) are never
-    // asked, and the sets are the largest part of a class file in memory.
-    mutable QMap<TypeDescriptor, bool> dependentClasses;
-    mutable QMap<DepField, bool> dependentFields;
-    mutable QMap<DepMethod, bool> dependentMethods;
+    // The dependency sets as findDependencies() fills them. A clean read checks every
+    // dependency source at once (its problems are in checkLog) but leaves these empty: the
+    // getters below work the lists out when asked. Most classes (those of the allowed API,
+    // every listed class) are never asked, and the sets would be the largest part of a class
+    // file in memory.
+    QMap<TypeDescriptor, bool> dependentClasses;
+    QMap<DepField, bool> dependentFields;
+    QMap<DepMethod, bool> dependentMethods;
     FileCheckLog checkLog;
 
     JavaClassFile();
@@ -129,7 +130,8 @@ public:
     TypeDescriptor getFieldTypeDescriptor(const CONSTANT_Fieldref_info& ref) const;
     MethodSignature getMethodSignature(const CONSTANT_Fieldref_info& ref) const;
 
-    // The dependency sets, each key once, in ascending order. The first call builds them.
+    // The dependency sets, each key once, in ascending order; worked out at each call after a
+    // clean read.
     QList<TypeDescriptor> getDependentClasses() const;
     QList<DepField> getDependentFields() const;
     QList<DepMethod> getDependentMethods() const;
@@ -171,11 +173,9 @@ private:
     bool declaresField(const QString& name, const QString& descriptor) const;
     bool declaresMethod(const QString& name, const QString& descriptor) const;
 
-    // Builds the sets when a clean read has left them to be built.
-    void buildDependencies() const;
-
     friend class DependencyExtractor;
-    mutable bool dependenciesPending = false;
+    // Set by a clean read: the getters work the sets out from the file.
+    bool dependenciesPending = false;
     // The constant-pool entries and the bytes of their texts, in one allocation.
     std::unique_ptr<char[]> poolStorage;
     size_t poolStorageSize = 0;
