@@ -992,41 +992,54 @@ MethodSignature JavaClassFile::getMethodSignature(const CONSTANT_Fieldref_info& 
 // ---------------------------------------------------------------------------------------------
 // Dependency sets
 
-// After a clean read, each getter works its list out afresh and keeps nothing: a class is asked
-// for each list once (by the access test), and keeping the sets would make them the largest
-// part of every tested class in memory. The run reads the file and records nothing.
+// After a clean read the getters work the lists out from the file and keep nothing for long:
+// the first call works out all three lists and keeps the two it does not return until they are
+// asked for, once. The access test asks each tested class for each list once, one class after
+// the other, so only the class under test holds lists; kept sets would be the largest part of
+// every tested class in memory. A list asked for again is worked out again.
+
+void JavaClassFile::workOutDependencies(quint8 wanted) const
+{
+    stashedClasses.clear();
+    stashedFields.clear();
+    stashedMethods.clear();
+    DependencyExtractor::Lists out;
+    out.classes = &stashedClasses;
+    out.fields = &stashedFields;
+    out.methods = &stashedMethods;
+    // The run reads the file and records nothing.
+    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
+    stashed = quint8(StashedAll & ~wanted);
+}
 
 QList<TypeDescriptor> JavaClassFile::getDependentClasses() const
 {
     if (!dependenciesPending)
         return dependentClasses.keys();
-    QList<TypeDescriptor> list;
-    DependencyExtractor::Lists out;
-    out.classes = &list;
-    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
-    return list;
+    if (!(stashed & StashedClasses))
+        workOutDependencies(StashedClasses);
+    stashed &= quint8(~StashedClasses);
+    return std::move(stashedClasses);
 }
 
 QList<DepField> JavaClassFile::getDependentFields() const
 {
     if (!dependenciesPending)
         return dependentFields.keys();
-    QList<DepField> list;
-    DependencyExtractor::Lists out;
-    out.fields = &list;
-    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
-    return list;
+    if (!(stashed & StashedFields))
+        workOutDependencies(StashedFields);
+    stashed &= quint8(~StashedFields);
+    return std::move(stashedFields);
 }
 
 QList<DepMethod> JavaClassFile::getDependentMethods() const
 {
     if (!dependenciesPending)
         return dependentMethods.keys();
-    QList<DepMethod> list;
-    DependencyExtractor::Lists out;
-    out.methods = &list;
-    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
-    return list;
+    if (!(stashed & StashedMethods))
+        workOutDependencies(StashedMethods);
+    stashed &= quint8(~StashedMethods);
+    return std::move(stashedMethods);
 }
 
 void JavaClassFile::findDependencies()

@@ -130,8 +130,8 @@ public:
     TypeDescriptor getFieldTypeDescriptor(const CONSTANT_Fieldref_info& ref) const;
     MethodSignature getMethodSignature(const CONSTANT_Fieldref_info& ref) const;
 
-    // The dependency sets, each key once, in ascending order; worked out at each call after a
-    // clean read.
+    // The dependency sets, each key once, in ascending order; after a clean read worked out
+    // from the file (see workOutDependencies).
     QList<TypeDescriptor> getDependentClasses() const;
     QList<DepField> getDependentFields() const;
     QList<DepMethod> getDependentMethods() const;
@@ -176,6 +176,13 @@ private:
     friend class DependencyExtractor;
     // Set by a clean read: the getters work the sets out from the file.
     bool dependenciesPending = false;
+    // Lists worked out together with one that a getter returned, until they are asked for.
+    enum : quint8 { StashedClasses = 1, StashedFields = 2, StashedMethods = 4, StashedAll = 7 };
+    void workOutDependencies(quint8 wanted) const;
+    mutable quint8 stashed = 0;
+    mutable QList<TypeDescriptor> stashedClasses;
+    mutable QList<DepField> stashedFields;
+    mutable QList<DepMethod> stashedMethods;
     // The constant-pool entries and the bytes of their texts, in one allocation.
     std::unique_ptr<char[]> poolStorage;
     size_t poolStorageSize = 0;
