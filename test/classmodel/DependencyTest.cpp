@@ -142,6 +142,29 @@ TEST(DependenciesOfFixtures, InheritedMembersUsedThroughTheOwnNameAreKept)
                                           "Ljava/util/AbstractList; <init> ()V"}));
 }
 
+TEST(DependenciesOfFixtures, GettersAskedInAnyOrderAndAgainGiveTheSets)
+{
+    // After a clean read the getters work the lists out when asked; in any order, and again,
+    // they give what findDependencies() puts into the sets.
+    for (const char* path : {"fixtures/Members.class", "fixtures/Lambdas.class",
+                             "fixtures/Inherits.class", "fixtures/Planet.class"}) {
+        const FilePtr asked = fixture(path);
+        const QStringList methods = methodsOf(*asked);
+        const QStringList fields = fieldsOf(*asked);
+        const QStringList classes = classesOf(*asked);
+        EXPECT_EQ(methodsOf(*asked), methods) << path;
+        EXPECT_EQ(classesOf(*asked), classes) << path;
+
+        const FilePtr filled = fixture(path);
+        filled->findDependencies();
+        EXPECT_TRUE(filled->checkLog.messages.isEmpty()) << path;
+        EXPECT_EQ(filled->dependentMethods.size(), methods.size()) << path;
+        EXPECT_EQ(methodsOf(*filled), methods) << path;
+        EXPECT_EQ(fieldsOf(*filled), fields) << path;
+        EXPECT_EQ(classesOf(*filled), classes) << path;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Recording rules, on hand-built classes
 
