@@ -726,13 +726,45 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
     checking = mode != Build;
     collecting = mode != Check;
     prepare();
-    const int poolSize = file.constant_pool.size();
 
+    References fieldRefs;
+    References methodRefs;
+    scanPool(fieldRefs, methodRefs);
+    if (checking) {
+        for (const QStringList* errors : {&fieldErrors, &methodErrors, &interfaceMethodErrors}) {
+            for (const QString& message : *errors)
+                file.checkLog.error(message);
+        }
+    }
+
+    for (const method_info* method : qAsConst(file.methods)) {
+        if (exhausted)
+            break;
+        walk(method);
+    }
+    if (checking) {
+        for (const QString& message : qAsConst(codeErrors))
+            file.checkLog.error(message);
+    }
+
+    addPoolMembers(fieldRefs, methodRefs);
+    addUsedEntries();
+    addDeclarations();
+
+    if (collecting)
+        build();
+    if (exhausted && checking)
+        file.checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the "
+                                           "class refers to add up to more than %1 characters")
+                                .arg(textBudgetPerByte * file.readSize + textBudgetBase));
+}
+
+void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs)
+{
+    const int poolSize = file.constant_pool.size();
     // One pass over the pool: the malformed references are reported, the sound ones keyed by
     // the texts they combine. Two references to the same texts record the same things, so each
     // combination is handled once (a hostile file can repeat one in thousands of entries).
-    std::vector<std::pair<quint64, quint32>> fieldRefs;
-    std::vector<std::pair<quint64, quint32>> methodRefs;
     for (int i = 0; i < poolSize && !exhausted; ++i) {
         const cp_info* entry = file.constant_pool.at(i);
         if (entry->tag != CONSTANT_Fieldref && entry->tag != CONSTANT_Methodref &&
@@ -751,24 +783,11 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
             quint32(i + 1) | (entry->tag == CONSTANT_InterfaceMethodref ? 0x80000000u : 0u);
         (entry->tag == CONSTANT_Fieldref ? fieldRefs : methodRefs).emplace_back(key, order);
     }
-    if (checking) {
-        for (const QStringList* errors : {&fieldErrors, &methodErrors, &interfaceMethodErrors}) {
-            for (const QString& message : *errors)
-                file.checkLog.error(message);
-        }
-    }
+}
 
-    for (const method_info* method : qAsConst(file.methods)) {
-        if (exhausted)
-            break;
-        walk(method);
-    }
-    if (checking) {
-        for (const QString& message : qAsConst(codeErrors))
-            file.checkLog.error(message);
-    }
-
-    const auto firstOfEachKey = [](std::vector<std::pair<quint64, quint32>>& refs) {
+void DependencyExtractor::addPoolMembers(References& fieldRefs, References& methodRefs)
+{
+    const auto firstOfEachKey = [](References& refs) {
         std::sort(refs.begin(), refs.end());
         refs.erase(
             std::unique(refs.begin(), refs.end(),
@@ -813,48 +832,53 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
             *parts.className,
             sequence(ClassesOfWork, isInterface ? WorkInterfaceRefs : WorkMethodRefs, index, 0));
     }
+}
 
+void DependencyExtractor::addUsedEntries()
+{
     // What the instructions use, each entry once with the order of its first use; entries that
     // combine the same texts record the same things and are handled once.
-    if (!useOrder.isEmpty()) {
-        std::vector<std::pair<quint64, quint32>> used;
-        for (int index = 1; index < useOrder.size(); ++index) {
-            if (!useOrder[index])
+    if (useOrder.isEmpty())
+        return;
+    std::vector<std::pair<quint64, quint32>> used;
+    for (int index = 1; index < useOrder.size(); ++index) {
+        if (!useOrder[index])
+            continue;
+        const cp_info* entry = file.constant_pool.at(index - 1);
+        quint64 key;
+        if (entry->tag == CONSTANT_Class) {
+            key = (quint64(1) << 60) | static_cast<const CONSTANT_Class_info*>(entry)->name_index;
+        } else {
+            RefParts parts;
+            if (!resolve(*static_cast<const CONSTANT_Fieldref_info*>(entry),
+                         entry->tag != CONSTANT_Fieldref, parts))
                 continue;
-            const cp_info* entry = file.constant_pool.at(index - 1);
-            quint64 key;
-            if (entry->tag == CONSTANT_Class) {
-                key =
-                    (quint64(1) << 60) | static_cast<const CONSTANT_Class_info*>(entry)->name_index;
-            } else {
-                RefParts parts;
-                if (!resolve(*static_cast<const CONSTANT_Fieldref_info*>(entry),
-                             entry->tag != CONSTANT_Fieldref, parts))
-                    continue;
-                key = (quint64(entry->tag == CONSTANT_Fieldref ? 2 : 3) << 60) |
-                      (quint64(parts.classNameIndex) << 32) | (quint64(parts.nameIndex) << 16) |
-                      parts.typeIndex;
-            }
-            used.emplace_back(key, quint32(index));
+            key = (quint64(entry->tag == CONSTANT_Fieldref ? 2 : 3) << 60) |
+                  (quint64(parts.classNameIndex) << 32) | (quint64(parts.nameIndex) << 16) |
+                  parts.typeIndex;
         }
-        // Keep the earliest use of each key.
-        std::sort(
-            used.begin(), used.end(),
-            [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
-                return a.first != b.first ? a.first < b.first
-                                          : useOrder[int(a.second)] < useOrder[int(b.second)];
-            });
-        quint64 previous = 0;
-        for (const auto& u : used) {
-            if (exhausted)
-                break;
-            if (u.first == previous)
-                continue;
-            previous = u.first;
-            addUsedEntry(u.second, useOrder[int(u.second)]);
-        }
+        used.emplace_back(key, quint32(index));
     }
+    // Keep the earliest use of each key.
+    std::sort(used.begin(), used.end(),
+              [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
+                  return a.first != b.first ? a.first < b.first
+                                            : useOrder[int(a.second)] < useOrder[int(b.second)];
+              });
+    quint64 previous = 0;
+    for (const auto& u : used) {
+        if (exhausted)
+            break;
+        if (u.first == previous)
+            continue;
+        previous = u.first;
+        addUsedEntry(u.second, useOrder[int(u.second)]);
+    }
+}
 
+void DependencyExtractor::addDeclarations()
+{
+    const int poolSize = file.constant_pool.size();
     // The declarations, on the work list in their order: parent, interfaces, field types, and
     // per method its return type, parameters and declared exceptions.
     QVector<quint8> seen(poolSize + 1, 0);
@@ -897,7 +921,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         if (descriptor && once(method->descriptor_index, SeenSignature))
             addSignatureTypes(*descriptor, work(), true);
         for (const attribute_info* attribute : method->attributes) {
-            if (!file.isAttr(attribute, QStringLiteral("Exceptions")))
+            if (!file.isAttrNamed(attribute, "Exceptions"))
                 continue;
             for (quint16 index :
                  static_cast<const Exceptions_attribute*>(attribute)->exception_index_table) {
@@ -908,13 +932,6 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
             }
         }
     }
-
-    if (collecting)
-        build();
-    if (exhausted && checking)
-        file.checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the "
-                                           "class refers to add up to more than %1 characters")
-                                .arg(textBudgetPerByte * file.readSize + textBudgetBase));
 }
 
 quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)

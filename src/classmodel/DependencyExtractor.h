@@ -7,6 +7,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <utility>
 #include <vector>
 
 class JavaClassFile;
@@ -76,6 +77,13 @@ private:
     quint16 classNameIndex(quint32 classIndex) const;
     bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts) const;
     void reportMalformed(const CONSTANT_Fieldref_info& ref, const RefParts& parts);
+    // The sound member references by the texts they combine, with their pool index.
+    using References = std::vector<std::pair<quint64, quint32>>;
+    // The stages of a run, in order.
+    void scanPool(References& fieldRefs, References& methodRefs);
+    void addPoolMembers(References& fieldRefs, References& methodRefs);
+    void addUsedEntries();
+    void addDeclarations();
     void prepare();
     void walk(const method_info* method);
     bool checkOperand(const method_info* method, quint16 index, quint32 pos, const char* mnemonic,
