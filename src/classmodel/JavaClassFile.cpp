@@ -229,6 +229,13 @@ size_t recordSize(quint8 tag)
     }
 }
 
+struct PoolRoom
+{
+    size_t records = 0;
+    size_t texts = 0;
+    int entries = 0;
+};
+
 // The payload after the tag, for the tags whose payload has a fixed size.
 quint32 payloadSize(quint8 tag)
 {
@@ -255,6 +262,41 @@ quint32 payloadSize(quint8 tag)
     }
 }
 
+// The room that the records and the texts of a constant pool of count slots take. The look
+// stops quietly where reading the pool stops with its message; every entry before that point
+// is counted, the one it stops in included.
+PoolRoom measurePool(const ByteReader& in, quint16 count)
+{
+    PoolRoom room;
+    try {
+        ByteReader scan = in;
+        for (quint32 i = 1; i < count; ++i) {
+            const quint8 tag = scan.readU1("constant pool tag");
+            const size_t size = recordSize(tag);
+            if (size == 0)
+                break;
+            // Counted before its payload is read: the reading stores an entry before it finds
+            // that its payload is cut.
+            room.records += size;
+            ++room.entries;
+            if (tag == CONSTANT_Utf8) {
+                const quint16 length = scan.readU2("CONSTANT_Utf8 length");
+                room.texts += length;
+                scan.skip(length, "CONSTANT_Utf8 bytes");
+            } else {
+                scan.skip(payloadSize(tag), "constant pool entry");
+            }
+            if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
+                ++room.entries;
+                ++i;
+            }
+        }
+    } catch (const BadClassFileException&) {
+        // Reading the pool meets the same fault and reports it.
+    }
+    return room;
+}
+
 } // namespace
 
 void JavaClassFile::readConstantPool(ByteReader& in)
@@ -263,37 +305,11 @@ void JavaClassFile::readConstantPool(ByteReader& in)
     if (count > 1)
         in.checkCount(count - 1, minPoolSlotSize, "constant_pool_count", count);
 
-    // All entries and their texts go into one allocation. A first look over the pool finds the
-    // room they take; it stops quietly where the reading below stops with its message.
-    size_t recordRoom = 0;
-    size_t textRoom = 0;
-    int entries = 0;
-    try {
-        ByteReader scan = in;
-        for (quint32 i = 1; i < count; ++i) {
-            const quint8 tag = scan.readU1("constant pool tag");
-            const size_t room = recordSize(tag);
-            if (room == 0)
-                break;
-            // Counted before its payload is read: the reading below stores an entry before it
-            // finds that its payload is cut.
-            recordRoom += room;
-            ++entries;
-            if (tag == CONSTANT_Utf8) {
-                const quint16 length = scan.readU2("CONSTANT_Utf8 length");
-                textRoom += length;
-                scan.skip(length, "CONSTANT_Utf8 bytes");
-            } else {
-                scan.skip(payloadSize(tag), "constant pool entry");
-            }
-            if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
-                ++entries;
-                ++i;
-            }
-        }
-    } catch (const BadClassFileException&) {
-        // The reading below meets the same fault and reports it.
-    }
+    // All entries and their texts go into one allocation, sized by a first look over the pool.
+    const PoolRoom room = measurePool(in, count);
+    const size_t recordRoom = room.records;
+    const size_t textRoom = room.texts;
+    const int entries = room.entries;
     poolStorageSize = recordRoom + textRoom;
     poolStorage.reset(new char[poolStorageSize == 0 ? 1 : poolStorageSize]);
     char* nextRecord = poolStorage.get();
