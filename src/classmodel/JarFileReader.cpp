@@ -301,6 +301,31 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
         problem(QString("read %1 of %2 bytes").arg(total).arg(size));
         return EntryRead::Broken;
     }
+    if (size >= 0) {
+        // The library checks an entry's CRC only when a read reaches the entry's end, so the
+        // entry is read on past its claimed size until the library says it is over.
+        char rest[256];
+        qint64 extra = 0;
+        for (;;) {
+            const la_ssize_t got = archive_read_data(rd->arch, rest, sizeof(rest));
+            if (got < 0) {
+                const QString reason = errorText(rd->arch);
+                problem(reason.isEmpty() ? QStringLiteral("read failed") : reason);
+                return EntryRead::Broken;
+            }
+            if (got == 0)
+                break;
+            // An entry that holds more than it claims is as untrustworthy as one that holds
+            // less; stop counting once that is clear.
+            extra += got;
+            if (extra > readChunk)
+                break;
+        }
+        if (extra > 0) {
+            problem(QString("read %1 of %2 bytes").arg(total + extra).arg(size));
+            return EntryRead::Broken;
+        }
+    }
     data.resize(static_cast<int>(total));
     *out = data;
     return EntryRead::Done;

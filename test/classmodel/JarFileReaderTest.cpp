@@ -337,3 +337,38 @@ TEST_F(JarFileReaderTest, ReadsInAnyOrderGiveTheFirstEntryOfEachName)
     const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
     EXPECT_EQ(log.lines, QList<LogLine>({empty, empty}));
 }
+
+TEST_F(JarFileReaderTest, EntryFailingItsChecksumYieldsNothing)
+{
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("crc.jar"), {{"la/Base.class", base}, {"la/Peer.class", base}},
+                 ArchiveFormat::ZipStored);
+    QByteArray zip = readFile(path("crc.jar"));
+    // One changed byte inside the first entry's stored data: java/lang/Object becomes
+    // java/Lang/Object, still a well-formed class file.
+    const int at = zip.indexOf("java/lang/Object");
+    ASSERT_GT(at, 0);
+    ASSERT_LT(at, zip.indexOf("la/Peer.class"));
+    zip[at + 5] = 'L';
+    writeFile(path("crc.jar"), zip);
+
+    const auto checkLines = [&] {
+        ASSERT_EQ(log.lines.size(), 1);
+        EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
+        EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base - ZIP bad CRC"))
+            << log.lines.first().text.toStdString();
+        log.lines.clear();
+    };
+    JarFileReader reader(path("crc.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lla/Base;", "Lla/Peer;"}));
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    checkLines();
+    EXPECT_EQ(reader.readClass("Lla/Peer;"), base);
+    EXPECT_TRUE(log.lines.isEmpty());
+
+    // The same in one pass over the archive.
+    JarFileClassLoader loader(path("crc.jar"));
+    loader.loadAllClasses();
+    checkLines();
+    EXPECT_EQ(loader.getAllClasses().keys(), QStringList({"Lla/Peer;"}));
+}
