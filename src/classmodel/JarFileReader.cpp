@@ -7,7 +7,11 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <cerrno>
 #include <limits>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,7 +39,10 @@ void warn(const QString& text)
 
 } // namespace
 
-JarFileReader::readerdata_t::readerdata_t(const QString& path) : file(path), stream(&file) {}
+JarFileReader::readerdata_t::readerdata_t(const QString& path)
+    : path(path), file(path), stream(&file)
+{
+}
 
 JarFileReader::JarFileReader(const QString& path)
     : rdRead(new readerdata_t(path)), rdList(new readerdata_t(path)), path(path)
@@ -334,7 +341,7 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
 bool JarFileReader::beginSession(readerdata_t* rd)
 {
     endSession(rd);
-    rd->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    openFile(rd);
     rd->stream.resetStatus();
     rd->arch = archive_read_new();
 
@@ -356,6 +363,25 @@ bool JarFileReader::beginSession(readerdata_t* rd)
                  "archive_read_open");
 }
 
+void JarFileReader::openFile(readerdata_t* rd)
+{
+    rd->openFailure.clear();
+    const QString& name = rd->path;
+    const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // errno is read before anything else can change it.
+        const QString reason = qt_error_string(errno);
+        rd->openFailure = (name + QLatin1String(": ") + reason).toUtf8();
+        return;
+    }
+    // The file takes the descriptor over and closes it with the session.
+    if (!rd->file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                       QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        rd->openFailure = (name + QLatin1String(": ") + rd->file.errorString()).toUtf8();
+    }
+}
+
 void JarFileReader::endSession(readerdata_t* rd)
 {
     if (rd->arch) {
@@ -365,10 +391,14 @@ void JarFileReader::endSession(readerdata_t* rd)
     rd->file.close();
 }
 
-int JarFileReader::open(archive*, void* clientData)
+int JarFileReader::open(archive* a, void* clientData)
 {
     const auto* rd = static_cast<readerdata_t*>(clientData);
-    return rd->file.isOpen() ? ARCHIVE_OK : ARCHIVE_FATAL;
+    if (rd->file.isOpen())
+        return ARCHIVE_OK;
+    // The library's error text is what the failed open is logged with, so it names the file.
+    archive_set_error(a, EIO, "%s", rd->openFailure.constData());
+    return ARCHIVE_FATAL;
 }
 
 ssize_t JarFileReader::read(archive* a, void* clientData, const void** block)

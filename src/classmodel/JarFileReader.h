@@ -44,10 +44,14 @@ public:
     {
         explicit readerdata_t(const QString& path);
 
+        // The archive's path, as given.
+        QString path;
         QFile file;
         QDataStream stream;
         // The library's reader of the current session; null between sessions.
         archive* arch = nullptr;
+        // Why the session could not open the file ("<path>: <reason>"); empty when it could.
+        QByteArray openFailure;
         // The block that the read callback hands to the library.
         char buffer[4096];
     };
@@ -83,6 +87,8 @@ private:
     // Starts a session; false when the archive could not be opened (already logged).
     bool beginSession(readerdata_t* rd);
     void endSession(readerdata_t* rd);
+    // Opens the session's file, or records in its openFailure why not.
+    static void openFile(readerdata_t* rd);
     QByteArray scanForClass(const QString& name);
     QByteArray readSequential(const QString& name);
     QByteArray readAndKeepAll(const QString& name);
