@@ -11,6 +11,7 @@
 #include <limits>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -367,11 +368,20 @@ void JarFileReader::openFile(readerdata_t* rd)
 {
     rd->openFailure.clear();
     const QString& name = rd->path;
-    const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+    // A FIFO named like an archive would block an open for reading until some writer comes, and
+    // a device could deliver data for ever: the open does not wait, and only a regular file is
+    // read.
+    const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         // errno is read before anything else can change it.
         const QString reason = qt_error_string(errno);
         rd->openFailure = (name + QLatin1String(": ") + reason).toUtf8();
+        return;
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        rd->openFailure = (name + QLatin1String(": not a regular file")).toUtf8();
         return;
     }
     // The file takes the descriptor over and closes it with the session.
