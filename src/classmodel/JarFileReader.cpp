@@ -38,6 +38,50 @@ void warn(const QString& text)
     emit Logger::logger->log(Logger::L_WARN, text);
 }
 
+// The library's decompression filters, each with the bytes that a stream of its kind starts
+// with (empty when it has no fixed signature). Some filters are done by running an outside
+// program found on PATH; those are never enabled, since an archive's bytes must not be able to
+// start a program.
+struct Filter
+{
+    const char* name;
+    int (*enable)(archive*);
+    QByteArray signature;
+};
+
+const Filter filters[] = {
+    {"bzip2", archive_read_support_filter_bzip2, QByteArrayLiteral("BZh")},
+    {"compress", archive_read_support_filter_compress, QByteArrayLiteral("\x1f\x9d")},
+    {"grzip", archive_read_support_filter_grzip, QByteArrayLiteral("GRZipII\x00\x02\x04\x3a\x29")},
+    {"gzip", archive_read_support_filter_gzip, QByteArrayLiteral("\x1f\x8b")},
+    {"lrzip", archive_read_support_filter_lrzip, QByteArrayLiteral("LRZI")},
+    {"lz4", archive_read_support_filter_lz4, QByteArrayLiteral("\x04\x22\x4d\x18")},
+    {"lzip", archive_read_support_filter_lzip, QByteArrayLiteral("LZIP")},
+    {"lzma", archive_read_support_filter_lzma, QByteArray()},
+    {"lzop", archive_read_support_filter_lzop, QByteArrayLiteral("\x89LZO\x00\x0d\x0a\x1a\x0a")},
+    {"rpm", archive_read_support_filter_rpm, QByteArrayLiteral("\xed\xab\xee\xdb")},
+    {"uu", archive_read_support_filter_uu, QByteArray()},
+    {"xz", archive_read_support_filter_xz,
+     QByteArrayLiteral("\xfd"
+                       "7zXZ\x00")},
+    {"zstd", archive_read_support_filter_zstd, QByteArrayLiteral("\x28\xb5\x2f\xfd")},
+};
+const int filterCount = int(sizeof(filters) / sizeof(filters[0]));
+
+// One bit per entry of `filters`: set when the library does that filter itself. The library
+// says so when the filter is enabled: ARCHIVE_WARN means it would run an outside program.
+quint32 findInLibraryFilters()
+{
+    quint32 found = 0;
+    archive* probe = archive_read_new();
+    for (int i = 0; i < filterCount; ++i) {
+        if (filters[i].enable(probe) == ARCHIVE_OK)
+            found |= 1u << i;
+    }
+    archive_read_free(probe);
+    return found;
+}
+
 } // namespace
 
 JarFileReader::readerdata_t::readerdata_t(const QString& path)
@@ -46,7 +90,8 @@ JarFileReader::readerdata_t::readerdata_t(const QString& path)
 }
 
 JarFileReader::JarFileReader(const QString& path)
-    : rdRead(new readerdata_t(path)), rdList(new readerdata_t(path)), path(path)
+    : rdRead(new readerdata_t(path)), rdList(new readerdata_t(path)), path(path),
+      inLibraryFilters(findInLibraryFilters())
 {
     // The sessions open their file only while they run, so an idle reader holds no handle.
     populateClassNames();
@@ -344,16 +389,22 @@ bool JarFileReader::beginSession(readerdata_t* rd)
     endSession(rd);
     openFile(rd);
     rd->stream.resetStatus();
+    if (needsOutsideProgram(rd))
+        return false;
     rd->arch = archive_read_new();
 
-    const auto check = [rd](int status, const char* what) {
+    const auto check = [rd](int status, const QString& what) {
         if (status != ARCHIVE_OK)
-            emit Logger::logger->log(Logger::L_ERROR,
-                                     QString("beginSession() %1 failed %2")
-                                         .arg(QLatin1String(what), errorText(rd->arch)));
+            emit Logger::logger->log(
+                Logger::L_ERROR,
+                QString("beginSession() %1 failed %2").arg(what, errorText(rd->arch)));
         return status == ARCHIVE_OK;
     };
-    check(archive_read_support_filter_all(rd->arch), "archive_read_support_filter_all");
+    for (int i = 0; i < filterCount; ++i) {
+        if (inLibraryFilters & (1u << i))
+            check(filters[i].enable(rd->arch),
+                  QLatin1String("archive_read_support_filter_") + QLatin1String(filters[i].name));
+    }
     check(archive_read_support_format_all(rd->arch), "archive_read_support_format_all");
     check(archive_read_set_seek_callback(rd->arch, &JarFileReader::seek),
           "archive_read_set_seek_callback");
@@ -362,6 +413,29 @@ bool JarFileReader::beginSession(readerdata_t* rd)
     return check(archive_read_open(rd->arch, rd, &JarFileReader::open, &JarFileReader::read,
                                    &JarFileReader::close),
                  "archive_read_open");
+}
+
+bool JarFileReader::needsOutsideProgram(readerdata_t* rd) const
+{
+    if (!rd->file.isOpen())
+        return false;
+    // Read without moving the file, which the library is about to read from its start.
+    char head[16];
+    const ssize_t count = ::pread(rd->file.handle(), head, sizeof(head), 0);
+    if (count <= 0)
+        return false;
+    const QByteArray start(head, int(count));
+    for (int i = 0; i < filterCount; ++i) {
+        const Filter& filter = filters[i];
+        if (!(inLibraryFilters & (1u << i)) && !filter.signature.isEmpty() &&
+            start.startsWith(filter.signature)) {
+            warn(QString("Not reading %1: its %2 compression needs an outside program")
+                     .arg(rd->path, QLatin1String(filter.name)));
+            rd->file.close();
+            return true;
+        }
+    }
+    return false;
 }
 
 void JarFileReader::openFile(readerdata_t* rd)

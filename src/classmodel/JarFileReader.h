@@ -87,6 +87,9 @@ private:
     // Starts a session; false when the archive could not be opened (already logged).
     bool beginSession(readerdata_t* rd);
     void endSession(readerdata_t* rd);
+    // Whether the session's file is compressed in a way that only an outside program could
+    // undo; such a file is refused with a WARN naming it, and closed.
+    bool needsOutsideProgram(readerdata_t* rd) const;
     // Opens the session's file, or records in its openFailure why not.
     static void openFile(readerdata_t* rd);
     QByteArray scanForClass(const QString& name);
@@ -108,6 +111,9 @@ private:
     // The session of a sequential pass; null outside one.
     readerdata_t* rdSequential = nullptr;
     QString path;
+    // The decompression filters that the archive library does itself (one bit per filter it
+    // knows); only those are enabled.
+    quint32 inLibraryFilters;
     // Whether the listing could open the archive; only then does classNames know every class.
     bool listed = false;
     QSet<QString> listedNames;

@@ -372,3 +372,43 @@ TEST_F(JarFileReaderTest, EntryFailingItsChecksumYieldsNothing)
     checkLines();
     EXPECT_EQ(loader.getAllClasses().keys(), QStringList({"Lla/Peer;"}));
 }
+
+TEST_F(JarFileReaderTest, CompressionThatNeedsAnOutsideProgramIsRefused)
+{
+    // A program of each such name on PATH, which would leave a mark if the reader ran it.
+    const QString bin = path("bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    for (const char* program : {"lrzip", "grzip", "lzop"}) {
+        const QString script = bin + "/" + program;
+        writeFile(script, "#!/bin/sh\ntouch '" + path("ran-").toUtf8() + program + "'\ncat\n");
+        QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8() + ":" + savedPath);
+
+    const QByteArray padding(200, '\0');
+    const QList<QPair<QString, QByteArray>> cases = {
+        {"lrzip", QByteArray("LRZI\x00\x06", 6) + padding},
+        {"grzip", QByteArray("GRZipII\x00\x02\x04\x3a\x29", 12) + padding},
+        {"lzop",
+         QByteArray("\x89LZO\x00\r\n\x1a\n\x10\x30\x20\x80\x09\x40\x01\x05", 17) + padding}};
+    for (const auto& c : cases) {
+        const QString name = path(c.first + ".jar");
+        writeFile(name, c.second);
+        JarFileReader reader(name);
+        EXPECT_TRUE(reader.readClass("Lp/A;").isEmpty());
+        const LogLine refusal{Logger::L_WARN, "Not reading " + name + ": its " + c.first +
+                                                  " compression needs an outside program"};
+        EXPECT_EQ(log.lines, QList<LogLine>({refusal, refusal}));
+        log.lines.clear();
+    }
+    qputenv("PATH", savedPath);
+    EXPECT_EQ(QDir(dir.path()).entryList({"ran-*"}), QStringList());
+
+    // What the library decompresses itself is still read.
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("gz.jar"), {{"la/Base.class", base}}, ArchiveFormat::TarGzip);
+    JarFileReader reader(path("gz.jar"));
+    EXPECT_EQ(reader.readClass("Lla/Base;"), base);
+    EXPECT_TRUE(log.lines.isEmpty());
+}
