@@ -111,7 +111,8 @@ void JarFileReader::populateClassNames()
     listed = beginSession(rdList);
     if (listed) {
         archive_entry* entry = nullptr;
-        while (archive_read_next_header(rdList->arch, &entry) == ARCHIVE_OK) {
+        int status;
+        while ((status = archive_read_next_header(rdList->arch, &entry)) == ARCHIVE_OK) {
             const QString entryName = entryPath(entry);
             if (entryName.endsWith(QLatin1String(".class"))) {
                 const QString descriptor = TypeDescriptor::fromClassFileName(entryName).descriptor;
@@ -120,6 +121,9 @@ void JarFileReader::populateClassNames()
             }
             archive_read_data_skip(rdList->arch);
         }
+        // What was listed before a damaged or cut part stays; the user learns that it is not all.
+        if (status != ARCHIVE_EOF)
+            reportCutShort(rdList);
     }
     endSession(rdList);
 }
@@ -228,7 +232,8 @@ QByteArray JarFileReader::scanForClass(const QString& name)
     QByteArray result;
     if (beginSession(rdRead)) {
         archive_entry* entry = nullptr;
-        while (archive_read_next_header(rdRead->arch, &entry) == ARCHIVE_OK) {
+        int status;
+        while ((status = archive_read_next_header(rdRead->arch, &entry)) == ARCHIVE_OK) {
             const QString entryName = entryPath(entry);
             if (!entryName.endsWith(QLatin1String(".class"))) {
                 archive_read_data_skip(rdRead->arch);
@@ -241,6 +246,8 @@ QByteArray JarFileReader::scanForClass(const QString& name)
                 break;
             }
         }
+        if (status != ARCHIVE_OK && status != ARCHIVE_EOF)
+            reportCutShort(rdRead);
     }
     endSession(rdRead);
     return result;
@@ -413,6 +420,13 @@ bool JarFileReader::beginSession(readerdata_t* rd)
     return check(archive_read_open(rd->arch, rd, &JarFileReader::open, &JarFileReader::read,
                                    &JarFileReader::close),
                  "archive_read_open");
+}
+
+void JarFileReader::reportCutShort(readerdata_t* rd) const
+{
+    const QString reason = errorText(rd->arch);
+    warn(QString("Problem reading archive %1 - %2")
+             .arg(rd->path, reason.isEmpty() ? QStringLiteral("it ended early") : reason));
 }
 
 bool JarFileReader::needsOutsideProgram(readerdata_t* rd) const

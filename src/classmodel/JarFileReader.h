@@ -87,6 +87,8 @@ private:
     // Starts a session; false when the archive could not be opened (already logged).
     bool beginSession(readerdata_t* rd);
     void endSession(readerdata_t* rd);
+    // Logs at WARN that a walk through the session's archive ended before the archive's end.
+    void reportCutShort(readerdata_t* rd) const;
     // Whether the session's file is compressed in a way that only an outside program could
     // undo; such a file is refused with a WARN naming it, and closed.
     bool needsOutsideProgram(readerdata_t* rd) const;

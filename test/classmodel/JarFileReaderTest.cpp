@@ -150,9 +150,29 @@ TEST_F(JarFileReaderTest, CorruptArchiveKeepsWhatWasListedBeforeTheDamage)
 
     JarFileReader reader(path("corrupt.jar"));
     EXPECT_EQ(reader.classNames, QStringList({"Lp/A;"}));
+    // The listing says that it is not the whole archive, naming it and the library's reason.
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
+    EXPECT_TRUE(
+        log.lines.first().text.startsWith("Problem reading archive " + path("corrupt.jar") + " - "))
+        << log.lines.first().text.toStdString();
+    EXPECT_GT(log.lines.first().text.size(),
+              QString("Problem reading archive " + path("corrupt.jar") + " - ").size());
+    log.lines.clear();
     EXPECT_EQ(reader.readClass("Lp/A;"), fixtureClass("la/Base.class"));
     EXPECT_TRUE(reader.readClass("Lp/C;").isEmpty());
     EXPECT_TRUE(log.lines.isEmpty());
+
+    // A JAR cut short keeps the classes before the cut, with the same line.
+    const QByteArray jar = readFile(fixture("archives/all.jar"));
+    writeFile(path("cut.jar"), jar.left(jar.size() / 5));
+    JarFileReader cut(path("cut.jar"));
+    EXPECT_GT(cut.classNames.size(), 0);
+    EXPECT_LT(cut.classNames.size(), 11);
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(log.lines.first(),
+              LogLine({Logger::L_WARN, "Problem reading archive " + path("cut.jar") +
+                                           " - Truncated ZIP file header"}));
 }
 
 TEST_F(JarFileReaderTest, ZeroSizeEntryWarnsOnEveryRead)
@@ -177,6 +197,11 @@ TEST_F(JarFileReaderTest, StreamedEntriesOfUnknownSizeAreReadToTheirEnd)
 
     JarFileReader reader(path("streamed.jar"));
     EXPECT_EQ(reader.classNames.size(), 11);
+    // Every entry is there, but the archive's closing directory is not.
+    EXPECT_EQ(log.lines,
+              QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + path("streamed.jar") +
+                                                   " - it ended early"}}));
+    log.lines.clear();
     for (const char* name : {"la/Base", "lb/SubSub", "la/Outer$Inner", "Top"}) {
         const QString relative = QString::fromLatin1(name);
         EXPECT_EQ(reader.readClass("L" + relative + ";"), fixtureClass(relative + ".class"))
