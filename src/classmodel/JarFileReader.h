@@ -24,8 +24,11 @@ class TypeDescriptor;
 // between reads, so a classpath may hold thousands of archives. The one exception is a
 // sequential pass (beginSequentialReads to endSequentialReads), which keeps one session open
 // so that reading every class in archive order costs one walk through the archive instead of
-// one walk per class. Outside such a pass, the first read walks the whole archive once and
-// keeps the other classes' bytes until they are asked for.
+// one walk per class. Outside such a pass, a class of a plain ZIP archive is read from its own
+// local header, which the listing found through the central directory, so a request costs
+// about the size of that class at any archive size. In any other archive the first read walks
+// the whole archive once and keeps the other classes' bytes (up to a bound) until they are
+// asked for; later requests walk the archive up to their entry.
 //
 // Either way the answers and log lines are those of reading each class on its own: the first
 // entry of a name wins, a class that the listing did not meet is not there, and whatever a read
@@ -56,7 +59,10 @@ public:
         char buffer[4096];
     };
 
-    explicit JarFileReader(const QString& path);
+    // The most inflated bytes that a reader keeps for later requests, by default.
+    static const qint64 defaultMaxKeptBytes = 64 * 1024 * 1024;
+
+    explicit JarFileReader(const QString& path, qint64 maxKeptBytes = defaultMaxKeptBytes);
     ~JarFileReader();
 
     // The bytes of the first class entry whose descriptor is `name`; empty when there is none
@@ -80,8 +86,15 @@ private:
     // on. Broken: the library reported a problem; the session may be unusable.
     enum class EntryRead { Done, Refused, Broken };
 
-    // The most bytes that the first read keeps for later requests.
-    static const qint64 maxKeptBytes = 64 * 1024 * 1024;
+    // The first class entry of a descriptor, as the listing met it.
+    struct Entry
+    {
+        QString path;
+        // The uncompressed size; -1 when the listing did not know it.
+        qint64 size;
+        // Where its local header starts in a plain ZIP archive; -1 when unknown.
+        qint64 offset;
+    };
 
     void populateClassNames();
     // Starts a session; false when the archive could not be opened (already logged).
@@ -97,6 +110,9 @@ private:
     QByteArray scanForClass(const QString& name);
     QByteArray readSequential(const QString& name);
     QByteArray readAndKeepAll(const QString& name);
+    // Reads the entry from its local header alone; false when that does not give exactly the
+    // entry that the listing met (the caller then scans).
+    bool readAtPosition(const Entry& first, QByteArray* out);
     // Reads the current entry's data into `out`; when `report` is set, a problem is logged at
     // WARN naming the class.
     EntryRead readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
@@ -110,6 +126,8 @@ private:
 
     readerdata_t* rdRead;
     readerdata_t* rdList;
+    // The most bytes that the first read keeps for later requests.
+    const qint64 maxKeptBytes;
     // The session of a sequential pass; null outside one.
     readerdata_t* rdSequential = nullptr;
     QString path;
@@ -118,7 +136,8 @@ private:
     quint32 inLibraryFilters;
     // Whether the listing could open the archive; only then does classNames know every class.
     bool listed = false;
-    QSet<QString> listedNames;
+    // The first entry of every descriptor listed.
+    QHash<QString, Entry> firstEntries;
     bool sequential = false;
     Cursor cursor = Cursor::Idle;
     // Descriptors of the class entries that the sequential session has passed or read.

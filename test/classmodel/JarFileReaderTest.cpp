@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace {
 
 const QString errorOpenLine = QStringLiteral("beginSession() archive_read_open failed %1");
@@ -436,4 +438,65 @@ TEST_F(JarFileReaderTest, CompressionThatNeedsAnOutsideProgramIsRefused)
     JarFileReader reader(path("gz.jar"));
     EXPECT_EQ(reader.readClass("Lla/Base;"), base);
     EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead)
+{
+    // More small classes than the readers below may keep, with an empty entry, one that the
+    // parse rejects and a duplicate among them.
+    const QByteArray classes[] = {fixtureClass("la/Base.class"), fixtureClass("la/Peer.class"),
+                                  fixtureClass("lb/Other.class")};
+    QList<ArchiveEntry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.append({QString("p/C%1.class").arg(i), classes[i % 3]});
+    entries.insert(5, {"p/Empty.class", {}});
+    entries.insert(9, {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n"});
+    entries.insert(20, {"p/Bad.class", classes[0].left(100)});
+    entries.append({"p/C7.class", classes[0]});
+    const qint64 limit = 2048;
+
+    for (const ArchiveFormat format :
+         {ArchiveFormat::ZipDeflated, ArchiveFormat::ZipStored, ArchiveFormat::Tar}) {
+        SCOPED_TRACE(int(format));
+        const QString name = path(QString("many%1.jar").arg(int(format)));
+        writeArchive(name, entries, format);
+
+        JarFileClassLoader full(name);
+        full.loadAllClasses();
+        const QList<LogLine> fullLines = log.lines;
+        EXPECT_EQ(fullLines.size(), 2);
+        log.lines.clear();
+        JarFileClassLoader single(name, limit);
+        for (const QString& className : single.reader->classNames)
+            single.loadClass(className);
+        EXPECT_EQ(log.lines, fullLines);
+        EXPECT_EQ(single.getAllClasses().keys(), full.getAllClasses().keys());
+        log.lines.clear();
+
+        // Any order gives the first entry of each name.
+        JarFileReader reader(name, limit);
+        QStringList names = reader.classNames;
+        std::reverse(names.begin(), names.end());
+        for (const QString& className : names) {
+            const int i = className.mid(4).chopped(1).toInt();
+            const QByteArray expected = className == "Lp/Empty;" ? QByteArray()
+                                        : className == "Lp/Bad;" ? classes[0].left(100)
+                                                                 : classes[i % 3];
+            EXPECT_EQ(reader.readClass(className), expected) << className.toStdString();
+        }
+        const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+        EXPECT_EQ(log.lines, QList<LogLine>({empty}));
+        log.lines.clear();
+
+        if (format == ArchiveFormat::Tar)
+            continue;
+        // A ZIP entry is read from its own position, not by a walk from the archive's start:
+        // once the first local header is damaged, the others still read.
+        QByteArray zip = readFile(name);
+        zip.replace(0, 4, "XXXX");
+        writeFile(name, zip);
+        for (int i = 1; i < 40; ++i)
+            EXPECT_EQ(reader.readClass(QString("Lp/C%1;").arg(i)), classes[i % 3]) << i;
+        EXPECT_TRUE(log.lines.isEmpty());
+    }
 }
