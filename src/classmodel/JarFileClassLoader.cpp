@@ -17,8 +17,20 @@ void JarFileClassLoader::loadAllClasses()
     // The names are in archive order, so the reader can serve them all from one session.
     const QStringList names = reader->classNames;
     reader->beginSequentialReads();
-    for (const QString& name : names)
-        loadClass(name);
+    if (parsesInParallel(names.size())) {
+        // One session reads in archive order; the files are parsed on the other threads.
+        loadInOrder(
+            names,
+            [this](const QString& name) {
+                ClassData data;
+                data.bytes = reader->readClass(name, &data.lines);
+                return data;
+            },
+            false);
+    } else {
+        for (const QString& name : names)
+            loadClass(name);
+    }
     reader->endSequentialReads();
 }
 

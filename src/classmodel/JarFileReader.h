@@ -1,9 +1,13 @@
 #pragma once
 
+#include "Logger.h"
+
 #include <QByteArray>
 #include <QDataStream>
 #include <QFile>
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -68,6 +72,9 @@ public:
     // The bytes of the first class entry whose descriptor is `name`; empty when there is none
     // or it cannot be read.
     QByteArray readClass(const QString& name);
+    // The same, with every line that the read would log appended to `lines` instead.
+    using LogLines = QList<QPair<Logger::Level, QString>>;
+    QByteArray readClass(const QString& name, LogLines* lines);
 
     // Between these calls, readClass serves requests that follow the archive's entry order from
     // one open session; a request for an entry already passed falls back to a full session of
@@ -100,6 +107,8 @@ private:
     // Starts a session; false when the archive could not be opened (already logged).
     bool beginSession(readerdata_t* rd);
     void endSession(readerdata_t* rd);
+    // Logs a line, or holds it back for the caller of readClass.
+    void say(Logger::Level level, const QString& text) const;
     // Logs at WARN that a walk through the session's archive ended before the archive's end.
     void reportCutShort(readerdata_t* rd) const;
     // Whether the session's file is compressed in a way that only an outside program could
@@ -146,4 +155,6 @@ private:
     // each until it is asked for.
     bool keptAll = false;
     QHash<QString, QByteArray> kept;
+    // Where the current read's lines go instead of the log; null when they are logged.
+    LogLines* heldLines = nullptr;
 };
