@@ -303,7 +303,7 @@ QByteArray JarFileReader::readClass(const QString& name)
         // Read from the entry's own position; whatever does not go smoothly there is left to
         // the scan, which gives the answer and the log lines of record.
         QByteArray bytes;
-        if (readAtPosition(first.value(), &bytes))
+        if (readAtPosition(rdRead, first.value(), &bytes))
             return bytes;
         return scanForClass(name);
     }
@@ -312,9 +312,28 @@ QByteArray JarFileReader::readClass(const QString& name)
     return scanForClass(name);
 }
 
-bool JarFileReader::readAtPosition(const Entry& first, QByteArray* out)
+bool JarFileReader::readsByPosition() const
 {
-    readerdata_t* rd = rdRead;
+    if (!listed)
+        return false;
+    for (const Entry& first : firstEntries) {
+        if (first.offset < 0)
+            return false;
+    }
+    return true;
+}
+
+bool JarFileReader::readByPosition(const QString& name, QByteArray* out) const
+{
+    const auto first = firstEntries.constFind(name);
+    if (first == firstEntries.constEnd() || first->offset < 0)
+        return false;
+    readerdata_t session(path);
+    return readAtPosition(&session, first.value(), out);
+}
+
+bool JarFileReader::readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const
+{
     endSession(rd);
     openFile(rd);
     bool done = false;
@@ -495,7 +514,7 @@ QByteArray JarFileReader::readSequential(const QString& name)
 
 JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry,
                                                   const TypeDescriptor& type, QByteArray* out,
-                                                  bool report)
+                                                  bool report) const
 {
     out->clear();
     const auto problem = [&](const QString& text) {

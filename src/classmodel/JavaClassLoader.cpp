@@ -80,9 +80,8 @@ bool JavaClassLoader::parsesInParallel(int count)
     return parsingThreads() > 1 && count >= minParallelClasses;
 }
 
-void JavaClassLoader::loadInOrder(const QStringList& names,
-                                  const std::function<ClassData(const QString&)>& read,
-                                  bool readInParallel)
+void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
+                                  const Read& orderedRead)
 {
     struct Request
     {
@@ -160,6 +159,12 @@ void JavaClassLoader::loadInOrder(const QStringList& names,
             if (!request.reads) {
                 logLines(replay.value(request.name));
                 continue;
+            }
+            if (request.data.declined) {
+                request.data = orderedRead(request.name);
+                if (!request.data.bytes.isEmpty())
+                    request.file = JavaClassFile::create(request.data.bytes);
+                request.data.bytes = QByteArray();
             }
             LogLines lines = request.data.lines;
             if (request.file) {

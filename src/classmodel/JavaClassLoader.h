@@ -31,6 +31,8 @@ public:
     {
         QByteArray bytes;
         LogLines lines;
+        // Set by a read on a parsing thread that leaves the request to the ordered read.
+        bool declined = false;
     };
 
     JavaClassLoader() = default;
@@ -54,10 +56,12 @@ protected:
     // lines logged in the same order) but parses the files on parsingThreads() threads. `read`
     // gives the bytes of a name and the lines that reading it logs; it is called from this
     // thread in request order, or, when `readInParallel`, from the parsing threads (it must
-    // then touch nothing shared). A name met again is not read again: it is either defined by
+    // then touch nothing shared). A request that such a read declines is read by `orderedRead`
+    // in this thread, in its turn. A name met again is not read again: it is either defined by
     // then or its lines are logged again, as a second request would log them.
-    void loadInOrder(const QStringList& names, const std::function<ClassData(const QString&)>& read,
-                     bool readInParallel);
+    using Read = std::function<ClassData(const QString&)>;
+    void loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
+                     const Read& orderedRead = Read());
 
 private:
     // The WARN lines that reject the parsed file of `name`; empty when it is accepted.

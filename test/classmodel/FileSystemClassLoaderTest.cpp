@@ -200,7 +200,6 @@ TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneB
     entries.insert(90, {"p/q.r/D.class", good});
     entries.append({"p/C5.class", good});  // a repeat of a rejected class
     entries.append({"p/C200.class", bad}); // a repeat of a defined one
-    writeArchive(path("many.jar"), entries, ArchiveFormat::ZipDeflated);
     for (const ArchiveEntry& entry : entries.mid(0, 300))
         writeFile(path("tree/" + entry.path), entry.data);
 
@@ -221,20 +220,25 @@ TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneB
                     .contains("Could not read class Lp/q/r/D; because the class file " +
                               path("tree/p/q/r/D.class") + " does not exist"));
 
-    JarFileClassLoader oneJar(path("many.jar"));
-    JarFileClassLoader manyJar(path("many.jar"));
-    const auto jarByOne = loadAll(&oneJar, 1);
-    EXPECT_EQ(loadAll(&manyJar, 8), jarByOne);
-    EXPECT_EQ(jarByOne.second.size(), 300 - 8 + 1);
-    EXPECT_TRUE(
-        jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
-    // A rejected class is reported once per request, its repeat included.
-    const auto linesOf = [&](const QString& className) {
-        int count = 0;
-        for (const LogLine& line : jarByOne.first)
-            count += line.text.startsWith(className + ": ") ? 1 : 0;
-        return count;
-    };
-    EXPECT_GT(linesOf("p.C42"), 0);
-    EXPECT_EQ(linesOf("p.C5"), 2 * linesOf("p.C42"));
+    // A ZIP archive is read entry by entry on the threads, a tar archive in one pass.
+    for (const ArchiveFormat format : {ArchiveFormat::ZipDeflated, ArchiveFormat::Tar}) {
+        SCOPED_TRACE(int(format));
+        writeArchive(path("many.jar"), entries, format);
+        JarFileClassLoader oneJar(path("many.jar"));
+        JarFileClassLoader manyJar(path("many.jar"));
+        const auto jarByOne = loadAll(&oneJar, 1);
+        EXPECT_EQ(loadAll(&manyJar, 8), jarByOne);
+        EXPECT_EQ(jarByOne.second.size(), 300 - 8 + 1);
+        EXPECT_TRUE(
+            jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
+        // A rejected class is reported once per request, its repeat included.
+        const auto linesOf = [&](const QString& className) {
+            int count = 0;
+            for (const LogLine& line : jarByOne.first)
+                count += line.text.startsWith(className + ": ") ? 1 : 0;
+            return count;
+        };
+        EXPECT_GT(linesOf("p.C42"), 0);
+        EXPECT_EQ(linesOf("p.C5"), 2 * linesOf("p.C42"));
+    }
 }
