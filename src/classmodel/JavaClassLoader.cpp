@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QRunnable>
-#include <QSemaphore>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
@@ -69,7 +68,8 @@ QStringList JavaClassLoader::rejectionLines(const QString& name, const JavaClass
 
 int JavaClassLoader::parsingThreads()
 {
-    // The shared pool's own limit counts too, so a program can keep the loaders to one thread.
+    // The shared pool's limit is the process's say in how many threads pooled work may use, so
+    // a program can keep the loaders to one thread.
     return qMax(1,
                 qMin(QThread::idealThreadCount(), QThreadPool::globalInstance()->maxThreadCount()));
 }
@@ -94,12 +94,11 @@ void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bo
         std::exception_ptr failure;
     };
 
-    // The threads are the process's shared pool, so loaders of small archives do not start
-    // threads of their own each time; completion is counted per batch, not waited for pool-wide.
-    QThreadPool* pool = QThreadPool::globalInstance();
+    // A pool of its own, so that waiting for it cannot wait for (or on) anybody else's work,
+    // even when this runs on a thread of the shared pool.
+    QThreadPool pool;
     const int threads = parsingThreads();
-    QSemaphore finished;
-    int running = 0;
+    pool.setMaxThreadCount(threads);
     // What a request that defined nothing logged, by name, for the requests that repeat it.
     QHash<QString, LogLines> replay;
     QSet<QString> seen;
@@ -124,11 +123,13 @@ void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bo
     std::atomic<int> next(0);
     const auto startParsing = [&](QVector<Request>* batch) {
         next = 0;
-        running = threads;
+        // Taken here, in this thread: the threads must not detach the vector.
+        Request* const requests = batch->data();
+        const int count = batch->size();
         for (int t = 0; t < threads; ++t) {
-            pool->start(QRunnable::create([&, batch] {
-                for (int i = next++; i < batch->size(); i = next++) {
-                    Request& request = (*batch)[i];
+            pool.start(QRunnable::create([&, requests, count] {
+                for (int i = next++; i < count; i = next++) {
+                    Request& request = requests[i];
                     if (!request.reads)
                         continue;
                     try {
@@ -141,13 +142,8 @@ void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bo
                     }
                     request.data.bytes = QByteArray();
                 }
-                finished.release();
             }));
         }
-    };
-    const auto waitForParsing = [&] {
-        finished.acquire(running);
-        running = 0;
     };
     // Defines the batch's classes in request order, logging what each request logs.
     const auto define = [&](QVector<Request>* batch) {
@@ -194,7 +190,7 @@ void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bo
             startParsing(&current);
             following =
                 from + batchSize < names.size() ? prepare(from + batchSize) : QVector<Request>();
-            waitForParsing();
+            pool.waitForDone();
             define(&current);
             current = following;
             following.clear();
@@ -202,7 +198,7 @@ void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bo
     } catch (...) {
         // Whatever was thrown leaves through this thread, after the threads are done with the
         // batches and the files parsed but not defined are gone.
-        waitForParsing();
+        pool.waitForDone();
         for (const Request& request : qAsConst(current))
             delete request.file;
         for (const Request& request : qAsConst(following))
