@@ -299,12 +299,18 @@ QByteArray JarFileReader::readClass(const QString& name)
     }
     if (sequential)
         return readSequential(name);
-    if (first != firstEntries.constEnd() && first->offset >= 0) {
+    if (positionsUsable && first != firstEntries.constEnd() && first->offset >= 0) {
         // Read from the entry's own position; whatever does not go smoothly there is left to
         // the scan, which gives the answer and the log lines of record.
         QByteArray bytes;
-        if (readAtPosition(rdRead, first.value(), &bytes))
+        const PositionRead outcome = readAtPosition(rdRead, first.value(), &bytes);
+        if (outcome == PositionRead::Done)
             return bytes;
+        // An entry that is not where the directory said it is makes every position suspect;
+        // the archive is read as if it had none, so requests do not each cost a failed try
+        // and a walk.
+        if (outcome == PositionRead::Misplaced)
+            positionsUsable = false;
         return scanForClass(name);
     }
     if (!keptAll)
@@ -314,7 +320,7 @@ QByteArray JarFileReader::readClass(const QString& name)
 
 bool JarFileReader::readsByPosition() const
 {
-    if (!listed)
+    if (!listed || !positionsUsable)
         return false;
     for (const Entry& first : firstEntries) {
         if (first.offset < 0)
@@ -329,14 +335,15 @@ bool JarFileReader::readByPosition(const QString& name, QByteArray* out) const
     if (first == firstEntries.constEnd() || first->offset < 0)
         return false;
     readerdata_t session(path);
-    return readAtPosition(&session, first.value(), out);
+    return readAtPosition(&session, first.value(), out) == PositionRead::Done;
 }
 
-bool JarFileReader::readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const
+JarFileReader::PositionRead JarFileReader::readAtPosition(readerdata_t* rd, const Entry& first,
+                                                          QByteArray* out) const
 {
     endSession(rd);
     openFile(rd);
-    bool done = false;
+    PositionRead outcome = PositionRead::Misplaced;
     if (rd->file.isOpen() && rd->file.seek(first.offset)) {
         rd->stream.resetStatus();
         // From a local header on, the archive reads as a stream of entries; only the one
@@ -349,14 +356,15 @@ bool JarFileReader::readAtPosition(readerdata_t* rd, const Entry& first, QByteAr
             archive_read_next_header(rd->arch, &entry) == ARCHIVE_OK &&
             entryPath(entry) == first.path) {
             const TypeDescriptor unused{QString()};
-            done = readEntry(rd, entry, unused, out, false) == EntryRead::Done &&
-                   (first.size < 0 || out->size() == first.size);
+            const bool done = readEntry(rd, entry, unused, out, false) == EntryRead::Done &&
+                              (first.size < 0 || out->size() == first.size);
+            outcome = done ? PositionRead::Done : PositionRead::EntryFailed;
         }
     }
     endSession(rd);
-    if (!done)
+    if (outcome != PositionRead::Done)
         out->clear();
-    return done;
+    return outcome;
 }
 
 QByteArray JarFileReader::readAndKeepAll(const QString& name)

@@ -127,9 +127,12 @@ private:
     QByteArray scanForClass(const QString& name);
     QByteArray readSequential(const QString& name);
     QByteArray readAndKeepAll(const QString& name);
-    // Reads the entry from its local header alone, in the given session; false when that does
-    // not give exactly the entry that the listing met (the caller then scans). Logs nothing.
-    bool readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const;
+    // Done: the entry's bytes. EntryFailed: the entry is there but does not read smoothly.
+    // Misplaced: the entry is not found at its position.
+    enum class PositionRead { Done, EntryFailed, Misplaced };
+    // Reads the entry from its local header alone, in the given session; anything but Done
+    // leaves the answer to a scan. Logs nothing.
+    PositionRead readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const;
     // Reads the current entry's data into `out`; when `report` is set, a problem is logged at
     // WARN naming the class.
     EntryRead readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
@@ -155,6 +158,8 @@ private:
     bool listed = false;
     // The first entry of every descriptor listed.
     QHash<QString, Entry> firstEntries;
+    // Whether the positions found in the central directory are trusted.
+    bool positionsUsable = true;
     bool sequential = false;
     Cursor cursor = Cursor::Idle;
     // Descriptors of the class entries that the sequential session has passed or read.
