@@ -804,14 +804,6 @@ MethodSignature JavaClassFile::getMethodSignature(const CONSTANT_Fieldref_info& 
     return MethodSignature(text);
 }
 
-bool JavaClassFile::isResolvableRef(const CONSTANT_Fieldref_info& ref) const
-{
-    QString text;
-    const CONSTANT_NameAndType_info* nat = nameAndTypeOf(ref);
-    return classNameAt(ref.class_index, &text) && nat && utf8At(nat->name_index, &text) &&
-           utf8At(nat->descriptor_index, &text);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Dependency extraction
 
@@ -942,6 +934,28 @@ bool JavaClassFile::hasEnumParent() const
                       : getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
 }
 
+bool JavaClassFile::declaresField(const QString& name, const QString& descriptor) const
+{
+    if (extracting)
+        return extractingOwnFields.contains(qMakePair(name, descriptor));
+    for (const field_info* field : fields) {
+        if (getFieldName(field) == name && getFieldDescriptor(field) == descriptor)
+            return true;
+    }
+    return false;
+}
+
+bool JavaClassFile::declaresMethod(const QString& name, const QString& descriptor) const
+{
+    if (extracting)
+        return extractingOwnMethods.contains(qMakePair(name, descriptor));
+    for (const method_info* method : methods) {
+        if (getMethodName(method) == name && getMethodDescriptor(method) == descriptor)
+            return true;
+    }
+    return false;
+}
+
 // QMap::insert keeps the key that is there when an equal one is inserted (only the value is
 // assigned), so the first spelling of a key stays.
 
@@ -956,6 +970,33 @@ bool JavaClassFile::spend(qint64 n)
     return !budgetExhausted;
 }
 
+bool JavaClassFile::spendOnce(quint64 key, qint64 n)
+{
+    if (!extracting)
+        return true;
+    if (budgetExhausted)
+        return false;
+    if (chargedTexts.contains(key))
+        return false;
+    chargedTexts.insert(key);
+    return spend(n);
+}
+
+quint64 JavaClassFile::textKey(TextUse use, quint16 index)
+{
+    return (quint64(use) << 48) | index;
+}
+
+quint64 JavaClassFile::refKey(TextUse use, const CONSTANT_Fieldref_info& ref) const
+{
+    // Only called for references whose parts resolve.
+    const auto* owner =
+        static_cast<const CONSTANT_Class_info*>(entryAt(ref.class_index, CONSTANT_Class));
+    const CONSTANT_NameAndType_info* nat = nameAndTypeOf(ref);
+    return (quint64(use) << 48) | (quint64(owner ? owner->name_index : 0) << 32) |
+           (quint64(nat ? nat->name_index : 0) << 16) | (nat ? nat->descriptor_index : 0);
+}
+
 void JavaClassFile::recordError(const QString& message)
 {
     // Past the budget, messages are dropped like records: the file is rejected anyway, with
@@ -966,7 +1007,7 @@ void JavaClassFile::recordError(const QString& message)
 
 void JavaClassFile::addDependentClass(const QString& descriptor)
 {
-    if (!spend(descriptor.size()))
+    if (budgetExhausted)
         return;
     dependentClasses.insert(TypeDescriptor(descriptor), true);
 }
@@ -982,9 +1023,9 @@ void JavaClassFile::addDependentField(const QString& owner, const QString& name,
                                       const TypeDescriptor& type)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == ownDescriptor())
+    if (ownerType.descriptor == ownDescriptor() && declaresField(name, type.descriptor))
         return; // the class's own fields are not dependencies
-    if (!spend(qint64(owner.size()) + name.size() + type.descriptor.size()))
+    if (budgetExhausted)
         return;
     dependentFields.insert(DepField(ownerType, name, type), true);
 }
@@ -1001,14 +1042,14 @@ void JavaClassFile::addDependentMethod(const QString& owner, const QString& name
                                        const MethodSignature& signature)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == ownDescriptor())
+    if (ownerType.descriptor == ownDescriptor() && declaresMethod(name, signature.descriptor))
         return; // the class's own methods are not dependencies
     // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
     // is part of every enum and is not counted, whichever class the reference names.
     if (hasEnumParent() && name == QLatin1String("<init>") &&
         signature.descriptor == QLatin1String("(Ljava/lang/String;I)V"))
         return;
-    if (!spend(qint64(owner.size()) + name.size() + signature.descriptor.size()))
+    if (budgetExhausted)
         return;
     dependentMethods.insert(DepMethod(ownerType, name, signature), true);
 }
@@ -1039,29 +1080,60 @@ void JavaClassFile::findDependencies()
     extractingOwnDescriptor = getTypeDescriptor().descriptor;
     extractingEnumParent =
         getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+    extractingOwnFields.clear();
+    for (const field_info* field : qAsConst(fields))
+        extractingOwnFields.insert(qMakePair(getFieldName(field), getFieldDescriptor(field)));
+    extractingOwnMethods.clear();
+    for (const method_info* method : qAsConst(methods))
+        extractingOwnMethods.insert(qMakePair(getMethodName(method), getMethodDescriptor(method)));
+    chargedTexts.clear();
     extracting = true;
     textBudget = textBudgetPerByte * readSize + textBudgetBase;
     budgetExhausted = false;
 
-    // Types met along the way; they become dependent classes at the end.
+    // Types met along the way; they become dependent classes at the end. A text that is
+    // already on the list would add nothing, so each pool entry goes on it once.
     QList<TypeDescriptor> work;
-    const auto push = [&](const TypeDescriptor& type) {
-        if (spend(type.descriptor.size()))
-            work.append(type);
+    const auto pushClassName = [&](quint16 nameIndex) {
+        QString name;
+        if (utf8At(nameIndex, &name) &&
+            spendOnce(textKey(TextUse::ClassName, nameIndex), name.size()))
+            work.append(TypeDescriptor::fromMungedClassDescriptorName(name));
+    };
+    const auto pushDescriptor = [&](quint16 index) {
+        QString text;
+        utf8At(index, &text);
+        if (spendOnce(textKey(TextUse::FieldDescriptor, index), text.size()))
+            work.append(TypeDescriptor(text));
+    };
+    const auto classNameIndex = [&](quint16 classIndex) {
+        const auto* entry =
+            static_cast<const CONSTANT_Class_info*>(entryAt(classIndex, CONSTANT_Class));
+        return entry ? entry->name_index : quint16(0);
     };
     if (super_class != 0)
-        push(getParentTypeDescriptor());
+        pushClassName(classNameIndex(super_class));
     for (const cp_info* entry : qAsConst(interfaces))
-        push(getInterfaceTypeDescriptor(entry));
+        pushClassName(static_cast<const CONSTANT_Class_info*>(entry)->name_index);
     for (const field_info* field : qAsConst(fields))
-        push(getFieldTypeDescriptor(field));
+        pushDescriptor(field->descriptor_index);
     for (const method_info* method : qAsConst(methods)) {
-        const MethodSignature signature(getMethodDescriptor(method));
-        push(signature.returnType);
-        for (const TypeDescriptor& parameter : signature.parameters)
-            push(parameter);
-        for (const TypeDescriptor& exception : getMethodExceptionsTypeDescriptors(method))
-            push(exception);
+        const QString descriptor = getMethodDescriptor(method);
+        if (spendOnce(textKey(TextUse::MethodDescriptor, method->descriptor_index),
+                      descriptor.size())) {
+            const MethodSignature signature(descriptor);
+            work.append(signature.returnType);
+            work.append(signature.parameters);
+        }
+        for (const attribute_info* attribute : method->attributes) {
+            if (!isAttr(attribute, QStringLiteral("Exceptions")))
+                continue;
+            for (quint16 index :
+                 static_cast<const Exceptions_attribute*>(attribute)->exception_index_table) {
+                if (const quint16 nameIndex = classNameIndex(index))
+                    pushClassName(nameIndex);
+            }
+        }
     }
 
     for (const CONSTANT_Fieldref_info* ref : getFieldRefInfos()) {
@@ -1077,8 +1149,12 @@ void JavaClassFile::findDependencies()
                          FileCheckLog::abbreviate(type.descriptor)));
             continue;
         }
-        push(TypeDescriptor::fromMungedClassDescriptorName(r.className));
-        push(type);
+        // A reference to the same texts as one before it would record nothing new.
+        if (!spendOnce(refKey(TextUse::FieldRef, *ref),
+                       qint64(r.className.size()) + r.memberName.size() + r.memberType.size()))
+            continue;
+        work.append(TypeDescriptor::fromMungedClassDescriptorName(r.className));
+        work.append(type);
         addDependentField(TypeDescriptor::fromClassBinaryName(r.className).descriptor, r.memberName,
                           type);
     }
@@ -1101,7 +1177,10 @@ void JavaClassFile::findDependencies()
             }
             if (owner.kind != 'L')
                 continue; // a method of an array class (clone) is no dependency here
-            push(owner);
+            if (!spendOnce(refKey(TextUse::MethodRef, *ref),
+                           qint64(r.className.size()) + r.memberName.size() + r.memberType.size()))
+                continue;
+            work.append(owner);
             addDependentMethod(owner.descriptor, r.memberName, signature);
         }
     };
@@ -1121,6 +1200,9 @@ void JavaClassFile::findDependencies()
             addDependentClass(type.element->descriptor);
     }
     extracting = false;
+    extractingOwnFields.clear();
+    extractingOwnMethods.clear();
+    chargedTexts.clear();
     if (budgetExhausted)
         checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the class "
                                       "refers to add up to more than %1 characters")
@@ -1302,26 +1384,41 @@ void JavaClassFile::findDependenciesInCode(const method_info* method)
         case Opcode::InterfaceMethodRef:
         case Opcode::ClassRef: {
             const quint16 index = quint16((c[pos + 1] << 8) | c[pos + 2]);
-            if (index < walkedEntries.size() && walkedEntries[index])
-                break;
             if (budgetExhausted)
                 return;
+            // The operand kind is checked at every use: an index that one instruction uses
+            // rightly can be wrong for the next.
             const cp_info* entry = codeOperand(method, index, quint32(pos), op->name, op->operand);
             if (!entry)
                 return;
+            if (index < walkedEntries.size() && walkedEntries[index])
+                break;
             if (walkedEntries.size() <= constant_pool.size())
                 walkedEntries.resize(constant_pool.size() + 1);
             walkedEntries[index] = true;
             if (op->operand == Opcode::ClassRef) {
-                addDependentClass(*static_cast<const CONSTANT_Class_info*>(entry));
+                const auto* classEntry = static_cast<const CONSTANT_Class_info*>(entry);
+                QString name;
+                utf8At(classEntry->name_index, &name);
+                if (spendOnce(textKey(TextUse::CodeClass, classEntry->name_index), name.size()))
+                    addDependentClass(*classEntry);
             } else {
                 const auto* ref = static_cast<const CONSTANT_Fieldref_info*>(entry);
                 // A reference whose parts do not resolve has been reported by the pool scan.
-                if (isResolvableRef(*ref)) {
-                    if (op->operand == Opcode::FieldRef)
-                        addDependentField(*ref);
-                    else
-                        addDependentMethod(*ref);
+                QString owner;
+                QString name;
+                QString type;
+                const CONSTANT_NameAndType_info* nat = nameAndTypeOf(*ref);
+                if (classNameAt(ref->class_index, &owner) && nat &&
+                    utf8At(nat->name_index, &name) && utf8At(nat->descriptor_index, &type)) {
+                    const bool isField = op->operand == Opcode::FieldRef;
+                    if (spendOnce(refKey(isField ? TextUse::CodeField : TextUse::CodeMethod, *ref),
+                                  qint64(owner.size()) + name.size() + type.size())) {
+                        if (isField)
+                            addDependentField(*ref);
+                        else
+                            addDependentMethod(*ref);
+                    }
                 }
             }
             break;
