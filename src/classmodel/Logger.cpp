@@ -65,6 +65,8 @@ void Logger::logToConsole(Logger::Level lvl, const QString& msg)
     if (level <= L_INFO)
         return;
     FILE* stream = level == L_WARN ? out : err;
+    // One call for the whole line, line end included: a worker thread may print to standard
+    // output at the same time, and the C stream keeps each call whole.
     const QByteArray line = makeMsg(lvl, msg).toLocal8Bit();
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
     std::fflush(stream);
