@@ -76,6 +76,11 @@ void Logger::logToFile(Logger::Level lvl, const QString& msg)
 {
     if (!logFile.isOpen())
         return;
-    logFile.write(makeMsg(lvl, msg).toLocal8Bit());
-    logFile.flush();
+    const QByteArray line = makeMsg(lvl, msg).toLocal8Bit();
+    if (logFile.write(line) == line.size() && logFile.flush())
+        return;
+    // A full disk or a failing device: said once, on the console, which goes on as before. The
+    // file is given up, so that it cannot go on with a gap in it.
+    logFile.close();
+    logToConsole(L_ERROR, QString("Could not write log file %1").arg(logFile.fileName()));
 }

@@ -136,6 +136,26 @@ TEST(LoggerTest, CreatesOneMissingDirectoryLevelButNotTwo)
     EXPECT_FALSE(QDir(twoLevels).exists());
 }
 
+TEST(LoggerTest, LogFileOnAFullDeviceIsReportedOnceAndTheConsoleGoesOn)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::link("/dev/full", dir.path() + "/log.txt"));
+    const Captured c = capture([&] {
+        Logger logger(dir.path());
+        emit logger.log(Logger::L_INFO, "lost");
+        emit logger.log(Logger::L_WARN, "still on the console");
+        emit logger.log(Logger::L_ERROR, "and this");
+    });
+    const QStringList errLines = c.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(errLines.size(), 2) << c.err.toStdString();
+    EXPECT_TRUE(linePattern("ERROR", "Could not write log file " + dir.path() + "/log.txt")
+                    .match(errLines[0] + "\n")
+                    .hasMatch())
+        << c.err.toStdString();
+    EXPECT_TRUE(errLines[1].endsWith("ERROR: and this"));
+    EXPECT_TRUE(c.out.endsWith("WARN: still on the console\n"));
+}
+
 TEST(LoggerTest, LinesFromAnotherThreadAreQueuedToTheLoggerThreadInOrder)
 {
     app();
