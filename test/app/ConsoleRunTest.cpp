@@ -11,7 +11,48 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
+
+// Runs the built program in `workDir` with its standard output on a pipe that nobody reads any
+// more, as `velm-jct ... | head -1` leaves it once head has gone; standard error is dropped.
+// Returns the exit status, or -1 when the program did not exit normally (a signal ended it).
+int runWithClosedOutput(const QStringList& args, const QString& workDir)
+{
+    std::vector<QByteArray> storage{QByteArray(VELM_JCT_PATH)};
+    for (const QString& arg : args)
+        storage.push_back(arg.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const QByteArray dir = workDir.toLocal8Bit();
+
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    close(fds[0]);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (chdir(dir.constData()) != 0 || dup2(fds[1], 1) < 0 || dup2(devNull, 2) < 0)
+            _exit(127);
+        // The test process may ignore the signal itself; the program must not inherit that.
+        signal(SIGPIPE, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
 
 class ConsoleRunTest : public ::testing::Test
 {
@@ -93,6 +134,23 @@ TEST_F(ConsoleRunTest, EveryTestCommandRunsItsSegmentAndStoresTheResults)
             EXPECT_TRUE(text.contains("      Class java.lang.Math existence test: FAIL\n"));
         }
     }
+}
+
+TEST_F(ConsoleRunTest, ClosedStandardOutputDoesNotEndTheRun)
+{
+    // A class file that the loader rejects gives a WARN line on standard output.
+    ASSERT_TRUE(QDir(work.path()).mkdir("broken"));
+    QFile broken(work.path() + "/broken/Broken.class");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a class");
+    broken.close();
+
+    EXPECT_EQ(runWithClosedOutput({"--nogui", "--testios", "--safetyBase", "--classpath",
+                                   fixture("supplied") + ":broken"},
+                                  work.path()),
+              0);
+    EXPECT_TRUE(log().contains(" WARN: Broken: "));
+    EXPECT_TRUE(results().contains("\n  Access Results:\n"));
 }
 
 TEST_F(ConsoleRunTest, TssGoldClassesAreTestedAfterTheTypeIndependentOnes)
