@@ -128,7 +128,11 @@ void Options::set(int argc, char** argv)
         frameworkClasspath = Classpath();
         if (frameworkArg.isPresent())
             frameworkClasspath.append(frameworkArg.value().toString());
-        logDir = logdirArg.isPresent() ? logdirArg.value().toString() : QString(".");
+        // An empty directory would put log.txt and results.txt in the filesystem root once
+        // "/log.txt" is appended; it means the current directory, as no option does.
+        logDir = logdirArg.isPresent() ? logdirArg.value().toString() : QString();
+        if (logDir.isEmpty())
+            logDir = ".";
         goldFile = buildjavagold.value().toString();
         tssGold = tssgoldArg.isPresent() ? tssgoldArg.value().toString() : QString();
         host = hostArg.isPresent() ? hostArg.value().toString() : defaultHost();
