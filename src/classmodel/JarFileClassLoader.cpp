@@ -2,7 +2,10 @@
 
 #include "JarFileReader.h"
 
-JarFileClassLoader::JarFileClassLoader(const QString& path) : reader(new JarFileReader(path)) {}
+JarFileClassLoader::JarFileClassLoader(const QString& path, qint64 maxKeptBytes)
+    : reader(new JarFileReader(path, maxKeptBytes))
+{
+}
 
 JarFileClassLoader::~JarFileClassLoader()
 {

@@ -89,8 +89,11 @@ void copyFixtureClasses(const QString& target, const QStringList& excluded)
 void writeArchive(const QString& path, const QList<ArchiveEntry>& entries, ArchiveFormat format)
 {
     archive* a = archive_write_new();
-    if (format == ArchiveFormat::Tar) {
+    if (format == ArchiveFormat::Tar || format == ArchiveFormat::TarGzip) {
         ASSERT_EQ(archive_write_set_format_gnutar(a), ARCHIVE_OK);
+        if (format == ArchiveFormat::TarGzip) {
+            ASSERT_EQ(archive_write_add_filter_gzip(a), ARCHIVE_OK);
+        }
     } else {
         ASSERT_EQ(archive_write_set_format_zip(a), ARCHIVE_OK);
         const char* method = format == ArchiveFormat::ZipStored ? "store" : "deflate";

@@ -60,7 +60,7 @@ struct ArchiveEntry
     QByteArray data;
 };
 
-enum class ArchiveFormat { ZipStored, ZipDeflated, Tar };
+enum class ArchiveFormat { ZipStored, ZipDeflated, Tar, TarGzip };
 
 // Writes an archive with exactly these entries, duplicates and empty ones included.
 void writeArchive(const QString& path, const QList<ArchiveEntry>& entries, ArchiveFormat format);
