@@ -1,7 +1,7 @@
 // Scale figures of the access test and the listing, each measured in one run as a ratio or a
 // per-class figure. The inputs come from bench/run-scale.sh, which also prints the goals.
 //
-//   velm_scale_bench access [--drop-log] <api> <classpath-entry>...
+//   velm_scale_bench access [--drop-log] [--log-dir DIR] <api> <classpath-entry>...
 //       one access test, run as the program runs it (the test in a worker thread, the log
 //       written by the main thread); prints "<seconds> <tested-classes> <peak-KB>"
 //   velm_scale_bench archive <timeout-s> <api> <archive.jar> <directory>...
@@ -21,14 +21,17 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,11 +126,35 @@ struct AccessFigures
     double seconds = 0;
     long classes = 0;
     long peakKilobytes = 0;
+    // For a stopped run: how far the test got, as "<tested>/<count>" from its last progress line.
+    QString progress;
 };
+
+// The "<i>/<count>" of the last progress line ("Test <p>% <i>/<count> <class>") in a log.
+QString lastProgress(const QString& logPath)
+{
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly))
+        return QString();
+    log.seek(std::max<qint64>(0, log.size() - (1 << 20)));
+    const QByteArray tail = log.readAll();
+    const QByteArray marker = "INFO: Test ";
+    int at = tail.lastIndexOf(marker);
+    while (at >= 0) {
+        const QList<QByteArray> words = tail.mid(at + marker.size(), 200).split(' ');
+        if (words.size() > 1 && words.at(0).endsWith('%'))
+            return QString::fromLatin1(words.at(1));
+        at = at > 0 ? tail.lastIndexOf(marker, at - 1) : -1;
+    }
+    return QString();
+}
 
 AccessFigures runAccessChild(const std::vector<std::string>& rest, bool dropLog, double timeout)
 {
-    std::vector<std::string> arguments = {"/proc/self/exe", "access"};
+    // The log lives with the parent, so that it survives a stopped child and goes afterwards.
+    QTemporaryDir logDir;
+    std::vector<std::string> arguments = {"/proc/self/exe", "access", "--log-dir",
+                                          logDir.path().toStdString()};
     if (dropLog)
         arguments.push_back("--drop-log");
     arguments.insert(arguments.end(), rest.begin(), rest.end());
@@ -137,6 +164,8 @@ AccessFigures runAccessChild(const std::vector<std::string>& rest, bool dropLog,
     if (child.finished && std::sscanf(child.output.c_str(), "%lf %ld %ld", &figures.seconds,
                                       &figures.classes, &figures.peakKilobytes) == 3)
         figures.ok = true;
+    else
+        figures.progress = lastProgress(logDir.filePath("log.txt"));
     return figures;
 }
 
@@ -144,13 +173,24 @@ int access(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int first = 2;
-    const bool dropLog = argc > first && std::strcmp(argv[first], "--drop-log") == 0;
-    if (dropLog)
-        ++first;
+    bool dropLog = false;
+    QString logPath;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        if (std::strcmp(argv[first], "--drop-log") == 0)
+            dropLog = true;
+        else if (std::strcmp(argv[first], "--log-dir") == 0 && first + 1 < argc)
+            logPath = QString::fromLocal8Bit(argv[++first]);
+        else
+            return 2;
+    }
     if (argc < first + 2)
         return 2;
-    QTemporaryDir logDir;
-    Logger::init(logDir.path());
+    std::unique_ptr<QTemporaryDir> logDir;
+    if (logPath.isEmpty()) {
+        logDir.reset(new QTemporaryDir);
+        logPath = logDir->path();
+    }
+    Logger::init(logPath);
     // With no receiver left, a line is built by its sender and then goes nowhere.
     if (dropLog)
         QObject::disconnect(Logger::logger, &Logger::log, nullptr, nullptr);
@@ -212,7 +252,10 @@ int archive(int argc, char** argv)
                 double(fromDirectories.peakKilobytes) / std::max(1L, fromDirectories.classes));
     const AccessFigures fromJar = runAccessChild(jar, false, timeout);
     if (!fromJar.ok) {
-        std::printf("access test, one archive: not finished in %.0f s, stopped\n", fromJar.seconds);
+        std::printf("access test, one archive: not finished in %.0f s, stopped after testing %s "
+                    "classes\n",
+                    fromJar.seconds,
+                    fromJar.progress.isEmpty() ? "no" : qPrintable(fromJar.progress));
         std::printf("ratio archive/directories: > %.1f (goal <= 1.5)\n",
                     fromJar.seconds / fromDirectories.seconds);
         return 0;
@@ -280,6 +323,8 @@ int memory(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Each figure shows as soon as it is known, also when the output goes to a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::string mode = argc > 1 ? argv[1] : "";
     int status = 2;
     if (mode == "access")
@@ -292,7 +337,7 @@ int main(int argc, char** argv)
         status = memory(argc, argv);
     if (status == 2)
         std::fprintf(stderr,
-                     "usage: %s access [--drop-log] <api> <entry>...\n"
+                     "usage: %s access [--drop-log] [--log-dir DIR] <api> <entry>...\n"
                      "       %s archive <timeout-s> <api> <archive.jar> <directory>...\n"
                      "       %s logging <api> <entry>...\n"
                      "       %s memory <velm-jct> <classpath>\n",
