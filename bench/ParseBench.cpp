@@ -104,20 +104,16 @@ Pass bestOf(const QVector<QByteArray>& classes, int threads, double maxSeconds, 
     }
 }
 
-QString javaProgram()
-{
-    const QString home = QProcessEnvironment::systemEnvironment().value("JAVA_HOME");
-    return home.isEmpty() ? QStringLiteral("java") : home + "/bin/java";
-}
-
 // Runs the ASM driver's warm walk; returns its best pass in seconds, or a negative value.
 double asmWalk(const QString& directory, double maxSeconds, int* classes)
 {
 #ifdef VELM_ASM_CLASSPATH
+    const QString home = QProcessEnvironment::systemEnvironment().value("JAVA_HOME");
+    const QString javaProgram = home.isEmpty() ? QStringLiteral("java") : home + "/bin/java";
     QProcess java;
     java.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    java.start(javaProgram(), {"-cp", QStringLiteral(VELM_ASM_CLASSPATH), "AsmWalk", "warm",
-                               QString::number(maxSeconds), directory});
+    java.start(javaProgram, {"-cp", QStringLiteral(VELM_ASM_CLASSPATH), "AsmWalk", "warm",
+                             QString::number(maxSeconds), directory});
     if (!java.waitForFinished(-1) || java.exitStatus() != QProcess::NormalExit ||
         java.exitCode() != 0)
         return -1;
