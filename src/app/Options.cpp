@@ -61,6 +61,19 @@ Options* Options::opts = new Options;
 void Options::set(int argc, char** argv)
 {
     try {
+        parse(argc, argv);
+    } catch (const ArgHelpHasPrintedEx&) {
+        std::exit(1);
+    } catch (const ArgBaseException& e) {
+        fail(e.what());
+    }
+    if (!this->gui)
+        validate(*this);
+}
+
+void Options::parse(int argc, char** argv)
+{
+    {
         CmdLine cmdLine(argc, argv);
 
         Arg gui("gui", "Show the GUI. [Default] (No other options will be used.)", false, false,
@@ -154,12 +167,5 @@ void Options::set(int argc, char** argv)
             command = 8;
         if (listcontents.isPresent())
             command = 9;
-
-        if (!this->gui)
-            validate(*this);
-    } catch (const ArgHelpHasPrintedEx&) {
-        std::exit(1);
-    } catch (const ArgBaseException& e) {
-        fail(e.what());
     }
 }
