@@ -80,7 +80,7 @@ void Logger::writeAllAtExit()
 {
     if (!logger)
         return;
-    logger->writeBatch();
+    logger->writePending(true);
     logger->flushFile();
 }
 
@@ -114,7 +114,7 @@ Logger::Logger(const QString& logDir, QObject* parent)
 
 Logger::~Logger()
 {
-    writeBatch();
+    writePending(true);
     flushFile();
 }
 
@@ -133,16 +133,18 @@ void Logger::accept(Logger::Level lvl, const QString& msg)
     if (QThread::currentThread() == thread()) {
         // Lines that other threads handed over earlier come first.
         if (hasPending.load(std::memory_order_acquire))
-            writeBatch();
+            writePending(false);
         writeLine(lvl, text);
         return;
     }
 
     bool announceBatch = false;
     bool announceWarning = false;
+    quint64 linePeriod;
     {
         QMutexLocker lock(&pendingLock);
-        pending.append(qMakePair(lvl, text));
+        linePeriod = period;
+        pending.append(PendingLine{lvl, text, linePeriod});
         hasPending.store(true, std::memory_order_release);
         if (!batchAnnounced) {
             batchAnnounced = true;
@@ -154,32 +156,68 @@ void Logger::accept(Logger::Level lvl, const QString& msg)
         }
     }
     // A WARN or ERROR line does not wait for the batch to fill.
-    if (announceWarning)
-        QMetaObject::invokeMethod(this, &Logger::writeBatch, Qt::QueuedConnection);
-    else if (announceBatch)
-        QMetaObject::invokeMethod(this, &Logger::scheduleBatch, Qt::QueuedConnection);
+    if (announceWarning || announceBatch) {
+        QMetaObject::invokeMethod(
+            this, [this, linePeriod, announceWarning] { announced(linePeriod, announceWarning); },
+            Qt::QueuedConnection);
+    }
 }
 
-void Logger::scheduleBatch()
+void Logger::handOver()
 {
-    if (!batchTimer.isActive())
+    QMutexLocker lock(&pendingLock);
+    ++period;
+    // The next line opens a batch of the new period, announced behind the signal about to be
+    // emitted.
+    batchAnnounced = false;
+    warningAnnounced = false;
+}
+
+void Logger::announced(quint64 linePeriod, bool urgent)
+{
+    visiblePeriod = qMax(visiblePeriod, linePeriod);
+    if (urgent)
+        writePending(false);
+    else if (!batchTimer.isActive())
         batchTimer.start();
 }
 
 void Logger::writeBatch()
 {
+    writePending(false);
+}
+
+void Logger::writePending(bool all)
+{
     Pending batch;
     {
         QMutexLocker lock(&pendingLock);
-        batch.swap(pending);
-        batchAnnounced = false;
-        warningAnnounced = false;
-        hasPending.store(false, std::memory_order_release);
+        int count = 0;
+        while (count < pending.size() && (all || pending.at(count).period <= visiblePeriod))
+            ++count;
+        if (count == pending.size()) {
+            batch.swap(pending);
+        } else {
+            batch = pending.mid(0, count);
+            pending.remove(0, count);
+        }
+        hasPending.store(!pending.isEmpty(), std::memory_order_release);
+        if (pending.isEmpty() && !all) {
+            // A batch of an announced period is complete; a later line is announced anew.
+            if (period <= visiblePeriod) {
+                batchAnnounced = false;
+                warningAnnounced = false;
+            }
+        }
+        if (all) {
+            batchAnnounced = false;
+            warningAnnounced = false;
+        }
     }
     if (batch.isEmpty())
         return;
     for (const auto& line : batch)
-        writeLine(line.first, line.second);
+        writeLine(line.level, line.text);
     flushFile();
 }
 

@@ -46,25 +46,40 @@ public:
 
     QString makeMsg(Logger::Level lvl, const QString& msg) const;
 
+    // Called by a thread other than the logger's just before it emits a queued signal that the
+    // logger's thread answers with lines of its own (a worker's `done`): the lines this thread
+    // logged before stay ahead of those answers, the lines it logs afterwards come after them,
+    // as they would if every line were queued on its own.
+    void handOver();
+
 signals:
     void log(Logger::Level lvl, const QString& msg);
 
 private slots:
     void logToConsole(Logger::Level lvl, const QString& msg);
     void logToFile(Logger::Level lvl, const QString& msg);
-    // Logger's thread: the first line of a new batch has arrived; the batch is written a little
-    // later, so that it can gather the lines that follow.
-    void scheduleBatch();
-    // Logger's thread: writes every line that other threads have handed over, in order.
+    // Logger's thread: writes the lines that other threads have handed over and that the logger's
+    // thread may see by now, in order.
     void writeBatch();
     // Logger's thread: hands the file buffer to the file.
     void flushFile();
 
 private:
-    using Pending = QVector<QPair<Logger::Level, QByteArray>>;
+    struct PendingLine
+    {
+        Logger::Level level;
+        QByteArray text;
+        // The hand-over period the line was logged in; see handOver().
+        quint64 period;
+    };
+    using Pending = QVector<PendingLine>;
 
     // Runs in the emitting thread, connected directly to `log`.
     void accept(Logger::Level lvl, const QString& msg);
+    // Logger's thread: a batch of the given period was announced; its lines may be written.
+    void announced(quint64 period, bool urgent);
+    // Writes the waiting lines up to the given period, or all of them.
+    void writePending(bool all);
     void writeLine(Logger::Level lvl, const QByteArray& msg);
     QByteArray lineOf(Logger::Level lvl, const QByteArray& msg) const;
     void consoleLine(Logger::Level lvl, const QByteArray& line);
@@ -94,6 +109,12 @@ private:
     bool batchAnnounced = false;
     bool warningAnnounced = false;
     std::atomic<bool> hasPending{false};
+    // Each handOver() starts a new period. A line may be written once the announcement of its
+    // period has reached the logger's thread, which is then behind every queued signal that
+    // the logging thread emitted before the line.
+    quint64 period = 0;
+    // Logger's thread only: the latest period whose announcement has arrived.
+    quint64 visiblePeriod = 0;
 
     mutable qint64 stampSecond = -1;
     mutable QByteArray stampText;
