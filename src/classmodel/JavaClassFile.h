@@ -10,8 +10,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QPair>
-#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -143,7 +141,8 @@ public:
 
 private:
     void readClassFile(ByteReader& in);
-    void readMember(ByteReader& in, member_info* member, const QString& label);
+    // kind and k name the member in messages ("Field[3]"), composed only when one is needed.
+    void readMember(ByteReader& in, member_info* member, const char* kind, int k);
     attribute_info* readCode(ByteReader& body, int depth);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
@@ -156,58 +155,13 @@ private:
     bool classNameAt(quint32 index, QString* name) const;
     const CONSTANT_NameAndType_info* nameAndTypeOf(const CONSTANT_Fieldref_info& ref) const;
     QList<CONSTANT_Fieldref_info*> refInfos(quint8 tag) const;
-    // Checks the constant-pool operand of the instruction at pos; records an error and
-    // returns null when it cannot be followed.
-    const cp_info* codeOperand(const method_info* method, quint16 index, quint32 pos,
-                               const char* mnemonic, int operandKind);
-    // The class's own descriptor and whether its parent is java.lang.Enum, which every
-    // recorded member asks for; fixed while findDependencies runs.
-    QString ownDescriptor() const;
-    bool hasEnumParent() const;
     // Whether the class itself declares a field or method of that name and descriptor. A
     // reference to one of those is no dependency; a reference through the class's own name to
     // a member it inherits is, so that the access test looks for it up the hierarchy.
     bool declaresField(const QString& name, const QString& descriptor) const;
     bool declaresMethod(const QString& name, const QString& descriptor) const;
 
-    bool extracting = false;
-    QString extractingOwnDescriptor;
-    bool extractingEnumParent = false;
-    QSet<QPair<QString, QString>> extractingOwnFields;
-    QSet<QPair<QString, QString>> extractingOwnMethods;
-    // The constant-pool entries that the bytecode walk has recorded: recording one again would
-    // change nothing (its kind is checked again at every use), and skipping it keeps the walk
-    // linear when code repeats a reference to a long name.
-    QVector<bool> walkedEntries;
-
-    // Recording costs time and memory in proportion to the names recorded, and a hostile file
-    // can combine a few huge names in many ways. While findDependencies runs, the distinct texts
-    // it handles may add up to a number of characters proportional to the size of the file;
-    // real classes stay far below it. spend() answers whether n more characters fit; once they
-    // do not, extraction stops and the file is rejected.
-    bool spend(qint64 n);
-    // Each text is handled and counted once: the work that a pool entry (or a reference's
-    // combination of entries) causes would record nothing new the second time, so it is done
-    // and charged the first time only. A valid class may share one long descriptor among
-    // hundreds of methods. Answers whether the work is to be done: the key is new and its n
-    // characters fit.
-    enum class TextUse {
-        ClassName = 1,
-        FieldDescriptor,
-        MethodDescriptor,
-        FieldRef,
-        MethodRef,
-        CodeClass,
-        CodeField,
-        CodeMethod
-    };
-    bool spendOnce(quint64 key, qint64 n);
-    static quint64 textKey(TextUse use, quint16 index);
-    quint64 refKey(TextUse use, const CONSTANT_Fieldref_info& ref) const;
-    QSet<quint64> chargedTexts;
-    // Records an error of the extraction, counted against the same budget.
-    void recordError(const QString& message);
+    friend class DependencyExtractor;
+    // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
-    qint64 textBudget = 0;
-    bool budgetExhausted = false;
 };
