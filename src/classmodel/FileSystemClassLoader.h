@@ -45,4 +45,11 @@ private:
     void createJarFileReaders();
     void createJarFileReaders(const QString& relativePath, const QFileInfo& file);
     void loadAllClasses(const QString& relativePath, const QFileInfo& file);
+    void collectClassName(const QString& relativePath, const QFileInfo& file);
+    // What readClassData gives for `name` under the directory, with its DEBUG line held back;
+    // touches nothing but the file system, so several threads may call it at once.
+    static ClassData readClassFile(const QString& directoryPath, const QString& name);
+
+    // The class names that a collecting walk met, in walk order.
+    QStringList walkedNames;
 };

@@ -158,11 +158,6 @@ QHash<QString, qint64> localHeaderOffsets(QFile& file)
     return offsets;
 }
 
-void warn(const QString& text)
-{
-    emit Logger::logger->log(Logger::L_WARN, text);
-}
-
 // The library's decompression filters, each with the bytes that a stream of its kind starts
 // with (empty when it has no fixed signature). Some filters are done by running an outside
 // program found on PATH; those are never enabled, since an archive's bytes must not be able to
@@ -266,6 +261,26 @@ void JarFileReader::populateClassNames()
     endSession(rdList);
 }
 
+void JarFileReader::say(Logger::Level level, const QString& text) const
+{
+    if (heldLines)
+        heldLines->append(qMakePair(level, text));
+    else
+        emit Logger::logger->log(level, text);
+}
+
+QByteArray JarFileReader::readClass(const QString& name, LogLines* lines)
+{
+    // Lines go back to the log however the read ends.
+    struct Hold
+    {
+        LogLines*& target;
+        ~Hold() { target = nullptr; }
+    } hold{heldLines};
+    heldLines = lines;
+    return readClass(name);
+}
+
 QByteArray JarFileReader::readClass(const QString& name)
 {
     // The listing walked the same archive: a class it did not meet is not there, and looking
@@ -288,7 +303,7 @@ QByteArray JarFileReader::readClass(const QString& name)
         // Read from the entry's own position; whatever does not go smoothly there is left to
         // the scan, which gives the answer and the log lines of record.
         QByteArray bytes;
-        if (readAtPosition(first.value(), &bytes))
+        if (readAtPosition(rdRead, first.value(), &bytes))
             return bytes;
         return scanForClass(name);
     }
@@ -297,9 +312,28 @@ QByteArray JarFileReader::readClass(const QString& name)
     return scanForClass(name);
 }
 
-bool JarFileReader::readAtPosition(const Entry& first, QByteArray* out)
+bool JarFileReader::readsByPosition() const
 {
-    readerdata_t* rd = rdRead;
+    if (!listed)
+        return false;
+    for (const Entry& first : firstEntries) {
+        if (first.offset < 0)
+            return false;
+    }
+    return true;
+}
+
+bool JarFileReader::readByPosition(const QString& name, QByteArray* out) const
+{
+    const auto first = firstEntries.constFind(name);
+    if (first == firstEntries.constEnd() || first->offset < 0)
+        return false;
+    readerdata_t session(path);
+    return readAtPosition(&session, first.value(), out);
+}
+
+bool JarFileReader::readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const
+{
     endSession(rd);
     openFile(rd);
     bool done = false;
@@ -480,12 +514,12 @@ QByteArray JarFileReader::readSequential(const QString& name)
 
 JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry,
                                                   const TypeDescriptor& type, QByteArray* out,
-                                                  bool report)
+                                                  bool report) const
 {
     out->clear();
     const auto problem = [&](const QString& text) {
         if (report)
-            warn(QString("Problem reading %1 - %2").arg(type.toString(), text));
+            say(Logger::L_WARN, QString("Problem reading %1 - %2").arg(type.toString(), text));
     };
     // Without a known size (a streamed entry with a data descriptor) the entry is read to its
     // end; a size the library does know is a claim that the data must meet.
@@ -575,10 +609,9 @@ bool JarFileReader::beginSession(readerdata_t* rd)
         return false;
     rd->arch = archive_read_new();
 
-    const auto check = [rd](int status, const QString& what) {
+    const auto check = [this, rd](int status, const QString& what) {
         if (status != ARCHIVE_OK)
-            emit Logger::logger->log(
-                Logger::L_ERROR,
+            say(Logger::L_ERROR,
                 QString("beginSession() %1 failed %2").arg(what, errorText(rd->arch)));
         return status == ARCHIVE_OK;
     };
@@ -600,8 +633,9 @@ bool JarFileReader::beginSession(readerdata_t* rd)
 void JarFileReader::reportCutShort(readerdata_t* rd) const
 {
     const QString reason = errorText(rd->arch);
-    warn(QString("Problem reading archive %1 - %2")
-             .arg(rd->path, reason.isEmpty() ? QStringLiteral("it ended early") : reason));
+    say(Logger::L_WARN,
+        QString("Problem reading archive %1 - %2")
+            .arg(rd->path, reason.isEmpty() ? QStringLiteral("it ended early") : reason));
 }
 
 bool JarFileReader::needsOutsideProgram(readerdata_t* rd) const
@@ -618,8 +652,9 @@ bool JarFileReader::needsOutsideProgram(readerdata_t* rd) const
         const Filter& filter = filters[i];
         if (!(inLibraryFilters & (1u << i)) && !filter.signature.isEmpty() &&
             start.startsWith(filter.signature)) {
-            warn(QString("Not reading %1: its %2 compression needs an outside program")
-                     .arg(rd->path, QLatin1String(filter.name)));
+            say(Logger::L_WARN,
+                QString("Not reading %1: its %2 compression needs an outside program")
+                    .arg(rd->path, QLatin1String(filter.name)));
             rd->file.close();
             return true;
         }

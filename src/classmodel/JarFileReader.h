@@ -1,9 +1,13 @@
 #pragma once
 
+#include "Logger.h"
+
 #include <QByteArray>
 #include <QDataStream>
 #include <QFile>
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -38,7 +42,8 @@ class TypeDescriptor;
 // claims or, when its size is unknown, up to its end; an entry that delivers less than it
 // claims, fails, or exceeds the class-file size limit yields a WARN line and no bytes.
 //
-// A reader is used by one thread at a time.
+// A reader is used by one thread at a time; only readByPosition may be called from several
+// threads at once.
 class JarFileReader
 {
 public:
@@ -68,6 +73,16 @@ public:
     // The bytes of the first class entry whose descriptor is `name`; empty when there is none
     // or it cannot be read.
     QByteArray readClass(const QString& name);
+    // The same, with every line that the read would log appended to `lines` instead.
+    using LogLines = QList<QPair<Logger::Level, QString>>;
+    QByteArray readClass(const QString& name, LogLines* lines);
+
+    // Whether every listed class can be read from its own position in the archive.
+    bool readsByPosition() const;
+    // Reads the first entry of `name` from its own position, in a session of its own, and
+    // logs nothing: false when that does not go smoothly, and the caller must then ask
+    // readClass. Unlike everything else here, several threads may call it at once.
+    bool readByPosition(const QString& name, QByteArray* out) const;
 
     // Between these calls, readClass serves requests that follow the archive's entry order from
     // one open session; a request for an entry already passed falls back to a full session of
@@ -99,7 +114,9 @@ private:
     void populateClassNames();
     // Starts a session; false when the archive could not be opened (already logged).
     bool beginSession(readerdata_t* rd);
-    void endSession(readerdata_t* rd);
+    static void endSession(readerdata_t* rd);
+    // Logs a line, or holds it back for the caller of readClass.
+    void say(Logger::Level level, const QString& text) const;
     // Logs at WARN that a walk through the session's archive ended before the archive's end.
     void reportCutShort(readerdata_t* rd) const;
     // Whether the session's file is compressed in a way that only an outside program could
@@ -110,13 +127,13 @@ private:
     QByteArray scanForClass(const QString& name);
     QByteArray readSequential(const QString& name);
     QByteArray readAndKeepAll(const QString& name);
-    // Reads the entry from its local header alone; false when that does not give exactly the
-    // entry that the listing met (the caller then scans).
-    bool readAtPosition(const Entry& first, QByteArray* out);
+    // Reads the entry from its local header alone, in the given session; false when that does
+    // not give exactly the entry that the listing met (the caller then scans). Logs nothing.
+    bool readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const;
     // Reads the current entry's data into `out`; when `report` is set, a problem is logged at
     // WARN naming the class.
     EntryRead readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
-                        QByteArray* out, bool report);
+                        QByteArray* out, bool report) const;
 
     static int open(archive* a, void* clientData);
     static ssize_t read(archive* a, void* clientData, const void** block);
@@ -146,4 +163,6 @@ private:
     // each until it is asked for.
     bool keptAll = false;
     QHash<QString, QByteArray> kept;
+    // Where the current read's lines go instead of the log; null when they are logged.
+    LogLines* heldLines = nullptr;
 };
