@@ -45,6 +45,13 @@ quint8 ByteReader::readU1(const char* what)
     return take(1, what)[0];
 }
 
+quint8 ByteReader::peekU1(const char* what) const
+{
+    if (bytesLeft() < 1)
+        fail(1, QLatin1String(what));
+    return reinterpret_cast<const uchar*>(data.constData())[pos];
+}
+
 quint16 ByteReader::readU2(const char* what)
 {
     const uchar* p = take(2, what);

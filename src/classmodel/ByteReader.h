@@ -24,6 +24,8 @@ public:
     bool atEnd() const { return pos == end; }
 
     quint8 readU1(const char* what);
+    // The next byte, without moving past it.
+    quint8 peekU1(const char* what) const;
     quint16 readU2(const char* what);
     quint32 readU4(const char* what);
     qint32 readI4(const char* what);

@@ -12,7 +12,10 @@ void ClassLoader::loadAllClasses() {}
 
 QMap<QString, Class*> ClassLoader::getAllClasses() const
 {
-    return cache;
+    QMap<QString, Class*> classes;
+    for (auto it = cache.cbegin(); it != cache.cend(); ++it)
+        classes.insert(it.key(), it.value());
+    return classes;
 }
 
 Class* ClassLoader::loadClass(const QString& name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QtGlobal>
@@ -19,13 +20,13 @@ class ClassLoader
 {
 public:
     ClassLoader() = default;
-    // Deletes every cached class, in key order.
+    // Deletes every cached class.
     virtual ~ClassLoader();
 
     // Defines every class that the loader's source holds; the base does nothing.
     virtual void loadAllClasses();
-    // The classes defined so far; the base returns a copy of the cache. Keys may repeat in maps
-    // that merge several loaders.
+    // The classes defined so far; the base returns the cache in key order. Keys may repeat in
+    // maps that merge several loaders.
     virtual QMap<QString, Class*> getAllClasses() const;
     // A new view for the class named `name`, or null when the source has no such class or it
     // cannot be used. Neither consults nor fills the cache; the caller owns the result.
@@ -38,7 +39,8 @@ public:
     static ClassLoader* create(const class Classpath& classpath);
 
 protected:
-    QMap<QString, Class*> cache;
+    // A hash: lookups far outnumber the listings, which sort it once each.
+    QHash<QString, Class*> cache;
 
 private:
     Q_DISABLE_COPY(ClassLoader)

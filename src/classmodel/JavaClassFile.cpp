@@ -2,13 +2,13 @@
 
 #include "BadClassFileException.h"
 #include "ByteReader.h"
+#include "DependencyExtractor.h"
 #include "Opcode.h"
 
 #include <QDataStream>
 #include <QIODevice>
 
 #include <memory>
-#include <stdexcept>
 
 namespace {
 
@@ -23,12 +23,6 @@ const int maxCodeNesting = 8;
 const quint32 minPoolSlotSize = 3;  // a tag and a u16 (Class, or a Utf8 of length 0)
 const quint32 minMemberSize = 8;    // flags, name, descriptor, attribute count
 const quint32 minAttributeSize = 6; // name index and length
-
-// The characters that dependency extraction may record per byte of the file, and on top of that.
-// Over the 14,000 classes of three modules of the Java runtime the recorded text, duplicates and
-// work list included, reaches at most 8 characters per byte.
-const qint64 textBudgetPerByte = 32;
-const qint64 textBudgetBase = 1 << 20;
 
 enum class AttributeKind {
     ConstantValue,
@@ -100,6 +94,16 @@ QString formatError(const QString& label, unsigned short index, const QString& p
         .arg(label)
         .arg(index)
         .arg(problem);
+}
+
+// Checks a pool index like JavaClassFile::cptest, but builds the label naming the place only
+// when the check fails: reading a sound file composes no message text.
+template <typename Label>
+void checkIndex(const JavaClassFile& file, unsigned char tag, unsigned short index, Label label)
+{
+    if (index == 0 || index > file.constant_pool.size() ||
+        file.constant_pool.at(index - 1)->tag != tag)
+        file.cptest(label(), tag, index);
 }
 
 } // namespace
@@ -290,19 +294,24 @@ void JavaClassFile::readInterfaces(ByteReader& in)
     in.checkCount(count, 2, "interfaces_count");
     for (quint16 k = 0; k < count; ++k) {
         const quint16 index = in.readU2("interface index");
-        cptest(QStringLiteral("interface[%1]").arg(k), CONSTANT_Class, index);
+        checkIndex(*this, CONSTANT_Class, index,
+                   [k] { return QStringLiteral("interface[%1]").arg(k); });
         interfaces.append(constant_pool.at(index - 1));
     }
 }
 
-void JavaClassFile::readMember(ByteReader& in, member_info* member, const QString& label)
+void JavaClassFile::readMember(ByteReader& in, member_info* member, const char* kind, int k)
 {
+    const auto label = [kind, k] {
+        return QStringLiteral("%1[%2]").arg(QLatin1String(kind)).arg(k);
+    };
     member->access_flags = in.readU2("access_flags");
     member->name_index = in.readU2("name_index");
-    cptest(label, CONSTANT_Utf8, member->name_index);
+    checkIndex(*this, CONSTANT_Utf8, member->name_index, label);
     member->descriptor_index = in.readU2("descriptor_index");
     // The queries take a member's descriptor to be text; a file where it is not is rejected.
-    cptest(QStringLiteral("%1 descriptor").arg(label), CONSTANT_Utf8, member->descriptor_index);
+    checkIndex(*this, CONSTANT_Utf8, member->descriptor_index,
+               [&label] { return QStringLiteral("%1 descriptor").arg(label()); });
     member->attributes = readAttributes(in);
 }
 
@@ -312,7 +321,7 @@ void JavaClassFile::readFields(ByteReader& in)
     in.checkCount(count, minMemberSize, "fields_count");
     for (quint16 k = 0; k < count; ++k) {
         std::unique_ptr<field_info> field(new field_info);
-        readMember(in, field.get(), QStringLiteral("Field[%1]").arg(k));
+        readMember(in, field.get(), "Field", k);
         fields.append(field.release());
     }
 }
@@ -323,7 +332,7 @@ void JavaClassFile::readMethods(ByteReader& in)
     in.checkCount(count, minMemberSize, "methods_count");
     for (quint16 k = 0; k < count; ++k) {
         std::unique_ptr<method_info> method(new method_info);
-        readMember(in, method.get(), QStringLiteral("Method[%1]").arg(k));
+        readMember(in, method.get(), "Method", k);
         methods.append(method.release());
     }
 }
@@ -337,7 +346,8 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
         for (quint16 k = 0; k < count; ++k) {
             const int start = in.offset();
             const quint16 nameIndex = in.readU2("attribute_name_index");
-            cptest(QStringLiteral("Attr[%1]").arg(k), CONSTANT_Utf8, nameIndex);
+            checkIndex(*this, CONSTANT_Utf8, nameIndex,
+                       [k] { return QStringLiteral("Attr[%1]").arg(k); });
             const quint32 length = in.readU4("attribute_length");
             const QString name = static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex))->value;
 
@@ -804,117 +814,8 @@ MethodSignature JavaClassFile::getMethodSignature(const CONSTANT_Fieldref_info& 
     return MethodSignature(text);
 }
 
-bool JavaClassFile::isResolvableRef(const CONSTANT_Fieldref_info& ref) const
-{
-    QString text;
-    const CONSTANT_NameAndType_info* nat = nameAndTypeOf(ref);
-    return classNameAt(ref.class_index, &text) && nat && utf8At(nat->name_index, &text) &&
-           utf8At(nat->descriptor_index, &text);
-}
-
 // ---------------------------------------------------------------------------------------------
-// Dependency extraction
-
-namespace {
-
-// Resolving the three parts of a member reference for the dependency scan. Each failure names
-// the first check that did not hold; the scan shows that text in place of the part.
-
-const cp_info* poolEntry(const QList<cp_info*>& pool, quint32 index)
-{
-    if (index == 0 || index > quint32(pool.size()))
-        return nullptr;
-    return pool.at(int(index - 1));
-}
-
-QString resolveClassName(const QList<cp_info*>& pool, const CONSTANT_Fieldref_info& ref)
-{
-    const cp_info* entry = poolEntry(pool, ref.class_index);
-    if (!entry)
-        throw std::runtime_error("invalid class index");
-    if (entry->tag != CONSTANT_Class)
-        throw std::runtime_error("class index is not class info");
-    const cp_info* name =
-        poolEntry(pool, static_cast<const CONSTANT_Class_info*>(entry)->name_index);
-    if (!name)
-        throw std::runtime_error("invalid class name index");
-    if (name->tag != CONSTANT_Utf8)
-        throw std::runtime_error("class name info is not a string");
-    return static_cast<const CONSTANT_Utf8_info*>(name)->value;
-}
-
-const CONSTANT_NameAndType_info* resolveNameAndType(const QList<cp_info*>& pool,
-                                                    const CONSTANT_Fieldref_info& ref)
-{
-    const cp_info* entry = poolEntry(pool, ref.name_and_type_index);
-    if (!entry)
-        throw std::runtime_error("invalid name and type index");
-    if (entry->tag != CONSTANT_NameAndType)
-        throw std::runtime_error("name and type index is not name and type info");
-    return static_cast<const CONSTANT_NameAndType_info*>(entry);
-}
-
-QString resolveMemberName(const QList<cp_info*>& pool, const CONSTANT_Fieldref_info& ref,
-                          bool isMethod)
-{
-    const cp_info* name = poolEntry(pool, resolveNameAndType(pool, ref)->name_index);
-    if (!name)
-        throw std::runtime_error(isMethod ? "invalid method name index"
-                                          : "invalid field name index");
-    if (name->tag != CONSTANT_Utf8)
-        throw std::runtime_error(isMethod ? "method name info is not a string"
-                                          : "field name info is not a string");
-    return static_cast<const CONSTANT_Utf8_info*>(name)->value;
-}
-
-QString resolveMemberType(const QList<cp_info*>& pool, const CONSTANT_Fieldref_info& ref,
-                          bool isMethod)
-{
-    const cp_info* type = poolEntry(pool, resolveNameAndType(pool, ref)->descriptor_index);
-    if (!type)
-        throw std::runtime_error(isMethod ? "invalid method signature index"
-                                          : "invalid field descriptor index");
-    if (type->tag != CONSTANT_Utf8)
-        throw std::runtime_error(isMethod ? "method signature info is not a string"
-                                          : "field descriptor info is not a string");
-    return static_cast<const CONSTANT_Utf8_info*>(type)->value;
-}
-
-// The three parts of one reference; a part that failed holds the failure's text.
-struct ResolvedRef
-{
-    QString className;
-    QString memberName;
-    QString memberType;
-    bool ok = true;
-};
-
-ResolvedRef resolveRef(const QList<cp_info*>& pool, const CONSTANT_Fieldref_info& ref,
-                       bool isMethod)
-{
-    ResolvedRef r;
-    try {
-        r.className = resolveClassName(pool, ref);
-    } catch (const std::exception& e) {
-        r.className = QString::fromUtf8(e.what());
-        r.ok = false;
-    }
-    try {
-        r.memberName = resolveMemberName(pool, ref, isMethod);
-    } catch (const std::exception& e) {
-        r.memberName = QString::fromUtf8(e.what());
-        r.ok = false;
-    }
-    try {
-        r.memberType = resolveMemberType(pool, ref, isMethod);
-    } catch (const std::exception& e) {
-        r.memberType = QString::fromUtf8(e.what());
-        r.ok = false;
-    }
-    return r;
-}
-
-} // namespace
+// Dependency sets
 
 QList<TypeDescriptor> JavaClassFile::getDependentClasses() const
 {
@@ -931,43 +832,41 @@ QList<DepMethod> JavaClassFile::getDependentMethods() const
     return dependentMethods.keys();
 }
 
-QString JavaClassFile::ownDescriptor() const
+void JavaClassFile::findDependencies()
 {
-    return extracting ? extractingOwnDescriptor : getTypeDescriptor().descriptor;
+    DependencyExtractor(*this).run();
 }
 
-bool JavaClassFile::hasEnumParent() const
+void JavaClassFile::findDependenciesInCode(const method_info* method)
 {
-    return extracting ? extractingEnumParent
-                      : getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+    DependencyExtractor(*this).runCode(method);
 }
 
+bool JavaClassFile::declaresField(const QString& name, const QString& descriptor) const
+{
+    for (const field_info* field : fields) {
+        if (getFieldName(field) == name && getFieldDescriptor(field) == descriptor)
+            return true;
+    }
+    return false;
+}
+
+bool JavaClassFile::declaresMethod(const QString& name, const QString& descriptor) const
+{
+    for (const method_info* method : methods) {
+        if (getMethodName(method) == name && getMethodDescriptor(method) == descriptor)
+            return true;
+    }
+    return false;
+}
+
+// The recording operations one at a time. Extraction itself collects its candidates and builds
+// the sets in one go (DependencyExtractor); these follow the same rules for a single entry.
 // QMap::insert keeps the key that is there when an equal one is inserted (only the value is
 // assigned), so the first spelling of a key stays.
 
-bool JavaClassFile::spend(qint64 n)
-{
-    if (!extracting)
-        return true;
-    if (budgetExhausted)
-        return false;
-    textBudget -= n;
-    budgetExhausted = textBudget < 0;
-    return !budgetExhausted;
-}
-
-void JavaClassFile::recordError(const QString& message)
-{
-    // Past the budget, messages are dropped like records: the file is rejected anyway, with
-    // the message that says why.
-    if (spend(message.size()))
-        checkLog.error(message);
-}
-
 void JavaClassFile::addDependentClass(const QString& descriptor)
 {
-    if (!spend(descriptor.size()))
-        return;
     dependentClasses.insert(TypeDescriptor(descriptor), true);
 }
 
@@ -982,9 +881,10 @@ void JavaClassFile::addDependentField(const QString& owner, const QString& name,
                                       const TypeDescriptor& type)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == ownDescriptor())
-        return; // the class's own fields are not dependencies
-    if (!spend(qint64(owner.size()) + name.size() + type.descriptor.size()))
+    // The class's own fields are no dependencies; a field it inherits, used through its own
+    // name, is one.
+    if (ownerType.descriptor == getTypeDescriptor().descriptor &&
+        declaresField(name, type.descriptor))
         return;
     dependentFields.insert(DepField(ownerType, name, type), true);
 }
@@ -1001,14 +901,14 @@ void JavaClassFile::addDependentMethod(const QString& owner, const QString& name
                                        const MethodSignature& signature)
 {
     const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == ownDescriptor())
-        return; // the class's own methods are not dependencies
+    if (ownerType.descriptor == getTypeDescriptor().descriptor &&
+        declaresMethod(name, signature.descriptor))
+        return;
     // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
     // is part of every enum and is not counted, whichever class the reference names.
-    if (hasEnumParent() && name == QLatin1String("<init>") &&
+    if (getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;") &&
+        name == QLatin1String("<init>") &&
         signature.descriptor == QLatin1String("(Ljava/lang/String;I)V"))
-        return;
-    if (!spend(qint64(owner.size()) + name.size() + signature.descriptor.size()))
         return;
     dependentMethods.insert(DepMethod(ownerType, name, signature), true);
 }
@@ -1032,303 +932,4 @@ void JavaClassFile::addDependentMethod(const CONSTANT_Fieldref_info& ref)
             addDependentClass(parameter.descriptor);
     }
     addDependentMethod(owner.descriptor, getMethodName(ref), signature);
-}
-
-void JavaClassFile::findDependencies()
-{
-    extractingOwnDescriptor = getTypeDescriptor().descriptor;
-    extractingEnumParent =
-        getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
-    extracting = true;
-    textBudget = textBudgetPerByte * readSize + textBudgetBase;
-    budgetExhausted = false;
-
-    // Types met along the way; they become dependent classes at the end.
-    QList<TypeDescriptor> work;
-    const auto push = [&](const TypeDescriptor& type) {
-        if (spend(type.descriptor.size()))
-            work.append(type);
-    };
-    if (super_class != 0)
-        push(getParentTypeDescriptor());
-    for (const cp_info* entry : qAsConst(interfaces))
-        push(getInterfaceTypeDescriptor(entry));
-    for (const field_info* field : qAsConst(fields))
-        push(getFieldTypeDescriptor(field));
-    for (const method_info* method : qAsConst(methods)) {
-        const MethodSignature signature(getMethodDescriptor(method));
-        push(signature.returnType);
-        for (const TypeDescriptor& parameter : signature.parameters)
-            push(parameter);
-        for (const TypeDescriptor& exception : getMethodExceptionsTypeDescriptors(method))
-            push(exception);
-    }
-
-    for (const CONSTANT_Fieldref_info* ref : getFieldRefInfos()) {
-        if (budgetExhausted)
-            break;
-        const ResolvedRef r = resolveRef(constant_pool, *ref, false);
-        const TypeDescriptor type(r.memberType);
-        if (!r.ok) {
-            recordError(
-                QStringLiteral("Malformed field reference. Class: %1 Field: %2 Descriptor: %3")
-                    .arg(FileCheckLog::abbreviate(r.className),
-                         FileCheckLog::abbreviate(r.memberName),
-                         FileCheckLog::abbreviate(type.descriptor)));
-            continue;
-        }
-        push(TypeDescriptor::fromMungedClassDescriptorName(r.className));
-        push(type);
-        addDependentField(TypeDescriptor::fromClassBinaryName(r.className).descriptor, r.memberName,
-                          type);
-    }
-
-    const auto scanMethodRefs = [&](const QList<CONSTANT_Fieldref_info*>& refs,
-                                    const QString& kind) {
-        for (const CONSTANT_Fieldref_info* ref : refs) {
-            if (budgetExhausted)
-                break;
-            const ResolvedRef r = resolveRef(constant_pool, *ref, true);
-            const TypeDescriptor owner = TypeDescriptor::fromMungedClassDescriptorName(r.className);
-            const MethodSignature signature(r.memberType);
-            if (!r.ok) {
-                recordError(QStringLiteral("Malformed %1 reference. Class: %2 Method: %3 "
-                                           "Method Signature: %4")
-                                .arg(kind, FileCheckLog::abbreviate(owner.descriptor),
-                                     FileCheckLog::abbreviate(r.memberName),
-                                     FileCheckLog::abbreviate(signature.descriptor)));
-                continue;
-            }
-            if (owner.kind != 'L')
-                continue; // a method of an array class (clone) is no dependency here
-            push(owner);
-            addDependentMethod(owner.descriptor, r.memberName, signature);
-        }
-    };
-    scanMethodRefs(getMethodRefInfos(), QStringLiteral("method"));
-    scanMethodRefs(getInterfaceMethodRefInfos(), QStringLiteral("interface method"));
-
-    for (const method_info* method : qAsConst(methods)) {
-        if (budgetExhausted)
-            break;
-        findDependenciesInCode(method);
-    }
-
-    for (const TypeDescriptor& type : qAsConst(work)) {
-        if (type.kind == 'L')
-            addDependentClass(type.descriptor);
-        else if (type.kind == '[' && type.element && type.element->kind == 'L')
-            addDependentClass(type.element->descriptor);
-    }
-    extracting = false;
-    if (budgetExhausted)
-        checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the class "
-                                      "refers to add up to more than %1 characters")
-                           .arg(textBudgetPerByte * readSize + textBudgetBase));
-}
-
-const cp_info* JavaClassFile::codeOperand(const method_info* method, quint16 index, quint32 pos,
-                                          const char* mnemonic, int operandKind)
-{
-    const auto where = [&] {
-        return QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 names constant "
-                              "pool index %4")
-            .arg(FileCheckLog::abbreviate(getMethodName(method)), QLatin1String(mnemonic))
-            .arg(pos)
-            .arg(index);
-    };
-    const cp_info* entry = entryAt(index);
-    if (!entry) {
-        recordError(QStringLiteral("%1, which does not exist").arg(where()));
-        return nullptr;
-    }
-    QString expected;
-    switch (operandKind) {
-    case Opcode::FieldRef:
-        if (entry->tag != CONSTANT_Fieldref)
-            expected = constantInfoToString(CONSTANT_Fieldref);
-        break;
-    case Opcode::MethodRef:
-        if (entry->tag != CONSTANT_Methodref)
-            expected = constantInfoToString(CONSTANT_Methodref);
-        break;
-    case Opcode::AnyMethodRef:
-        // Since class-file version 52, invokespecial and invokestatic may name interface
-        // methods (default and static methods of interfaces).
-        if (entry->tag != CONSTANT_Methodref && entry->tag != CONSTANT_InterfaceMethodref)
-            expected = QStringLiteral("%1 or %2")
-                           .arg(constantInfoToString(CONSTANT_Methodref),
-                                constantInfoToString(CONSTANT_InterfaceMethodref));
-        break;
-    case Opcode::InterfaceMethodRef:
-        if (entry->tag != CONSTANT_InterfaceMethodref)
-            expected = constantInfoToString(CONSTANT_InterfaceMethodref);
-        break;
-    case Opcode::ClassRef:
-        if (entry->tag != CONSTANT_Class)
-            expected = constantInfoToString(CONSTANT_Class);
-        break;
-    default:
-        break;
-    }
-    if (!expected.isEmpty()) {
-        recordError(QStringLiteral("%1, a %2 where %3 is expected")
-                        .arg(where(), constantInfoToString(entry->tag), expected));
-        return nullptr;
-    }
-    if (entry->tag == CONSTANT_Class) {
-        QString name;
-        if (!utf8At(static_cast<const CONSTANT_Class_info*>(entry)->name_index, &name)) {
-            recordError(QStringLiteral("%1, a %2 without a %3 name")
-                            .arg(where(), constantInfoToString(CONSTANT_Class),
-                                 constantInfoToString(CONSTANT_Utf8)));
-            return nullptr;
-        }
-    }
-    return entry;
-}
-
-void JavaClassFile::findDependenciesInCode(const method_info* method)
-{
-    if (!method || (method->access_flags & (ACC_NATIVE | ACC_ABSTRACT)))
-        return;
-    // The reader makes a Code_attribute for every attribute named Code.
-    const auto* codeAttr = static_cast<const Code_attribute*>(getMethodCodeAttr(method));
-    if (!codeAttr) {
-        recordError(QStringLiteral("%1 has no code segment but is not abstract")
-                        .arg(FileCheckLog::abbreviate(getMethodName(method))));
-        return;
-    }
-    const QByteArray& code = codeAttr->code;
-    const uchar* c = reinterpret_cast<const uchar*>(code.constData());
-    const quint64 length = quint64(code.size());
-
-    const auto overrun = [&](const Opcode* op, quint64 pos, quint64 needed) {
-        recordError(
-            QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 needs "
-                           "%4 bytes but the code ends at %5")
-                .arg(FileCheckLog::abbreviate(getMethodName(method)), QLatin1String(op->name))
-                .arg(pos)
-                .arg(needed)
-                .arg(length));
-    };
-    // A big-endian signed 32-bit value; the caller has checked that the 4 bytes are there.
-    const auto s4 = [&](quint64 at) {
-        return qint32((quint32(c[at]) << 24) | (quint32(c[at + 1]) << 16) |
-                      (quint32(c[at + 2]) << 8) | quint32(c[at + 3]));
-    };
-
-    // Every step moves forward by at least one byte and never past the code, so the walk ends
-    // after at most code_length steps.
-    quint64 pos = 0;
-    while (pos < length) {
-        const Opcode* op = Opcode::find(c[pos]);
-        if (!op) {
-            recordError(QStringLiteral("Error parsing code segment"));
-            return;
-        }
-        quint64 size = op->length;
-        switch (op->operand) {
-        case Opcode::Wide: {
-            if (pos + 2 > length) {
-                overrun(op, pos, 2);
-                return;
-            }
-            const quint8 modified = c[pos + 1];
-            if ((modified >= 21 && modified <= 25) || (modified >= 54 && modified <= 58) ||
-                modified == 169) {
-                size = 4;
-            } else if (modified == 132) {
-                size = 6;
-            } else {
-                recordError(QStringLiteral("Error parsing wide instruction in code segment"));
-                size = 1; // go on with the byte after the wide opcode
-            }
-            break;
-        }
-        case Opcode::TableSwitch: {
-            // The fields after the opcode start at the next multiple of 4 above it.
-            const quint64 d = (pos + 4) & ~quint64(3);
-            if (d + 12 > length) {
-                overrun(op, pos, d + 12 - pos);
-                return;
-            }
-            const qint64 low = s4(d + 4);
-            const qint64 high = s4(d + 8);
-            const qint64 offsets = high - low + 1;
-            if (offsets < 0) {
-                recordError(QStringLiteral("Error parsing code segment of %1 - tableswitch at "
-                                           "offset %2 has low %3 and high %4, a negative "
-                                           "number of jump offsets")
-                                .arg(FileCheckLog::abbreviate(getMethodName(method)))
-                                .arg(pos)
-                                .arg(low)
-                                .arg(high));
-                return;
-            }
-            size = d + 12 + 4 * quint64(offsets) - pos;
-            break;
-        }
-        case Opcode::LookupSwitch: {
-            const quint64 d = (pos + 4) & ~quint64(3);
-            if (d + 8 > length) {
-                overrun(op, pos, d + 8 - pos);
-                return;
-            }
-            const qint64 npairs = s4(d + 4);
-            if (npairs < 0) {
-                recordError(QStringLiteral("Error parsing code segment of %1 - lookupswitch at "
-                                           "offset %2 has a negative npairs (%3)")
-                                .arg(FileCheckLog::abbreviate(getMethodName(method)))
-                                .arg(pos)
-                                .arg(npairs));
-                return;
-            }
-            size = d + 8 + 8 * quint64(npairs) - pos;
-            break;
-        }
-        default:
-            break;
-        }
-        if (pos + size > length) {
-            overrun(op, pos, size);
-            return;
-        }
-
-        switch (op->operand) {
-        case Opcode::FieldRef:
-        case Opcode::MethodRef:
-        case Opcode::AnyMethodRef:
-        case Opcode::InterfaceMethodRef:
-        case Opcode::ClassRef: {
-            const quint16 index = quint16((c[pos + 1] << 8) | c[pos + 2]);
-            if (index < walkedEntries.size() && walkedEntries[index])
-                break;
-            if (budgetExhausted)
-                return;
-            const cp_info* entry = codeOperand(method, index, quint32(pos), op->name, op->operand);
-            if (!entry)
-                return;
-            if (walkedEntries.size() <= constant_pool.size())
-                walkedEntries.resize(constant_pool.size() + 1);
-            walkedEntries[index] = true;
-            if (op->operand == Opcode::ClassRef) {
-                addDependentClass(*static_cast<const CONSTANT_Class_info*>(entry));
-            } else {
-                const auto* ref = static_cast<const CONSTANT_Fieldref_info*>(entry);
-                // A reference whose parts do not resolve has been reported by the pool scan.
-                if (isResolvableRef(*ref)) {
-                    if (op->operand == Opcode::FieldRef)
-                        addDependentField(*ref);
-                    else
-                        addDependentMethod(*ref);
-                }
-            }
-            break;
-        }
-        default:
-            break;
-        }
-        pos += size;
-    }
 }

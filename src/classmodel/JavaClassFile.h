@@ -141,7 +141,8 @@ public:
 
 private:
     void readClassFile(ByteReader& in);
-    void readMember(ByteReader& in, member_info* member, const QString& label);
+    // kind and k name the member in messages ("Field[3]"), composed only when one is needed.
+    void readMember(ByteReader& in, member_info* member, const char* kind, int k);
     attribute_info* readCode(ByteReader& body, int depth);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
@@ -154,33 +155,13 @@ private:
     bool classNameAt(quint32 index, QString* name) const;
     const CONSTANT_NameAndType_info* nameAndTypeOf(const CONSTANT_Fieldref_info& ref) const;
     QList<CONSTANT_Fieldref_info*> refInfos(quint8 tag) const;
-    bool isResolvableRef(const CONSTANT_Fieldref_info& ref) const;
-    // Checks the constant-pool operand of the instruction at pos; records an error and
-    // returns null when it cannot be followed.
-    const cp_info* codeOperand(const method_info* method, quint16 index, quint32 pos,
-                               const char* mnemonic, int operandKind);
-    // The class's own descriptor and whether its parent is java.lang.Enum, which every
-    // recorded member asks for; fixed while findDependencies runs.
-    QString ownDescriptor() const;
-    bool hasEnumParent() const;
+    // Whether the class itself declares a field or method of that name and descriptor. A
+    // reference to one of those is no dependency; a reference through the class's own name to
+    // a member it inherits is, so that the access test looks for it up the hierarchy.
+    bool declaresField(const QString& name, const QString& descriptor) const;
+    bool declaresMethod(const QString& name, const QString& descriptor) const;
 
-    bool extracting = false;
-    QString extractingOwnDescriptor;
-    bool extractingEnumParent = false;
-    // The constant-pool entries that the bytecode walk has recorded: recording one again would
-    // change nothing, and skipping it keeps the walk linear when code repeats a reference to a
-    // long name.
-    QVector<bool> walkedEntries;
-
-    // Recording costs time and memory in proportion to the names recorded, and a hostile file
-    // can make thousands of references to one huge name. While findDependencies runs, what is
-    // recorded (work list included) may add up to a number of characters proportional to the
-    // size of the file; real classes stay far below it. spend() answers whether n more
-    // characters fit; once they do not, extraction stops and the file is rejected.
-    bool spend(qint64 n);
-    // Records an error of the extraction, counted against the same budget.
-    void recordError(const QString& message);
+    friend class DependencyExtractor;
+    // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
-    qint64 textBudget = 0;
-    bool budgetExhausted = false;
 };

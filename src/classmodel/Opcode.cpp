@@ -213,3 +213,12 @@ const Opcode* Opcode::find(quint8 opcode)
 {
     return opcode < sizeof opcodes / sizeof opcodes[0] ? &opcodes[opcode] : nullptr;
 }
+
+int Opcode::wideLength(quint8 modified)
+{
+    if ((modified >= 21 && modified <= 25) || (modified >= 54 && modified <= 58) || modified == 169)
+        return 4;
+    if (modified == 132)
+        return 6;
+    return 0;
+}

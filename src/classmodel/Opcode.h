@@ -25,4 +25,7 @@ struct Opcode
 
     // Null for opcodes 202 and above.
     static const Opcode* find(quint8 opcode);
+    // The whole length of a wide instruction (wide opcode included) that modifies the given
+    // opcode: 4 for the loads, stores and ret, 6 for iinc; 0 for an opcode wide cannot modify.
+    static int wideLength(quint8 modified);
 };

@@ -31,10 +31,9 @@ QList<QPair<int, QString>> factoryLines(const LogCapture& log)
 {
     QList<QPair<int, QString>> lines;
     for (const auto& line : log.lines) {
-        if (line.second.startsWith("Processing classpath: ") ||
-            line.second.startsWith("Treating ") ||
-            line.second.startsWith("Could not create class loader"))
-            lines.append(line);
+        if (line.text.startsWith("Processing classpath: ") || line.text.startsWith("Treating ") ||
+            line.text.startsWith("Could not create class loader"))
+            lines.append(qMakePair(int(line.level), line.text));
     }
     return lines;
 }

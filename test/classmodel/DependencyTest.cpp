@@ -132,6 +132,16 @@ TEST(DependenciesOfFixtures, OwnMembersAreLeftOutButInterfaceCallsAreKept)
     EXPECT_TRUE(classesOf(*f).contains("Ljava/io/Serializable;"));
 }
 
+TEST(DependenciesOfFixtures, InheritedMembersUsedThroughTheOwnNameAreKept)
+{
+    // javac names the calling class as the owner of an unqualified use of an inherited member;
+    // only the members the class declares itself are left out.
+    const FilePtr f = fixture("fixtures/Inherits.class");
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Lfixtures/Inherits; modCount I"});
+    EXPECT_EQ(methodsOf(*f), (QStringList{"Lfixtures/Inherits; removeRange (II)V",
+                                          "Ljava/util/AbstractList; <init> ()V"}));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Recording rules, on hand-built classes
 
@@ -187,6 +197,7 @@ TEST(DependencyRules, FieldReferencesNameTheirOwnerAsADescriptor)
     B b;
     const quint16 out = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
     const quint16 own = b.fieldref("test/Sample", "count", "I");
+    b.addField(0x0008, "count", "I");
     b.addCodeMethod(B::u1(178) + B::u2(out) + B::u1(178) + B::u2(own) + B::u1(177));
     const FilePtr f = parse(b.build());
     EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
@@ -209,17 +220,23 @@ TEST(DependencyRules, EntriesWhoseTextsCoincideAreOne)
     EXPECT_EQ(f.getDependentClasses()[0].descriptor, "La/b;");
 }
 
-TEST(DependencyRules, ManyReferencesToOneHugeNameStopTheExtraction)
+TEST(DependencyRules, ManyCombinationsOfHugeNamesStopTheExtraction)
 {
-    // Each reference is a few bytes, but recording it copies the huge names again: without a
-    // bound, a small file would cost gigabytes.
+    // Each reference is a few bytes, but it combines huge names into a text not seen before:
+    // without a bound, a small file would cost gigabytes.
     B b;
-    const QString huge(60000, QLatin1Char('h'));
-    const quint16 owner = b.classEntry(huge);
-    const quint16 name = b.utf8(huge);
-    const quint16 type = b.utf8("L" + huge + ";");
-    for (int k = 0; k < 400; ++k)
-        b.refAt(9, owner, b.nameAndTypeAt(name, type));
+    QList<quint16> texts;
+    QList<quint16> owners;
+    for (int k = 0; k < 6; ++k) {
+        texts << b.utf8(QString(40000, QChar('a' + k)));
+        owners << b.classEntryAt(texts.last());
+    }
+    for (quint16 owner : owners) {
+        for (quint16 name : texts) {
+            for (quint16 type : texts)
+                b.refAt(9, owner, b.nameAndTypeAt(name, type));
+        }
+    }
     const QByteArray bytes = b.build();
     const FilePtr f = parse(bytes);
     EXPECT_TRUE(f->checkLog.hasError);
@@ -227,7 +244,34 @@ TEST(DependencyRules, ManyReferencesToOneHugeNameStopTheExtraction)
               QList<QString>{QString("Warning - Dependency extraction stopped - the names that the "
                                      "class refers to add up to more than %1 characters")
                                  .arg(32 * bytes.size() + (1 << 20))});
-    EXPECT_LE(f->getDependentFields().size(), 40);
+    EXPECT_LE(f->getDependentFields().size(), 80);
+}
+
+TEST(DependencyRules, TextsSharedByManyMembersAreCountedOnce)
+{
+    // An interface of 500 abstract methods sharing one descriptor of 200 long parameter types,
+    // and 400 references to one huge name: each distinct text is counted once.
+    B b;
+    b.accessFlags = 0x0601;
+    QString descriptor = "(";
+    for (int k = 0; k < 200; ++k)
+        descriptor += QString("Lpkg/%1%2;").arg(QString(220, QLatin1Char('P'))).arg(k);
+    descriptor += ")V";
+    const quint16 shared = b.utf8(descriptor);
+    for (int k = 0; k < 500; ++k)
+        b.methods << B::member(0x0401, b.utf8(QString("m%1").arg(k)), shared);
+    const QString huge(60000, QLatin1Char('h'));
+    const quint16 owner = b.classEntry(huge);
+    const quint16 name = b.utf8(huge);
+    const quint16 type = b.utf8("L" + huge + ";");
+    for (int k = 0; k < 400; ++k)
+        b.refAt(9, owner, b.nameAndTypeAt(name, type));
+    const QByteArray bytes = b.build();
+    ASSERT_LT(bytes.size(), 60 * 1024 + 3 * 60000);
+    const FilePtr f = parse(bytes);
+    EXPECT_EQ(f->checkLog.messages, QList<QString>());
+    EXPECT_EQ(f->getDependentClasses().size(), 202); // 200 parameters, Object and the huge name
+    EXPECT_EQ(f->getDependentFields().size(), 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -393,6 +437,16 @@ const Walk walks[] = {
              walkError(QString("invokevirtual at offset 0 names constant pool index %1, a "
                                "CONSTANT_InterfaceMethodref where CONSTANT_Methodref is expected")
                            .arg(m))};
+     }},
+    {"FieldUsedRightlyThenAsAMethod",
+     [](B& b, QByteArray& code) {
+         // The second use of the same index is checked as thoroughly as the first.
+         const quint16 f = b.fieldref("java/lang/System", "out", "Ljava/io/PrintStream;");
+         code = B::u1(178) + B::u2(f) + B::u1(182) + B::u2(f) + B::u1(177);
+         return QStringList{
+             walkError(QString("invokevirtual at offset 3 names constant pool index %1, a "
+                               "CONSTANT_Fieldref where CONSTANT_Methodref is expected")
+                           .arg(f))};
      }},
     {"InvokestaticNamingAField",
      [](B& b, QByteArray& code) {

@@ -1,0 +1,972 @@
+#include "DependencyExtractor.h"
+
+#include "BadClassFileException.h"
+#include "ByteReader.h"
+#include "ClassFileStructures.h"
+#include "JavaClassFile.h"
+#include "Opcode.h"
+
+#include <algorithm>
+
+namespace {
+
+// The characters that extraction may handle per byte of the file, and on top of that. Each
+// distinct text is counted once; over the 14,000 classes of three modules of the Java runtime
+// the handled text reaches at most 8 characters per byte.
+const qint64 textBudgetPerByte = 32;
+const qint64 textBudgetBase = 1 << 20;
+
+const QChar letterL[1] = {QLatin1Char('L')};
+const QChar semicolon[1] = {QLatin1Char(';')};
+
+using Piece = DependencyExtractor::Piece;
+
+Piece pieceOf(const QString& text, int from = 0, int size = -1, quint8 map = 0)
+{
+    Piece p;
+    p.data = text.constData() + from;
+    p.size = size < 0 ? text.size() - from : size;
+    p.map = map;
+    return p;
+}
+
+Piece literal(const QChar* c)
+{
+    Piece p;
+    p.data = c;
+    p.size = 1;
+    return p;
+}
+
+ushort charAt(const Piece& p, int i)
+{
+    const ushort c = p.data[i].unicode();
+    if (p.map == 1 && c == '.')
+        return '/';
+    if (p.map == 2 && c == '/')
+        return '.';
+    return c;
+}
+
+// Compares the joined texts of two runs of pieces code unit by code unit, as QString's ordering
+// compares the joined strings.
+int comparePieces(const Piece* a, int na, const Piece* b, int nb)
+{
+    int ia = 0;
+    int ib = 0;
+    int ca = 0;
+    int cb = 0;
+    for (;;) {
+        while (ia < na && ca == a[ia].size) {
+            ++ia;
+            ca = 0;
+        }
+        while (ib < nb && cb == b[ib].size) {
+            ++ib;
+            cb = 0;
+        }
+        if (ia == na || ib == nb)
+            return (ia == na ? 0 : 1) - (ib == nb ? 0 : 1);
+        const ushort x = charAt(a[ia], ca);
+        const ushort y = charAt(b[ib], cb);
+        if (x != y)
+            return x < y ? -1 : 1;
+        ++ca;
+        ++cb;
+    }
+}
+
+// Candidates are ordered by the rules' own order: a phase, a section inside it, a position and a
+// part of that position.
+quint64 sequence(quint64 phase, quint64 section, quint64 major, quint64 minor)
+{
+    return (phase << 60) | (section << 56) | ((major & 0xFFFFFFFFFull) << 20) | (minor & 0xFFFFF);
+}
+
+// Phases of the class set: what the walk records comes before the work list.
+enum : quint64 { ClassesOfWalk = 0, ClassesOfWork = 1 };
+// Sections of the work list.
+enum : quint64 {
+    WorkDeclarations = 0,
+    WorkFieldRefs = 1,
+    WorkMethodRefs = 2,
+    WorkInterfaceRefs = 3
+};
+// Phases of the member sets: the pool scan (fields; methods, then interface methods), the walk.
+enum : quint64 { MembersOfPool = 0, MembersOfInterfacePool = 1, MembersOfWalk = 2 };
+
+// Bits of the per-entry flags that make each entry's declaration work happen once.
+enum : quint8 { SeenFieldType = 1, SeenSignature = 2, SeenClassName = 4 };
+
+} // namespace
+
+struct DependencyExtractor::ClassCandidate
+{
+    quint32 keyOffset;     // in keys
+    quint32 keyLength;     // the printed form: the descriptor's inner text, '/' read as '.'
+    const QString* source; // the text the descriptor lies in
+    int from;
+    int size;
+    bool wrapped; // the descriptor is "L" + that part + ";"
+    quint64 seq;
+};
+
+struct DependencyExtractor::MemberCandidate
+{
+    quint32 keyOffset; // in keys: the owner's descriptor, the name and the descriptor joined
+    quint32 keyLength;
+    quint32 ownerLength;
+    const QString* name;
+    const QString* descriptor;
+    quint64 seq;
+};
+
+// The three parts of a member reference. A part that does not resolve holds the reason.
+struct DependencyExtractor::RefParts
+{
+    const QString* className = nullptr;
+    const QString* name = nullptr;
+    const QString* type = nullptr;
+    const char* classError = nullptr;
+    const char* nameError = nullptr;
+    const char* typeError = nullptr;
+    quint16 classNameIndex = 0;
+    quint16 nameIndex = 0;
+    quint16 typeIndex = 0;
+};
+
+DependencyExtractor::DependencyExtractor(JavaClassFile& file) : file(file) {}
+
+DependencyExtractor::~DependencyExtractor() = default;
+
+const QString* DependencyExtractor::utf8At(quint32 index) const
+{
+    if (index == 0 || index > quint32(file.constant_pool.size()))
+        return nullptr;
+    const cp_info* entry = file.constant_pool.at(int(index - 1));
+    return entry->tag == CONSTANT_Utf8 ? &static_cast<const CONSTANT_Utf8_info*>(entry)->value
+                                       : nullptr;
+}
+
+quint16 DependencyExtractor::classNameIndex(quint32 classIndex) const
+{
+    if (classIndex == 0 || classIndex > quint32(file.constant_pool.size()))
+        return 0;
+    const cp_info* entry = file.constant_pool.at(int(classIndex - 1));
+    return entry->tag == CONSTANT_Class ? static_cast<const CONSTANT_Class_info*>(entry)->name_index
+                                        : 0;
+}
+
+bool DependencyExtractor::charge(qint64 n)
+{
+    if (exhausted)
+        return false;
+    budget -= n;
+    exhausted = budget < 0;
+    return !exhausted;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reference resolution. Each failure names the first check that did not hold; the message of a
+// malformed reference shows that text in place of the part.
+
+bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod,
+                                  RefParts& parts) const
+{
+    const int poolSize = file.constant_pool.size();
+    const auto entry = [&](quint32 index) -> const cp_info* {
+        return index == 0 || index > quint32(poolSize) ? nullptr
+                                                       : file.constant_pool.at(int(index - 1));
+    };
+
+    if (const cp_info* c = entry(ref.class_index)) {
+        if (c->tag != CONSTANT_Class) {
+            parts.classError = "class index is not class info";
+        } else {
+            parts.classNameIndex = static_cast<const CONSTANT_Class_info*>(c)->name_index;
+            const cp_info* name = entry(parts.classNameIndex);
+            if (!name)
+                parts.classError = "invalid class name index";
+            else if (name->tag != CONSTANT_Utf8)
+                parts.classError = "class name info is not a string";
+            else
+                parts.className = &static_cast<const CONSTANT_Utf8_info*>(name)->value;
+        }
+    } else {
+        parts.classError = "invalid class index";
+    }
+
+    const cp_info* nat = entry(ref.name_and_type_index);
+    if (!nat) {
+        parts.nameError = parts.typeError = "invalid name and type index";
+    } else if (nat->tag != CONSTANT_NameAndType) {
+        parts.nameError = parts.typeError = "name and type index is not name and type info";
+    } else {
+        const auto* n = static_cast<const CONSTANT_NameAndType_info*>(nat);
+        parts.nameIndex = n->name_index;
+        parts.typeIndex = n->descriptor_index;
+        const cp_info* name = entry(n->name_index);
+        if (!name)
+            parts.nameError = isMethod ? "invalid method name index" : "invalid field name index";
+        else if (name->tag != CONSTANT_Utf8)
+            parts.nameError =
+                isMethod ? "method name info is not a string" : "field name info is not a string";
+        else
+            parts.name = &static_cast<const CONSTANT_Utf8_info*>(name)->value;
+        const cp_info* type = entry(n->descriptor_index);
+        if (!type)
+            parts.typeError =
+                isMethod ? "invalid method signature index" : "invalid field descriptor index";
+        else if (type->tag != CONSTANT_Utf8)
+            parts.typeError = isMethod ? "method signature info is not a string"
+                                       : "field descriptor info is not a string";
+        else
+            parts.type = &static_cast<const CONSTANT_Utf8_info*>(type)->value;
+    }
+    return parts.className && parts.name && parts.type;
+}
+
+void DependencyExtractor::reportMalformed(const CONSTANT_Fieldref_info& ref, const RefParts& parts)
+{
+    const bool isMethod = ref.tag != CONSTANT_Fieldref;
+    const auto text = [](const QString* part, const char* error) {
+        return FileCheckLog::abbreviate(part ? *part : QString::fromUtf8(error));
+    };
+    QString message;
+    if (!isMethod) {
+        message = QStringLiteral("Malformed field reference. Class: %1 Field: %2 "
+                                 "Descriptor: %3")
+                      .arg(text(parts.className, parts.classError),
+                           text(parts.name, parts.nameError), text(parts.type, parts.typeError));
+        if (charge(message.size()))
+            fieldErrors << message;
+        return;
+    }
+    QString owner = parts.className ? *parts.className : QString::fromUtf8(parts.classError);
+    if (!owner.startsWith(QLatin1Char('[')))
+        owner = QStringLiteral("L%1;").arg(owner);
+    const bool isInterface = ref.tag == CONSTANT_InterfaceMethodref;
+    message = QStringLiteral("Malformed %1 reference. Class: %2 Method: %3 Method Signature: %4")
+                  .arg(isInterface ? QStringLiteral("interface method") : QStringLiteral("method"),
+                       FileCheckLog::abbreviate(owner), text(parts.name, parts.nameError),
+                       text(parts.type, parts.typeError));
+    if (charge(message.size()))
+        (isInterface ? interfaceMethodErrors : methodErrors) << message;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Candidates
+
+void DependencyExtractor::addClassName(const QString& name, quint64 seq)
+{
+    // A Class entry's name: an internal name ('java/lang/String') stands for "L<name>;", an array
+    // descriptor for its element class, if that is a class.
+    if (name.startsWith(QLatin1Char('['))) {
+        addArrayElement(name, 0, seq);
+        return;
+    }
+    if (!charge(name.size() + 2))
+        return;
+    const Piece key = pieceOf(name, 0, -1, 2);
+    classes.push_back(
+        {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
+}
+
+void DependencyExtractor::addArrayElement(const QString& text, int from, quint64 seq)
+{
+    int pos = from;
+    while (pos < text.size() && text.at(pos) == QLatin1Char('['))
+        ++pos;
+    // A character outside Latin-1 reads as code 0, which is no element letter.
+    if (pos < text.size() && text.at(pos) == QLatin1Char('L'))
+        addFieldType(text, pos, text.size() - pos, seq, false);
+}
+
+void DependencyExtractor::addFieldType(const QString& text, int from, int size, quint64 seq,
+                                       bool arrays)
+{
+    if (size <= 0)
+        return;
+    const QChar first = text.at(from);
+    if (first == QLatin1Char('L')) {
+        if (!charge(size))
+            return;
+        // The printed form is the text between the first and the last character.
+        const int inner = size < 2 ? 0 : size - 2;
+        const Piece key = pieceOf(text, from + (size < 2 ? 0 : 1), inner, 2);
+        classes.push_back({appendKey(&key, 1), quint32(inner), &text, from, size, false, seq});
+    } else if (arrays && first == QLatin1Char('[')) {
+        // An array type on the work list contributes its element class. The element is read from
+        // the rest of the text after the '[' run, as a descriptor on its own.
+        int pos = from;
+        const int end = from + size;
+        while (pos < end && text.at(pos) == QLatin1Char('['))
+            ++pos;
+        if (pos < end && text.at(pos) == QLatin1Char('L'))
+            addFieldType(text, pos, end - pos, seq, false);
+    }
+}
+
+void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays)
+{
+    // The return type is everything after the first ')', or the whole text without one; the
+    // parameters are the text between the first character and that ')'.
+    const int close = descriptor.indexOf(QLatin1Char(')'));
+    const int paramsFrom = 1;
+    const int paramsEnd = close <= 0 ? descriptor.size() : close;
+    quint64 part = 0;
+    addFieldType(descriptor, close + 1, descriptor.size() - (close + 1), seq + part++, arrays);
+
+    // The parameter run is split as descriptors are: a class type up to its ';', an array as
+    // its '[' run and the element after it, anything else one character.
+    int pos = paramsFrom;
+    while (pos < paramsEnd) {
+        int end = pos;
+        if (descriptor.at(pos) == QLatin1Char('[')) {
+            while (end < paramsEnd && descriptor.at(end) == QLatin1Char('['))
+                ++end;
+            if (end == paramsEnd)
+                break; // a trailing '[' run has no element
+        }
+        if (descriptor.at(end) == QLatin1Char('L')) {
+            const int semi = descriptor.indexOf(QLatin1Char(';'), end);
+            if (semi < 0 || semi >= paramsEnd)
+                break; // a class type without its ';' is no type
+            end = semi;
+        }
+        addFieldType(descriptor, pos, end - pos + 1, seq + part++, arrays);
+        pos = end + 1;
+    }
+}
+
+bool DependencyExtractor::declares(
+    const std::vector<std::pair<const QString*, const QString*>>& members, const QString& name,
+    const QString& descriptor) const
+{
+    const auto less = [](const std::pair<const QString*, const QString*>& a,
+                         const std::pair<const QString*, const QString*>& b) {
+        const int c = QString::compare(*a.first, *b.first);
+        return c != 0 ? c < 0 : QString::compare(*a.second, *b.second) < 0;
+    };
+    const std::pair<const QString*, const QString*> key(&name, &descriptor);
+    const auto it = std::lower_bound(members.begin(), members.end(), key, less);
+    return it != members.end() && *it->first == name && *it->second == descriptor;
+}
+
+bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
+{
+    const Piece ownPiece = pieceOf(own);
+    return comparePieces(owner, ownerCount, &ownPiece, 1) == 0;
+}
+
+void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QString& name,
+                                   const QString& type, quint64 seq)
+{
+    // The class's own fields are no dependencies; a field it inherits, used through its own
+    // name, is one.
+    if (isOwnClass(owner, ownerCount) && declares(ownFields, name, type))
+        return;
+    Piece parts[5];
+    qint64 size = 0;
+    for (int i = 0; i < ownerCount; ++i) {
+        parts[i] = owner[i];
+        size += owner[i].size;
+    }
+    parts[ownerCount] = pieceOf(name);
+    parts[ownerCount + 1] = pieceOf(type);
+    if (!charge(size + name.size() + type.size()))
+        return;
+    fields.push_back({appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
+                      quint32(size), &name, &type, seq});
+}
+
+void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
+                                    const QString& descriptor, quint64 seq)
+{
+    const Piece owner[3] = {literal(letterL), pieceOf(ownerName), literal(semicolon)};
+    if (isOwnClass(owner, 3) && declares(ownMethods, name, descriptor))
+        return;
+    // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
+    // is part of every enum and is not counted, whichever class the reference names.
+    if (enumParent && name == QLatin1String("<init>") &&
+        descriptor == QLatin1String("(Ljava/lang/String;I)V"))
+        return;
+    const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
+    const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
+    if (!charge(size))
+        return;
+    methods.push_back({appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name,
+                       &descriptor, seq});
+}
+
+// What an instruction's operand contributes, the first time an instruction uses the entry.
+void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
+{
+    const cp_info* entry = file.constant_pool.at(int(index - 1));
+    const quint64 seq = sequence(ClassesOfWalk, 0, order, 0);
+    if (entry->tag == CONSTANT_Class) {
+        // new, anewarray, checkcast, instanceof, multianewarray: only class types count.
+        const QString* name = utf8At(static_cast<const CONSTANT_Class_info*>(entry)->name_index);
+        if (name && !name->startsWith(QLatin1Char('[')))
+            addClassName(*name, seq);
+        return;
+    }
+    const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
+    RefParts parts;
+    // A reference whose parts do not resolve has been reported by the pool scan.
+    if (!resolve(ref, entry->tag != CONSTANT_Fieldref, parts))
+        return;
+    const QString& className = *parts.className;
+    const bool arrayOwner = className.startsWith(QLatin1Char('['));
+    if (entry->tag == CONSTANT_Fieldref) {
+        if (parts.type->startsWith(QLatin1Char('L')))
+            addFieldType(*parts.type, 0, parts.type->size(), seq, false);
+        // The owner as the reference names it: an array descriptor as it stands.
+        const Piece owner[3] = {arrayOwner ? pieceOf(className) : literal(letterL),
+                                arrayOwner ? Piece() : pieceOf(className),
+                                arrayOwner ? Piece() : literal(semicolon)};
+        addField(owner, arrayOwner ? 1 : 3, *parts.name, *parts.type,
+                 sequence(MembersOfWalk, 0, order, 0));
+        return;
+    }
+    if (arrayOwner) {
+        // A method called on an array (clone) is no method dependency; the element class is.
+        addArrayElement(className, 0, seq);
+        return;
+    }
+    addClassName(className, seq);
+    addSignatureTypes(*parts.type, seq + 1, false);
+    addMethod(className, *parts.name, *parts.type, sequence(MembersOfWalk, 0, order, 0));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The bytecode walk
+
+void DependencyExtractor::codeError(const QString& message)
+{
+    if (charge(message.size()))
+        codeErrors << message;
+}
+
+bool DependencyExtractor::checkOperand(const method_info* method, quint16 index, quint32 pos,
+                                       const char* mnemonic, int operandKind)
+{
+    const auto where = [&] {
+        return QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 names constant "
+                              "pool index %4")
+            .arg(FileCheckLog::abbreviate(file.getMethodName(method)), QLatin1String(mnemonic))
+            .arg(pos)
+            .arg(index);
+    };
+    if (index == 0 || index > quint32(file.constant_pool.size())) {
+        codeError(QStringLiteral("%1, which does not exist").arg(where()));
+        return false;
+    }
+    const quint8 tag = file.constant_pool.at(index - 1)->tag;
+    bool fits = false;
+    switch (operandKind) {
+    case Opcode::FieldRef:
+        fits = tag == CONSTANT_Fieldref;
+        break;
+    case Opcode::MethodRef:
+        fits = tag == CONSTANT_Methodref;
+        break;
+    case Opcode::AnyMethodRef:
+        // Since class-file version 52, invokespecial and invokestatic may name interface
+        // methods (default and static methods of interfaces).
+        fits = tag == CONSTANT_Methodref || tag == CONSTANT_InterfaceMethodref;
+        break;
+    case Opcode::InterfaceMethodRef:
+        fits = tag == CONSTANT_InterfaceMethodref;
+        break;
+    case Opcode::ClassRef:
+        fits = tag == CONSTANT_Class;
+        break;
+    default:
+        break;
+    }
+    if (!fits) {
+        QString expected;
+        switch (operandKind) {
+        case Opcode::FieldRef:
+            expected = constantInfoToString(CONSTANT_Fieldref);
+            break;
+        case Opcode::MethodRef:
+            expected = constantInfoToString(CONSTANT_Methodref);
+            break;
+        case Opcode::AnyMethodRef:
+            expected = QStringLiteral("%1 or %2")
+                           .arg(constantInfoToString(CONSTANT_Methodref),
+                                constantInfoToString(CONSTANT_InterfaceMethodref));
+            break;
+        case Opcode::InterfaceMethodRef:
+            expected = constantInfoToString(CONSTANT_InterfaceMethodref);
+            break;
+        default:
+            expected = constantInfoToString(CONSTANT_Class);
+            break;
+        }
+        codeError(QStringLiteral("%1, a %2 where %3 is expected")
+                      .arg(where(), constantInfoToString(tag), expected));
+        return false;
+    }
+    if (tag == CONSTANT_Class &&
+        !utf8At(static_cast<const CONSTANT_Class_info*>(file.constant_pool.at(index - 1))
+                    ->name_index)) {
+        codeError(QStringLiteral("%1, a %2 without a %3 name")
+                      .arg(where(), constantInfoToString(CONSTANT_Class),
+                           constantInfoToString(CONSTANT_Utf8)));
+        return false;
+    }
+    return true;
+}
+
+void DependencyExtractor::walk(const method_info* method)
+{
+    if (!method || (method->access_flags & (ACC_NATIVE | ACC_ABSTRACT)))
+        return;
+    // The reader makes a Code_attribute for every attribute named Code.
+    const auto* codeAttr = static_cast<const Code_attribute*>(file.getMethodCodeAttr(method));
+    if (!codeAttr) {
+        codeError(QStringLiteral("%1 has no code segment but is not abstract")
+                      .arg(FileCheckLog::abbreviate(file.getMethodName(method))));
+        return;
+    }
+    ByteReader code(codeAttr->code);
+    const quint64 length = code.bytesLeft();
+    const auto overrun = [&](const Opcode* op, quint64 pos, quint64 needed) {
+        codeError(
+            QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 needs %4 "
+                           "bytes but the code ends at %5")
+                .arg(FileCheckLog::abbreviate(file.getMethodName(method)), QLatin1String(op->name))
+                .arg(pos)
+                .arg(needed)
+                .arg(length));
+    };
+
+    // Every step moves forward by at least one byte and never past the code, so the walk ends
+    // after at most code_length steps. Every read below has been checked against what is left,
+    // so the reader never throws here.
+    while (!code.atEnd()) {
+        if (exhausted)
+            return;
+        const quint64 pos = quint64(code.offset());
+        const Opcode* op = Opcode::find(code.readU1("opcode"));
+        if (!op) {
+            codeError(QStringLiteral("Error parsing code segment"));
+            return;
+        }
+        quint64 size = op->length;
+        switch (op->operand) {
+        case Opcode::Wide: {
+            if (code.bytesLeft() < 1) {
+                overrun(op, pos, 2);
+                return;
+            }
+            size = Opcode::wideLength(code.peekU1("wide opcode"));
+            if (size == 0) {
+                codeError(QStringLiteral("Error parsing wide instruction in code segment"));
+                size = 1; // go on with the byte after the wide opcode
+            }
+            size -= 1; // the wide opcode has been read
+            break;
+        }
+        case Opcode::TableSwitch:
+        case Opcode::LookupSwitch: {
+            // The fields after the opcode start at the next multiple of 4 above it.
+            const quint64 d = (pos + 4) & ~quint64(3);
+            const bool table = op->operand == Opcode::TableSwitch;
+            const quint64 fixed = table ? 12 : 8;
+            if (d + fixed > length) {
+                overrun(op, pos, d + fixed - pos);
+                return;
+            }
+            code.skip(quint32(d + 4 - (pos + 1)), "switch padding and default");
+            if (table) {
+                const qint64 low = code.readI4("tableswitch low");
+                const qint64 high = code.readI4("tableswitch high");
+                const qint64 offsets = high - low + 1;
+                if (offsets < 0) {
+                    codeError(QStringLiteral("Error parsing code segment of %1 - tableswitch at "
+                                             "offset %2 has low %3 and high %4, a negative "
+                                             "number of jump offsets")
+                                  .arg(FileCheckLog::abbreviate(file.getMethodName(method)))
+                                  .arg(pos)
+                                  .arg(low)
+                                  .arg(high));
+                    return;
+                }
+                size = 4 * quint64(offsets);
+            } else {
+                const qint64 npairs = code.readI4("lookupswitch npairs");
+                if (npairs < 0) {
+                    codeError(QStringLiteral("Error parsing code segment of %1 - lookupswitch at "
+                                             "offset %2 has a negative npairs (%3)")
+                                  .arg(FileCheckLog::abbreviate(file.getMethodName(method)))
+                                  .arg(pos)
+                                  .arg(npairs));
+                    return;
+                }
+                size = 8 * quint64(npairs);
+            }
+            if (size > code.bytesLeft()) {
+                overrun(op, pos, d + fixed + size - pos);
+                return;
+            }
+            code.skip(quint32(size), "switch table");
+            continue;
+        }
+        default:
+            size -= 1; // the opcode has been read
+            break;
+        }
+        if (size > code.bytesLeft()) {
+            overrun(op, pos, size + (quint64(code.offset()) - pos));
+            return;
+        }
+
+        switch (op->operand) {
+        case Opcode::FieldRef:
+        case Opcode::MethodRef:
+        case Opcode::AnyMethodRef:
+        case Opcode::InterfaceMethodRef:
+        case Opcode::ClassRef: {
+            const quint16 index = code.readU2("constant pool index");
+            size -= 2;
+            // The operand kind is checked at every use: an index that one instruction uses
+            // rightly can be wrong for the next.
+            if (!checkOperand(method, index, quint32(pos), op->name, op->operand))
+                return;
+            if (useOrder.isEmpty())
+                useOrder.resize(file.constant_pool.size() + 1);
+            if (useOrder[index] == 0)
+                useOrder[index] = ++uses;
+            break;
+        }
+        default:
+            break;
+        }
+        code.skip(quint32(size), "operands");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+void DependencyExtractor::runCode(const method_info* method)
+{
+    prepare();
+    walk(method);
+    for (const QString& message : qAsConst(codeErrors))
+        file.checkLog.error(message);
+    for (int index = 1; index < useOrder.size() && !exhausted; ++index) {
+        if (useOrder[index])
+            addUsedEntry(quint32(index), useOrder[index]);
+    }
+    build();
+}
+
+void DependencyExtractor::prepare()
+{
+    budget = textBudgetPerByte * file.readSize + textBudgetBase;
+    own = file.getTypeDescriptor().descriptor;
+    enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+    const auto byText = [](const std::pair<const QString*, const QString*>& a,
+                           const std::pair<const QString*, const QString*>& b) {
+        const int c = QString::compare(*a.first, *b.first);
+        return c != 0 ? c < 0 : QString::compare(*a.second, *b.second) < 0;
+    };
+    static const QString none;
+    ownFields.reserve(size_t(file.fields.size()));
+    for (const field_info* field : qAsConst(file.fields)) {
+        const QString* name = utf8At(field->name_index);
+        const QString* type = utf8At(field->descriptor_index);
+        ownFields.emplace_back(name ? name : &none, type ? type : &none);
+    }
+    std::sort(ownFields.begin(), ownFields.end(), byText);
+    ownMethods.reserve(size_t(file.methods.size()));
+    for (const method_info* method : qAsConst(file.methods)) {
+        const QString* name = utf8At(method->name_index);
+        const QString* type = utf8At(method->descriptor_index);
+        ownMethods.emplace_back(name ? name : &none, type ? type : &none);
+    }
+    std::sort(ownMethods.begin(), ownMethods.end(), byText);
+}
+
+void DependencyExtractor::run()
+{
+    prepare();
+    const int poolSize = file.constant_pool.size();
+
+    // One pass over the pool: the malformed references are reported, the sound ones keyed by
+    // the texts they combine. Two references to the same texts record the same things, so each
+    // combination is handled once (a hostile file can repeat one in thousands of entries).
+    std::vector<std::pair<quint64, quint32>> fieldRefs;
+    std::vector<std::pair<quint64, quint32>> methodRefs;
+    for (int i = 0; i < poolSize && !exhausted; ++i) {
+        const cp_info* entry = file.constant_pool.at(i);
+        if (entry->tag != CONSTANT_Fieldref && entry->tag != CONSTANT_Methodref &&
+            entry->tag != CONSTANT_InterfaceMethodref)
+            continue;
+        const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
+        RefParts parts;
+        if (!resolve(ref, entry->tag != CONSTANT_Fieldref, parts)) {
+            reportMalformed(ref, parts);
+            continue;
+        }
+        const quint64 key = (quint64(parts.classNameIndex) << 32) |
+                            (quint64(parts.nameIndex) << 16) | parts.typeIndex;
+        // Interface-method references come after the method references in the rules' order.
+        const quint32 order =
+            quint32(i + 1) | (entry->tag == CONSTANT_InterfaceMethodref ? 0x80000000u : 0u);
+        (entry->tag == CONSTANT_Fieldref ? fieldRefs : methodRefs).emplace_back(key, order);
+    }
+    for (const QStringList* errors : {&fieldErrors, &methodErrors, &interfaceMethodErrors}) {
+        for (const QString& message : *errors)
+            file.checkLog.error(message);
+    }
+
+    for (const method_info* method : qAsConst(file.methods)) {
+        if (exhausted)
+            break;
+        walk(method);
+    }
+    for (const QString& message : qAsConst(codeErrors))
+        file.checkLog.error(message);
+
+    const auto firstOfEachKey = [](std::vector<std::pair<quint64, quint32>>& refs) {
+        std::sort(refs.begin(), refs.end());
+        refs.erase(
+            std::unique(refs.begin(), refs.end(),
+                        [](const std::pair<quint64, quint32>& a,
+                           const std::pair<quint64, quint32>& b) { return a.first == b.first; }),
+            refs.end());
+    };
+    firstOfEachKey(fieldRefs);
+    firstOfEachKey(methodRefs);
+
+    // The pool scan's members.
+    for (const auto& r : fieldRefs) {
+        if (exhausted)
+            break;
+        const quint32 index = r.second;
+        const auto& ref =
+            *static_cast<const CONSTANT_Fieldref_info*>(file.constant_pool.at(int(index - 1)));
+        RefParts parts;
+        resolve(ref, false, parts);
+        // The owner as a binary name would spell it: dots read as slashes.
+        const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, 1),
+                                literal(semicolon)};
+        addField(owner, 3, *parts.name, *parts.type, sequence(MembersOfPool, 0, index, 0));
+        const quint64 work = sequence(ClassesOfWork, WorkFieldRefs, index, 0);
+        addClassName(*parts.className, work);
+        addFieldType(*parts.type, 0, parts.type->size(), work + 1, true);
+    }
+    for (const auto& r : methodRefs) {
+        if (exhausted)
+            break;
+        const bool isInterface = r.second & 0x80000000u;
+        const quint32 index = r.second & 0x7FFFFFFFu;
+        const auto& ref =
+            *static_cast<const CONSTANT_Fieldref_info*>(file.constant_pool.at(int(index - 1)));
+        RefParts parts;
+        resolve(ref, true, parts);
+        if (parts.className->startsWith(QLatin1Char('[')))
+            continue; // a method of an array class (clone) is no dependency here
+        addMethod(*parts.className, *parts.name, *parts.type,
+                  sequence(isInterface ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
+        addClassName(
+            *parts.className,
+            sequence(ClassesOfWork, isInterface ? WorkInterfaceRefs : WorkMethodRefs, index, 0));
+    }
+
+    // What the instructions use, each entry once with the order of its first use; entries that
+    // combine the same texts record the same things and are handled once.
+    if (!useOrder.isEmpty()) {
+        std::vector<std::pair<quint64, quint32>> used;
+        for (int index = 1; index < useOrder.size(); ++index) {
+            if (!useOrder[index])
+                continue;
+            const cp_info* entry = file.constant_pool.at(index - 1);
+            quint64 key;
+            if (entry->tag == CONSTANT_Class) {
+                key =
+                    (quint64(1) << 60) | static_cast<const CONSTANT_Class_info*>(entry)->name_index;
+            } else {
+                RefParts parts;
+                if (!resolve(*static_cast<const CONSTANT_Fieldref_info*>(entry),
+                             entry->tag != CONSTANT_Fieldref, parts))
+                    continue;
+                key = (quint64(entry->tag == CONSTANT_Fieldref ? 2 : 3) << 60) |
+                      (quint64(parts.classNameIndex) << 32) | (quint64(parts.nameIndex) << 16) |
+                      parts.typeIndex;
+            }
+            used.emplace_back(key, quint32(index));
+        }
+        // Keep the earliest use of each key.
+        std::sort(
+            used.begin(), used.end(),
+            [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
+                return a.first != b.first ? a.first < b.first
+                                          : useOrder[int(a.second)] < useOrder[int(b.second)];
+            });
+        quint64 previous = 0;
+        for (const auto& u : used) {
+            if (exhausted)
+                break;
+            if (u.first == previous)
+                continue;
+            previous = u.first;
+            addUsedEntry(u.second, useOrder[int(u.second)]);
+        }
+    }
+
+    // The declarations, on the work list in their order: parent, interfaces, field types, and
+    // per method its return type, parameters and declared exceptions.
+    QVector<quint8> seen(poolSize + 1, 0);
+    const auto once = [&](quint32 index, quint8 bit) {
+        if (index >= quint32(seen.size()) || (seen[int(index)] & bit))
+            return false;
+        seen[int(index)] |= bit;
+        return true;
+    };
+    quint64 position = 0;
+    const auto work = [&]() { return sequence(ClassesOfWork, WorkDeclarations, position++, 0); };
+    if (file.super_class != 0) {
+        const quint16 name = classNameIndex(file.super_class);
+        const QString* text = utf8At(name);
+        if (text && once(name, SeenClassName))
+            addClassName(*text, work());
+    }
+    for (const cp_info* entry : qAsConst(file.interfaces)) {
+        const quint16 name = static_cast<const CONSTANT_Class_info*>(entry)->name_index;
+        const QString* text = utf8At(name);
+        if (!text) {
+            // An interface whose name does not resolve is recorded as the empty name.
+            static const QString empty;
+            addClassName(empty, work());
+        } else if (once(name, SeenClassName)) {
+            addClassName(*text, work());
+        }
+    }
+    for (const field_info* field : qAsConst(file.fields)) {
+        if (exhausted)
+            break;
+        const QString* type = utf8At(field->descriptor_index);
+        if (type && once(field->descriptor_index, SeenFieldType))
+            addFieldType(*type, 0, type->size(), work(), true);
+    }
+    for (const method_info* method : qAsConst(file.methods)) {
+        if (exhausted)
+            break;
+        const QString* descriptor = utf8At(method->descriptor_index);
+        if (descriptor && once(method->descriptor_index, SeenSignature))
+            addSignatureTypes(*descriptor, work(), true);
+        for (const attribute_info* attribute : method->attributes) {
+            if (!file.isAttr(attribute, QStringLiteral("Exceptions")))
+                continue;
+            for (quint16 index :
+                 static_cast<const Exceptions_attribute*>(attribute)->exception_index_table) {
+                const quint16 name = classNameIndex(index);
+                const QString* text = utf8At(name);
+                if (text && once(name, SeenClassName))
+                    addClassName(*text, work());
+            }
+        }
+    }
+
+    build();
+    if (exhausted)
+        file.checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the "
+                                           "class refers to add up to more than %1 characters")
+                                .arg(textBudgetPerByte * file.readSize + textBudgetBase));
+}
+
+quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
+{
+    const quint32 offset = quint32(keys.size());
+    for (int i = 0; i < count; ++i) {
+        const Piece& p = pieces[i];
+        if (p.map == 0) {
+            keys.insert(keys.end(), p.data, p.data + p.size);
+            continue;
+        }
+        for (int k = 0; k < p.size; ++k)
+            keys.push_back(QChar(charAt(p, k)));
+    }
+    return offset;
+}
+
+// Sorts each candidate list by key and then by the rules' order, keeps the first of each key
+// and adds the values in ascending order.
+void DependencyExtractor::build()
+{
+    const QChar* base = keys.data();
+    const auto view = [base](quint32 offset, quint32 length) {
+        return QStringView(base + offset, qsizetype(length));
+    };
+    const auto compareKeys = [&](quint32 ao, quint32 al, quint32 bo, quint32 bl) {
+        return view(ao, al).compare(view(bo, bl));
+    };
+
+    std::sort(classes.begin(), classes.end(),
+              [&](const ClassCandidate& a, const ClassCandidate& b) {
+                  const int c = compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
+                  return c != 0 ? c < 0 : a.seq < b.seq;
+              });
+    const bool classesWereEmpty = file.dependentClasses.isEmpty();
+    for (size_t i = 0; i < classes.size(); ++i) {
+        const ClassCandidate& c = classes[i];
+        if (i > 0 && compareKeys(classes[i - 1].keyOffset, classes[i - 1].keyLength, c.keyOffset,
+                                 c.keyLength) == 0)
+            continue;
+        QString descriptor;
+        if (c.wrapped)
+            descriptor = QLatin1Char('L') + c.source->mid(c.from, c.size) + QLatin1Char(';');
+        else if (c.from == 0 && c.size == c.source->size())
+            descriptor = *c.source;
+        else
+            descriptor = c.source->mid(c.from, c.size);
+        if (classesWereEmpty)
+            file.dependentClasses.insert(file.dependentClasses.cend(), TypeDescriptor(descriptor),
+                                         true);
+        else
+            file.dependentClasses.insert(TypeDescriptor(descriptor), true);
+    }
+
+    const auto byKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
+        const int c = compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
+        return c != 0 ? c < 0 : a.seq < b.seq;
+    };
+    const auto sameKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
+        return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) == 0;
+    };
+    const auto owner = [&](const MemberCandidate& c) {
+        return TypeDescriptor(view(c.keyOffset, c.ownerLength).toString());
+    };
+    std::sort(fields.begin(), fields.end(), byKey);
+    const bool fieldsWereEmpty = file.dependentFields.isEmpty();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const MemberCandidate& c = fields[i];
+        if (i > 0 && sameKey(fields[i - 1], c))
+            continue;
+        const DepField field(owner(c), *c.name, TypeDescriptor(*c.descriptor));
+        if (fieldsWereEmpty)
+            file.dependentFields.insert(file.dependentFields.cend(), field, true);
+        else
+            file.dependentFields.insert(field, true);
+    }
+
+    std::sort(methods.begin(), methods.end(), byKey);
+    const bool methodsWereEmpty = file.dependentMethods.isEmpty();
+    for (size_t i = 0; i < methods.size(); ++i) {
+        const MemberCandidate& c = methods[i];
+        if (i > 0 && sameKey(methods[i - 1], c))
+            continue;
+        const DepMethod method(owner(c), *c.name, MethodSignature(*c.descriptor));
+        if (methodsWereEmpty)
+            file.dependentMethods.insert(file.dependentMethods.cend(), method, true);
+        else
+            file.dependentMethods.insert(method, true);
+    }
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QtGlobal>
+
+#include <vector>
+
+class JavaClassFile;
+struct method_info;
+struct CONSTANT_Fieldref_info;
+
+// Works out what one class file uses: the classes, fields and methods of its declarations, of the
+// member references of its constant pool and of the instructions of its code, and fills the
+// file's three dependency sets with them. Malformed references and unreadable code are recorded
+// as errors in the file's check log, references first (fields, methods, interface methods, each
+// in pool order), then the code of each method in declaration order.
+//
+// Each constant-pool entry is handled once. What it contributes is first collected as cheap
+// candidates that point into the pool's texts; they are sorted and deduplicated once, and only
+// the distinct results become TypeDescriptor, DepField and DepMethod values. When two candidates
+// are the same key, the one that the order of the rules meets first is kept.
+//
+// Used by one thread on one class file; it keeps no state beyond the run.
+class DependencyExtractor
+{
+public:
+    explicit DependencyExtractor(JavaClassFile& file);
+    ~DependencyExtractor();
+    DependencyExtractor(const DependencyExtractor&) = delete;
+    DependencyExtractor& operator=(const DependencyExtractor&) = delete;
+
+    // Fills the dependency sets of the file from all its sources. Called once, after a clean read.
+    void run();
+    // Only the bytecode walk of one method: records the errors of its code and what its
+    // instructions use.
+    void runCode(const method_info* method);
+
+    // A piece of text inside a pool string, read with '.' turned into '/' or '/' into '.' when
+    // asked; the pieces of a key are compared as one joined text.
+    struct Piece
+    {
+        const QChar* data = nullptr;
+        int size = 0;
+        quint8 map = 0; // 0 as it stands, 1 '.' read as '/', 2 '/' read as '.'
+    };
+
+private:
+    struct ClassCandidate;
+    struct MemberCandidate;
+    struct RefParts;
+
+    const QString* utf8At(quint32 index) const;
+    quint16 classNameIndex(quint32 classIndex) const;
+    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts) const;
+    void reportMalformed(const CONSTANT_Fieldref_info& ref, const RefParts& parts);
+    void prepare();
+    void walk(const method_info* method);
+    bool checkOperand(const method_info* method, quint16 index, quint32 pos, const char* mnemonic,
+                      int operandKind);
+    void codeError(const QString& message);
+
+    // The candidates each source contributes. seq orders them as the rules meet them.
+    void addClassName(const QString& name, quint64 seq);
+    void addArrayElement(const QString& text, int from, quint64 seq);
+    void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays);
+    void addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays);
+    void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
+                  quint64 seq);
+    void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
+                   quint64 seq);
+    void addUsedEntry(quint32 index, quint32 order);
+    bool declares(const std::vector<std::pair<const QString*, const QString*>>& members,
+                  const QString& name, const QString& descriptor) const;
+    bool isOwnClass(const Piece* owner, int ownerCount) const;
+
+    bool charge(qint64 n);
+    // Appends the joined text of the pieces to keys and returns where it starts.
+    quint32 appendKey(const Piece* pieces, int count);
+    void build();
+
+    JavaClassFile& file;
+    QString own;
+    bool enumParent = false;
+    std::vector<std::pair<const QString*, const QString*>> ownFields;
+    std::vector<std::pair<const QString*, const QString*>> ownMethods;
+
+    // Per pool index: the order of its first use by an instruction (0: unused).
+    QVector<quint32> useOrder;
+    quint32 uses = 0;
+    quint64 workCounter = 0;
+
+    QStringList fieldErrors;
+    QStringList methodErrors;
+    QStringList interfaceMethodErrors;
+    QStringList codeErrors;
+
+    std::vector<ClassCandidate> classes;
+    std::vector<MemberCandidate> fields;
+    std::vector<MemberCandidate> methods;
+    // The keys of all candidates, one after the other, so that sorting compares plain texts.
+    std::vector<QChar> keys;
+
+    qint64 budget = 0;
+    bool exhausted = false;
+};
