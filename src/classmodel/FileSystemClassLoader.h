@@ -25,7 +25,8 @@ public:
     // Destroys the list of archive loaders but not the loaders themselves.
     ~FileSystemClassLoader() override;
 
-    // Defines every file of the tree whose complete suffix is "class", walking the tree anew.
+    // Defines every file of the tree whose complete suffix is "class", walking the tree anew;
+    // the files are read and parsed on all cores, and defined and logged in walk order.
     void loadAllClasses() override;
     // The bytes of the class file of `name` under the directory, or empty (with a DEBUG line
     // saying why, except for an empty file).

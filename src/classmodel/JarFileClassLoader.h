@@ -14,7 +14,8 @@ public:
     // Deletes the reader, then (as a ClassLoader) the cached classes.
     ~JarFileClassLoader() override;
 
-    // Defines every class entry of the archive, in archive order, in one pass through it.
+    // Defines every class entry of the archive in archive order, logging as one request after
+    // the other would; the entries are parsed (and, in a ZIP archive, read) on all cores.
     void loadAllClasses() override;
     QByteArray readClassData(const QString& name) override;
 
