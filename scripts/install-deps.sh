@@ -11,6 +11,10 @@ packages=(
   googletest libgtest-dev
   openjdk-17-jdk-headless
   clang-format
+  # Benchmarks only: their inputs are packed with zip, unzip is a peer they are timed against,
+  # and the parse benchmark's ASM driver builds when libasm-java is there (and is skipped when
+  # it is not, so the build never needs it).
+  zip unzip libasm-java
 )
 
 missing=()

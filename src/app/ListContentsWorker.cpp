@@ -6,7 +6,7 @@
 
 #include <QMap>
 
-#include <iostream>
+#include <cstdio>
 #include <memory>
 
 ListContentsWorker::ListContentsWorker(const Classpath& classpath, QObject* parent)
@@ -25,9 +25,13 @@ void ListContentsWorker::doWork()
     std::unique_ptr<ClassLoader> loader(ClassLoader::create(classpath));
     loader->loadAllClasses();
     const QMap<QString, Class*> classes = loader->getAllClasses();
+    // The main thread writes console log lines to the same standard output meanwhile. The C
+    // stream takes each call whole under its lock, so a class line written with its line end in
+    // one call can never have a log line land inside it.
     for (auto it = classes.constBegin(); it != classes.constEnd(); ++it) {
-        const QByteArray line = it.value()->getName().toString().toLocal8Bit();
-        std::cout.write(line.constData(), line.size());
-        std::cout << '\n' << std::flush;
+        QByteArray line = it.value()->getName().toString().toLocal8Bit();
+        line.append('\n');
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        std::fflush(stdout);
     }
 }

@@ -61,6 +61,19 @@ Options* Options::opts = new Options;
 void Options::set(int argc, char** argv)
 {
     try {
+        parse(argc, argv);
+    } catch (const ArgHelpHasPrintedEx&) {
+        std::exit(1);
+    } catch (const ArgBaseException& e) {
+        fail(e.what());
+    }
+    if (!this->gui)
+        validate(*this);
+}
+
+void Options::parse(int argc, char** argv)
+{
+    {
         CmdLine cmdLine(argc, argv);
 
         Arg gui("gui", "Show the GUI. [Default] (No other options will be used.)", false, false,
@@ -128,7 +141,11 @@ void Options::set(int argc, char** argv)
         frameworkClasspath = Classpath();
         if (frameworkArg.isPresent())
             frameworkClasspath.append(frameworkArg.value().toString());
-        logDir = logdirArg.isPresent() ? logdirArg.value().toString() : QString(".");
+        // An empty directory would put log.txt and results.txt in the filesystem root once
+        // "/log.txt" is appended; it means the current directory, as no option does.
+        logDir = logdirArg.isPresent() ? logdirArg.value().toString() : QString();
+        if (logDir.isEmpty())
+            logDir = ".";
         goldFile = buildjavagold.value().toString();
         tssGold = tssgoldArg.isPresent() ? tssgoldArg.value().toString() : QString();
         host = hostArg.isPresent() ? hostArg.value().toString() : defaultHost();
@@ -150,12 +167,5 @@ void Options::set(int argc, char** argv)
             command = 8;
         if (listcontents.isPresent())
             command = 9;
-
-        if (!this->gui)
-            validate(*this);
-    } catch (const ArgHelpHasPrintedEx&) {
-        std::exit(1);
-    } catch (const ArgBaseException& e) {
-        fail(e.what());
     }
 }

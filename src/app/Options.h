@@ -12,6 +12,9 @@ public:
     // Parses the command line into this record. Ends the process with status 1 after help, a
     // command-line error or, in console mode, a combination that cannot run.
     void set(int argc, char** argv);
+    // The parsing alone, with the program's option table: throws ArgHelpHasPrintedEx after help
+    // and ArgBaseException on a command-line error, and checks no combination.
+    void parse(int argc, char** argv);
 
     static Options* opts;
 

@@ -110,7 +110,13 @@ void RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
         return;
     }
     write(file, group, 0);
+    // A full device or a failing disk shows only when the stream hands its bytes on: a failed
+    // flush leaves the stream failed, and closing hands on whatever is left.
+    bool written = !file.fail();
     file.close();
+    written = written && !file.fail();
+    if (!written)
+        logError(QString("Could not write results file %1").arg(path));
 }
 
 void store(const TestResultGroup& root)

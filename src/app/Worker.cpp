@@ -41,6 +41,9 @@ void Worker::work()
     } catch (...) {
         emit Logger::logger->log(Logger::L_ERROR, "Work interrupt by unknown exception");
     }
+    // The front end answers `done` with lines of its own; this thread's lines so far stay ahead
+    // of them and the one below comes after them.
+    Logger::logger->handOver();
     emit done();
     emit Logger::logger->log(Logger::L_DEBUG, "Worker thread ended work");
 }

@@ -8,8 +8,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // A reader of standard output that goes away early (a pipe into head) must not end the run
+    // before its results are stored: the failed write is ignored instead.
+    std::signal(SIGPIPE, SIG_IGN);
     Options::opts->set(argc, argv);
     Logger::init(Options::opts->logDir);
 

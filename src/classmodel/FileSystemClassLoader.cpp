@@ -13,11 +13,6 @@ namespace {
 
 const QDir::Filters walkFilter = QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot;
 
-void debug(const QString& text)
-{
-    emit Logger::logger->log(Logger::L_DEBUG, text);
-}
-
 } // namespace
 
 FileSystemClassLoader::FileSystemClassLoader(const QDir& directory) : directory(directory)
@@ -29,7 +24,24 @@ FileSystemClassLoader::~FileSystemClassLoader() = default;
 
 void FileSystemClassLoader::loadAllClasses()
 {
-    walk(&FileSystemClassLoader::loadAllClasses);
+    if (!parsesInParallel(classFileCount)) {
+        walk(&FileSystemClassLoader::loadAllClasses);
+        return;
+    }
+    // The walk names the classes first; the threads then read and parse the files, and the
+    // classes are defined in walk order.
+    walk(&FileSystemClassLoader::collectClassName);
+    QStringList names;
+    names.swap(walkedNames);
+    const QString path = directory.path();
+    loadInOrder(
+        names, [path](const QString& name) { return readClassFile(path, name); }, true);
+}
+
+void FileSystemClassLoader::collectClassName(const QString& relativePath, const QFileInfo& file)
+{
+    if (file.completeSuffix() == QLatin1String("class"))
+        walkedNames.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
 }
 
 void FileSystemClassLoader::createJarFileReaders()
@@ -95,42 +107,55 @@ void FileSystemClassLoader::loadAllClasses(const QString& relativePath, const QF
 
 QByteArray FileSystemClassLoader::readClassData(const QString& name)
 {
+    const ClassData data = readClassFile(directory.path(), name);
+    for (const auto& line : data.lines)
+        emit Logger::logger->log(line.first, line.second);
+    return data.bytes;
+}
+
+JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& directoryPath,
+                                                                const QString& name)
+{
+    ClassData result;
+    const auto debug = [&result](const QString& text) {
+        result.lines.append(qMakePair(Logger::L_DEBUG, text));
+    };
     const TypeDescriptor type(name);
     if (type.kind != 'L') {
         debug(QString("Could not read class %1 because descriptor name is not valid").arg(name));
-        return QByteArray();
+        return result;
     }
     // Every '.' of the dotted name becomes a '/', so no path component of the result can be
     // "..": the path stays inside the directory.
-    const QFileInfo info(directory.path() + QLatin1Char('/') +
+    const QFileInfo info(directoryPath + QLatin1Char('/') +
                          QString(type.className).replace(QLatin1Char('.'), QLatin1Char('/')) +
                          QLatin1String(".class"));
     if (!info.exists()) {
         debug(QString("Could not read class %1 because the class file %2 does not exist")
                   .arg(name, info.absoluteFilePath()));
-        return QByteArray();
+        return result;
     }
     if (!info.isFile()) {
         debug(QString("Could not read class %1 because the file system object referenced is not "
                       "a file")
                   .arg(name));
-        return QByteArray();
+        return result;
     }
     if (!info.isReadable()) {
         debug(QString("Could not read class %1 because the file is not readable").arg(name));
-        return QByteArray();
+        return result;
     }
     QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly)) {
         debug(QString("Could not read class %1 because the file could not be opened").arg(name));
-        return QByteArray();
+        return result;
     }
     const qint64 size = info.size();
     if (size > maxClassFileSize) {
         // One pass over the placeholders, so a '%' in the name is not taken for one.
         debug(QString("Could not read class %1 because the file is larger than %2 bytes")
                   .arg(name, QString::number(maxClassFileSize)));
-        return QByteArray();
+        return result;
     }
     QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
     const qint64 got = size > 0 ? file.read(bytes.data(), size) : 0;
@@ -139,7 +164,8 @@ QByteArray FileSystemClassLoader::readClassData(const QString& name)
         // class file.
         debug(QString("Could not read class %1 because only %2 of %3 bytes could be read")
                   .arg(name, QString::number(qMax<qint64>(got, 0)), QString::number(size)));
-        return QByteArray();
+        return result;
     }
-    return bytes;
+    result.bytes = bytes;
+    return result;
 }

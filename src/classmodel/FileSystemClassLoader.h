@@ -25,7 +25,8 @@ public:
     // Destroys the list of archive loaders but not the loaders themselves.
     ~FileSystemClassLoader() override;
 
-    // Defines every file of the tree whose complete suffix is "class", walking the tree anew.
+    // Defines every file of the tree whose complete suffix is "class", walking the tree anew;
+    // the files are read and parsed on all cores, and defined and logged in walk order.
     void loadAllClasses() override;
     // The bytes of the class file of `name` under the directory, or empty (with a DEBUG line
     // saying why, except for an empty file).
@@ -45,4 +46,11 @@ private:
     void createJarFileReaders();
     void createJarFileReaders(const QString& relativePath, const QFileInfo& file);
     void loadAllClasses(const QString& relativePath, const QFileInfo& file);
+    void collectClassName(const QString& relativePath, const QFileInfo& file);
+    // What readClassData gives for `name` under the directory, with its DEBUG line held back;
+    // touches nothing but the file system, so several threads may call it at once.
+    static ClassData readClassFile(const QString& directoryPath, const QString& name);
+
+    // The class names that a collecting walk met, in walk order.
+    QStringList walkedNames;
 };

@@ -2,7 +2,10 @@
 
 #include "JarFileReader.h"
 
-JarFileClassLoader::JarFileClassLoader(const QString& path) : reader(new JarFileReader(path)) {}
+JarFileClassLoader::JarFileClassLoader(const QString& path, qint64 maxKeptBytes)
+    : reader(new JarFileReader(path, maxKeptBytes))
+{
+}
 
 JarFileClassLoader::~JarFileClassLoader()
 {
@@ -13,9 +16,33 @@ void JarFileClassLoader::loadAllClasses()
 {
     // The names are in archive order, so the reader can serve them all from one session.
     const QStringList names = reader->classNames;
+    const Read readInOrder = [this](const QString& name) {
+        ClassData data;
+        data.bytes = reader->readClass(name, &data.lines);
+        return data;
+    };
+    if (parsesInParallel(names.size()) && reader->readsByPosition()) {
+        // Every entry can be read on its own: the threads read and parse them, and leave what
+        // does not read smoothly to the reader's usual way, in its turn.
+        const JarFileReader* positions = reader;
+        loadInOrder(
+            names,
+            [positions](const QString& name) {
+                ClassData data;
+                data.declined = !positions->readByPosition(name, &data.bytes);
+                return data;
+            },
+            true, readInOrder);
+        return;
+    }
     reader->beginSequentialReads();
-    for (const QString& name : names)
-        loadClass(name);
+    if (parsesInParallel(names.size())) {
+        // One session reads in archive order; the files are parsed on the other threads.
+        loadInOrder(names, readInOrder, false);
+    } else {
+        for (const QString& name : names)
+            loadClass(name);
+    }
     reader->endSequentialReads();
 }
 

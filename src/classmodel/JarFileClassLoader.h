@@ -1,19 +1,21 @@
 #pragma once
 
+#include "JarFileReader.h"
 #include "JavaClassLoader.h"
-
-class JarFileReader;
 
 // The class loader of one JAR archive. The archive is listed when the loader is made; classes
 // are read from it on demand and cached by the base.
 class JarFileClassLoader : public JavaClassLoader
 {
 public:
-    explicit JarFileClassLoader(const QString& path);
+    // maxKeptBytes bounds what the reader keeps of an archive it cannot read entry by entry.
+    explicit JarFileClassLoader(const QString& path,
+                                qint64 maxKeptBytes = JarFileReader::defaultMaxKeptBytes);
     // Deletes the reader, then (as a ClassLoader) the cached classes.
     ~JarFileClassLoader() override;
 
-    // Defines every class entry of the archive, in archive order, in one pass through it.
+    // Defines every class entry of the archive in archive order, logging as one request after
+    // the other would; the entries are parsed (and, in a ZIP archive, read) on all cores.
     void loadAllClasses() override;
     QByteArray readClassData(const QString& name) override;
 

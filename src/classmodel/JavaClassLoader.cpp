@@ -2,8 +2,33 @@
 
 #include "JavaClass.h"
 #include "JavaClassFile.h"
-#include "Logger.h"
 #include "TypeDescriptor.h"
+
+#include <QHash>
+#include <QRunnable>
+#include <QSet>
+#include <QThread>
+#include <QThreadPool>
+#include <QVector>
+
+#include <atomic>
+#include <exception>
+
+namespace {
+
+void logLines(const JavaClassLoader::LogLines& lines)
+{
+    for (const auto& line : lines)
+        emit Logger::logger->log(line.first, line.second);
+}
+
+// Classes handed to the threads at a time: enough to keep every core busy, few enough that the
+// bytes in flight stay small.
+const int batchSize = 512;
+// Fewer classes than this are parsed by the calling thread, one by one.
+const int minParallelClasses = 64;
+
+} // namespace
 
 JavaClassLoader::~JavaClassLoader() = default;
 
@@ -14,11 +39,10 @@ Class* JavaClassLoader::defineClass(const QString& name)
         return nullptr;
 
     JavaClassFile* file = JavaClassFile::create(bytes);
-    if (file->checkLog.hasError) {
-        // Warnings are only worth reporting together with the error that rejects the file.
-        const QString className = TypeDescriptor::fromClassDescriptorName(name).toString();
-        for (const QString& message : qAsConst(file->checkLog.messages))
-            emit Logger::logger->log(Logger::L_WARN, QString("%1: %2").arg(className, message));
+    const QStringList rejection = rejectionLines(name, file);
+    if (!rejection.isEmpty()) {
+        for (const QString& line : rejection)
+            emit Logger::logger->log(Logger::L_WARN, line);
         delete file;
         return nullptr;
     }
@@ -28,4 +52,157 @@ Class* JavaClassLoader::defineClass(const QString& name)
 QByteArray JavaClassLoader::readClassData(const QString&)
 {
     return QByteArray();
+}
+
+QStringList JavaClassLoader::rejectionLines(const QString& name, const JavaClassFile* file)
+{
+    QStringList lines;
+    if (!file->checkLog.hasError)
+        return lines;
+    // Warnings are only worth reporting together with the error that rejects the file.
+    const QString className = TypeDescriptor::fromClassDescriptorName(name).toString();
+    for (const QString& message : file->checkLog.messages)
+        lines.append(QString("%1: %2").arg(className, message));
+    return lines;
+}
+
+int JavaClassLoader::parsingThreads()
+{
+    // The shared pool's limit is the process's say in how many threads pooled work may use, so
+    // a program can keep the loaders to one thread.
+    return qMax(1,
+                qMin(QThread::idealThreadCount(), QThreadPool::globalInstance()->maxThreadCount()));
+}
+
+bool JavaClassLoader::parsesInParallel(int count)
+{
+    // A few classes parse faster than threads can be handed them.
+    return parsingThreads() > 1 && count >= minParallelClasses;
+}
+
+void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
+                                  const Read& orderedRead)
+{
+    struct Request
+    {
+        QString name;
+        // Whether this request reads; a name met before is defined or replayed instead.
+        bool reads = false;
+        ClassData data;
+        JavaClassFile* file = nullptr;
+        // What the parse threw (memory running out), to be thrown again in this thread.
+        std::exception_ptr failure;
+    };
+
+    // A pool of its own, so that waiting for it cannot wait for (or on) anybody else's work,
+    // even when this runs on a thread of the shared pool.
+    QThreadPool pool;
+    const int threads = parsingThreads();
+    pool.setMaxThreadCount(threads);
+    // What a request that defined nothing logged, by name, for the requests that repeat it.
+    QHash<QString, LogLines> replay;
+    QSet<QString> seen;
+
+    // Reads (unless the threads do) the requests of one batch.
+    const auto prepare = [&](int from) {
+        QVector<Request> batch;
+        const int to = qMin(names.size(), from + batchSize);
+        batch.reserve(to - from);
+        for (int i = from; i < to; ++i) {
+            Request request;
+            request.name = names.at(i);
+            request.reads = !cache.contains(request.name) && !seen.contains(request.name);
+            seen.insert(request.name);
+            if (request.reads && !readInParallel)
+                request.data = read(request.name);
+            batch.append(request);
+        }
+        return batch;
+    };
+    // Parses the batch on the pool's threads, each taking the next request until none is left.
+    std::atomic<int> next(0);
+    const auto startParsing = [&](QVector<Request>* batch) {
+        next = 0;
+        // Taken here, in this thread: the threads must not detach the vector.
+        Request* const requests = batch->data();
+        const int count = batch->size();
+        for (int t = 0; t < threads; ++t) {
+            pool.start(QRunnable::create([&, requests, count] {
+                for (int i = next++; i < count; i = next++) {
+                    Request& request = requests[i];
+                    if (!request.reads)
+                        continue;
+                    try {
+                        if (readInParallel)
+                            request.data = read(request.name);
+                        if (!request.data.bytes.isEmpty())
+                            request.file = JavaClassFile::create(request.data.bytes);
+                    } catch (...) {
+                        request.failure = std::current_exception();
+                    }
+                    request.data.bytes = QByteArray();
+                }
+            }));
+        }
+    };
+    // Defines the batch's classes in request order, logging what each request logs.
+    const auto define = [&](QVector<Request>* batch) {
+        for (Request& request : *batch) {
+            if (request.failure)
+                std::rethrow_exception(request.failure);
+            if (cache.contains(request.name))
+                continue;
+            if (!request.reads) {
+                logLines(replay.value(request.name));
+                continue;
+            }
+            if (request.data.declined) {
+                request.data = orderedRead(request.name);
+                if (!request.data.bytes.isEmpty())
+                    request.file = JavaClassFile::create(request.data.bytes);
+                request.data.bytes = QByteArray();
+            }
+            LogLines lines = request.data.lines;
+            if (request.file) {
+                const QStringList rejection = rejectionLines(request.name, request.file);
+                if (rejection.isEmpty()) {
+                    logLines(lines);
+                    cache.insert(request.name, new JavaClass(request.file));
+                    request.file = nullptr;
+                    continue;
+                }
+                for (const QString& line : rejection)
+                    lines.append(qMakePair(Logger::L_WARN, line));
+                delete request.file;
+                request.file = nullptr;
+            }
+            logLines(lines);
+            replay.insert(request.name, lines);
+        }
+    };
+
+    // While the threads parse one batch, this thread reads the next.
+    QVector<Request> current;
+    QVector<Request> following;
+    try {
+        current = prepare(0);
+        for (int from = 0; from < names.size(); from += batchSize) {
+            startParsing(&current);
+            following =
+                from + batchSize < names.size() ? prepare(from + batchSize) : QVector<Request>();
+            pool.waitForDone();
+            define(&current);
+            current = following;
+            following.clear();
+        }
+    } catch (...) {
+        // Whatever was thrown leaves through this thread, after the threads are done with the
+        // batches and the files parsed but not defined are gone.
+        pool.waitForDone();
+        for (const Request& request : qAsConst(current))
+            delete request.file;
+        for (const Request& request : qAsConst(following))
+            delete request.file;
+        throw;
+    }
 }

@@ -1,8 +1,16 @@
 #pragma once
 
 #include "ClassLoader.h"
+#include "Logger.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+
+#include <functional>
+
+class JavaClassFile;
 
 // The base of the loaders that read class files: a subclass supplies the bytes of a class file
 // (readClassData), this class parses them, rejects files with structural errors and makes the
@@ -14,6 +22,19 @@ public:
     // stay far below it; the limit keeps a hostile size from sizing an allocation.
     static const qint64 maxClassFileSize = 64 * 1024 * 1024;
 
+    // Lines that a read would have logged, held back so that they can be logged in request
+    // order.
+    using LogLines = QList<QPair<Logger::Level, QString>>;
+
+    // The bytes of one class file as a source read them, and what reading them logs.
+    struct ClassData
+    {
+        QByteArray bytes;
+        LogLines lines;
+        // Set by a read on a parsing thread that leaves the request to the ordered read.
+        bool declined = false;
+    };
+
     JavaClassLoader() = default;
     ~JavaClassLoader() override;
 
@@ -24,4 +45,25 @@ public:
     // The bytes of the class file of `name`; empty when the source does not have it. Called only
     // by defineClass. This version has nothing.
     virtual QByteArray readClassData(const QString& name);
+
+protected:
+    // The number of threads that parse for loadInOrder; 1 leaves the work to one-by-one loads.
+    static int parsingThreads();
+    // Whether loading `count` classes is worth handing to the parsing threads.
+    static bool parsesInParallel(int count);
+
+    // Does what loadClass does for each of `names` in turn (the same classes defined, the same
+    // lines logged in the same order) but parses the files on parsingThreads() threads. `read`
+    // gives the bytes of a name and the lines that reading it logs; it is called from this
+    // thread in request order, or, when `readInParallel`, from the parsing threads (it must
+    // then touch nothing shared). A request that such a read declines is read by `orderedRead`
+    // in this thread, in its turn. A name met again is not read again: it is either defined by
+    // then or its lines are logged again, as a second request would log them.
+    using Read = std::function<ClassData(const QString&)>;
+    void loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
+                     const Read& orderedRead = Read());
+
+private:
+    // The WARN lines that reject the parsed file of `name`; empty when it is accepted.
+    static QStringList rejectionLines(const QString& name, const JavaClassFile* file);
 };

@@ -1,8 +1,67 @@
 #include "Logger.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+// Lines of other threads are gathered this long before the logger's thread writes them, so that
+// a busy worker costs one queued call and one file write per batch rather than per line.
+const int batchMs = 20;
+// The longest a line below WARN waits in the file buffer while the logger's thread is idle or
+// logging itself; a crash loses at most this much, plus the batch time, of such lines.
+const int maxBufferAgeMs = 50;
+// A fuller buffer is written at once.
+const int bufferLimit = 64 * 1024;
+
+QByteArray formatStamp(qint64 secondsSinceEpoch)
+{
+    // The ISO 8601 form of a UTC time, as in 2026-12-08T22:36:33Z.
+    const std::time_t time = std::time_t(secondsSinceEpoch);
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char text[32];
+    const int length =
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                      utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return QByteArray(text, length > 0 ? qMin(length, int(sizeof text) - 1) : 0);
+}
+
+qint64 currentSecond()
+{
+    return QDateTime::currentMSecsSinceEpoch() / 1000;
+}
+
+const char* levelName(Logger::Level lvl)
+{
+    switch (lvl) {
+    case Logger::L_DEBUG:
+        return "DEBUG";
+    case Logger::L_INFO:
+        return "INFO";
+    case Logger::L_WARN:
+        return "WARN";
+    case Logger::L_ERROR:
+        return "ERROR";
+    default:
+        return "UNKNOWN";
+    }
+}
+
+// WARN, ERROR and any higher value: shown on the console and put on the disk at once.
+bool isUrgent(Logger::Level lvl)
+{
+    return static_cast<int>(lvl) >= Logger::L_WARN;
+}
+
+} // namespace
 
 Logger* Logger::logger = nullptr;
 
@@ -12,6 +71,17 @@ void Logger::init(const QString& logDir)
         return;
     qRegisterMetaType<Logger::Level>("Logger::Level");
     logger = new Logger(logDir);
+    // The process-wide logger is never destroyed; what it still holds when the process ends
+    // normally is written then.
+    std::atexit(&Logger::writeAllAtExit);
+}
+
+void Logger::writeAllAtExit()
+{
+    if (!logger)
+        return;
+    logger->writePending(true);
+    logger->flushFile();
 }
 
 Logger::Logger(const QString& logDir, QObject* parent)
@@ -21,59 +91,213 @@ Logger::Logger(const QString& logDir, QObject* parent)
     // registered; every instance makes sure of it, not only the one init() creates.
     qRegisterMetaType<Logger::Level>("Logger::Level");
 
+    fileBuffer.reserve(bufferLimit);
+    flushTimer.setSingleShot(true);
+    flushTimer.setInterval(maxBufferAgeMs);
+    connect(&flushTimer, &QTimer::timeout, this, &Logger::flushFile);
+    batchTimer.setSingleShot(true);
+    batchTimer.setInterval(batchMs);
+    connect(&batchTimer, &QTimer::timeout, this, &Logger::writeBatch);
+
     // Only the last level of the directory is created; a deeper missing path makes the open
     // below fail, which is reported.
     QDir().mkdir(QFileInfo(logFile.fileName()).absolutePath());
 
-    if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    // Unbuffered: the logger keeps its own buffer and hands it over in one write.
+    if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text |
+                      QIODevice::Unbuffered))
         logToConsole(L_ERROR, QString("Could not open log file %1").arg(logFile.fileName()));
 
-    connect(this, &Logger::log, this, &Logger::logToConsole);
-    connect(this, &Logger::log, this, &Logger::logToFile);
+    // Direct: the emitting thread hands the line over itself, see accept().
+    connect(this, &Logger::log, this, &Logger::accept, Qt::DirectConnection);
+}
+
+Logger::~Logger()
+{
+    writePending(true);
+    flushFile();
 }
 
 QString Logger::makeMsg(Logger::Level lvl, const QString& msg) const
 {
-    QString name;
-    switch (lvl) {
-    case L_DEBUG:
-        name = "DEBUG";
-        break;
-    case L_INFO:
-        name = "INFO";
-        break;
-    case L_WARN:
-        name = "WARN";
-        break;
-    case L_ERROR:
-        name = "ERROR";
-        break;
-    default:
-        name = "UNKNOWN";
-        break;
-    }
     // The message goes in last so that a '%' sequence inside it is never replaced.
     return QString("%1 %2: %3\n")
-        .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
-        .arg(name)
+        .arg(QString::fromLatin1(formatStamp(currentSecond())))
+        .arg(QLatin1String(levelName(lvl)))
         .arg(msg);
 }
 
+void Logger::accept(Logger::Level lvl, const QString& msg)
+{
+    const QByteArray text = msg.toLocal8Bit();
+    if (QThread::currentThread() == thread()) {
+        // Lines that other threads handed over earlier come first.
+        if (hasPending.load(std::memory_order_acquire))
+            writePending(false);
+        writeLine(lvl, text);
+        return;
+    }
+
+    bool announceBatch = false;
+    bool announceWarning = false;
+    quint64 linePeriod;
+    {
+        QMutexLocker lock(&pendingLock);
+        linePeriod = period;
+        pending.append(PendingLine{lvl, text, linePeriod});
+        hasPending.store(true, std::memory_order_release);
+        if (!batchAnnounced) {
+            batchAnnounced = true;
+            announceBatch = true;
+        }
+        if (isUrgent(lvl) && !warningAnnounced) {
+            warningAnnounced = true;
+            announceWarning = true;
+        }
+    }
+    // A WARN or ERROR line does not wait for the batch to fill.
+    if (announceWarning || announceBatch) {
+        QMetaObject::invokeMethod(
+            this, [this, linePeriod, announceWarning] { announced(linePeriod, announceWarning); },
+            Qt::QueuedConnection);
+    }
+}
+
+void Logger::handOver()
+{
+    QMutexLocker lock(&pendingLock);
+    ++period;
+    // The next line opens a batch of the new period, announced behind the signal about to be
+    // emitted.
+    batchAnnounced = false;
+    warningAnnounced = false;
+}
+
+void Logger::announced(quint64 linePeriod, bool urgent)
+{
+    visiblePeriod = qMax(visiblePeriod, linePeriod);
+    if (urgent)
+        writePending(false);
+    else if (!batchTimer.isActive())
+        batchTimer.start();
+}
+
+void Logger::writeBatch()
+{
+    writePending(false);
+}
+
+void Logger::writePending(bool all)
+{
+    Pending batch;
+    {
+        QMutexLocker lock(&pendingLock);
+        int count = 0;
+        while (count < pending.size() && (all || pending.at(count).period <= visiblePeriod))
+            ++count;
+        if (count == pending.size()) {
+            batch.swap(pending);
+        } else {
+            batch = pending.mid(0, count);
+            pending.remove(0, count);
+        }
+        hasPending.store(!pending.isEmpty(), std::memory_order_release);
+        if (pending.isEmpty() && !all) {
+            // A batch of an announced period is complete; a later line is announced anew.
+            if (period <= visiblePeriod) {
+                batchAnnounced = false;
+                warningAnnounced = false;
+            }
+        }
+        if (all) {
+            batchAnnounced = false;
+            warningAnnounced = false;
+        }
+    }
+    if (batch.isEmpty())
+        return;
+    for (const auto& line : batch)
+        writeLine(line.level, line.text);
+    flushFile();
+}
+
+void Logger::writeLine(Logger::Level lvl, const QByteArray& msg)
+{
+    const QByteArray line = lineOf(lvl, msg);
+    consoleLine(lvl, line);
+    fileLine(lvl, line);
+}
+
+QByteArray Logger::lineOf(Logger::Level lvl, const QByteArray& msg) const
+{
+    const QByteArray& stamp = timestamp();
+    const char* name = levelName(lvl);
+    QByteArray line;
+    line.reserve(stamp.size() + 10 + msg.size());
+    line.append(stamp).append(' ').append(name).append(": ").append(msg).append('\n');
+    return line;
+}
+
+const QByteArray& Logger::timestamp() const
+{
+    const qint64 second = currentSecond();
+    if (second != stampSecond) {
+        stampSecond = second;
+        stampText = formatStamp(second);
+    }
+    return stampText;
+}
+
 void Logger::logToConsole(Logger::Level lvl, const QString& msg)
+{
+    consoleLine(lvl, lineOf(lvl, msg.toLocal8Bit()));
+}
+
+void Logger::logToFile(Logger::Level lvl, const QString& msg)
+{
+    fileLine(lvl, lineOf(lvl, msg.toLocal8Bit()));
+}
+
+void Logger::consoleLine(Logger::Level lvl, const QByteArray& line)
 {
     const int level = static_cast<int>(lvl);
     if (level <= L_INFO)
         return;
     FILE* stream = level == L_WARN ? out : err;
-    const QByteArray line = makeMsg(lvl, msg).toLocal8Bit();
+    // One call for the whole line, line end included: a worker thread may print to standard
+    // output at the same time, and the C stream keeps each call whole.
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
     std::fflush(stream);
 }
 
-void Logger::logToFile(Logger::Level lvl, const QString& msg)
+void Logger::fileLine(Logger::Level lvl, const QByteArray& line)
 {
     if (!logFile.isOpen())
         return;
-    logFile.write(makeMsg(lvl, msg).toLocal8Bit());
-    logFile.flush();
+    if (fileBuffer.isEmpty())
+        bufferAge.start();
+    fileBuffer.append(line);
+    // Without an event loop in this thread no timer would come back for the rest.
+    if (isUrgent(lvl) || fileBuffer.size() >= bufferLimit ||
+        !QAbstractEventDispatcher::instance(thread()) || bufferAge.elapsed() >= maxBufferAgeMs) {
+        flushFile();
+        return;
+    }
+    if (!flushTimer.isActive())
+        flushTimer.start();
+}
+
+void Logger::flushFile()
+{
+    if (fileBuffer.isEmpty() || !logFile.isOpen())
+        return;
+    const bool written = logFile.write(fileBuffer) == fileBuffer.size();
+    // Emptied without giving up the reserved room.
+    fileBuffer.resize(0);
+    if (written)
+        return;
+    // A full disk or a failing device: said once, on the console, which goes on as before. The
+    // file is given up, so that it cannot go on with a gap in it.
+    logFile.close();
+    logToConsole(L_ERROR, QString("Could not write log file %1").arg(logFile.fileName()));
 }

@@ -1,13 +1,24 @@
 #include "ProtoClassLoader.h"
 
 #include "JavaTypes.pb.h"
+#include "Logger.h"
 #include "ProtoClass.h"
 #include "ProtoIO.h"
+
+#include <QFileInfo>
 
 #include <exception>
 
 ProtoClassLoader::ProtoClassLoader(const QString& fileName) : goldClasses(nullptr)
 {
+    // A FIFO or device named like a gold file would block the open until some writer comes, or
+    // never end: it is refused as a file that cannot be opened.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        emit Logger::logger->log(Logger::L_ERROR,
+                                 QString("Could not open file %1 for reading").arg(fileName));
+        return;
+    }
     try {
         ProtoIO::read(goldClasses, fileName);
     } catch (const std::exception&) {

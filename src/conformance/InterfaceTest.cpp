@@ -147,8 +147,17 @@ void InterfaceTest::runTest()
         }
         log(Logger::L_INFO, "Interface test completed");
     } catch (const std::exception& e) {
-        log(Logger::L_ERROR, QStringLiteral("Test interrupted by exception - %1")
-                                 .arg(QString::fromLocal8Bit(e.what())));
+        // Memory may be what ran out: what the test holds goes before the message is built, and
+        // a message that still cannot be built is dropped, so the results gathered so far are
+        // kept and stored.
+        lookup.clear();
+        goldLoader.reset();
+        testLoader.reset();
+        try {
+            log(Logger::L_ERROR, QStringLiteral("Test interrupted by exception - %1")
+                                     .arg(QString::fromLocal8Bit(e.what())));
+        } catch (const std::exception&) {
+        }
     }
 
     if (runAccessTest) {

@@ -163,8 +163,17 @@ void UoPTest::runTest()
         }
         log(Logger::L_INFO, "Access test completed");
     } catch (const std::exception& e) {
-        log(Logger::L_ERROR, QStringLiteral("Test interrupted by exception - %1")
-                                 .arg(QString::fromLocal8Bit(e.what())));
+        // Memory may be what ran out: what the test holds goes before the message is built, and
+        // a message that still cannot be built is dropped, so the results gathered so far are
+        // kept and stored.
+        lookup.clear();
+        accessLoader.reset();
+        testLoader.reset();
+        try {
+            log(Logger::L_ERROR, QStringLiteral("Test interrupted by exception - %1")
+                                     .arg(QString::fromLocal8Bit(e.what())));
+        } catch (const std::exception&) {
+        }
     }
 
     lookup.clear();

@@ -2,6 +2,7 @@
 
 #include "Classpath.h"
 #include "Pretest.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,53 +22,6 @@ void ensureApp()
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
-}
-
-void ensureLogger()
-{
-    ensureApp();
-    static QTemporaryDir logDir;
-    Logger::init(logDir.path());
-}
-
-LogCapture::LogCapture()
-{
-    ensureLogger();
-    // The context lives in this thread, so lines logged in other threads are queued here.
-    QObject::connect(Logger::logger, &Logger::log, &context,
-                     [this](Logger::Level level, const QString& text) {
-                         lines.append(qMakePair(int(level), text));
-                     });
-}
-
-LogCapture::~LogCapture() = default;
-
-QStringList LogCapture::at(Logger::Level level) const
-{
-    QStringList result;
-    for (const auto& line : lines) {
-        if (line.first == level)
-            result.append(line.second);
-    }
-    return result;
-}
-
-QStringList LogCapture::texts() const
-{
-    QStringList result;
-    for (const auto& line : lines)
-        result.append(line.second);
-    return result;
-}
-
-QStringList LogCapture::startingWith(const QString& prefix) const
-{
-    QStringList result;
-    for (const auto& line : lines) {
-        if (line.second.startsWith(prefix))
-            result.append(line.second);
-    }
-    return result;
 }
 
 void buildGold(const QString& classpath, const QString& goldFile)
@@ -96,10 +50,7 @@ void makeStandardData(const QString& dir, bool withJ2ee)
 
 QString readFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLocal8Bit(file.readAll());
+    return readText(path);
 }
 
 ProcessResult runProgram(const QStringList& args, const QString& workDir)

@@ -1,47 +1,16 @@
 #pragma once
 
-#include "Logger.h"
+#include "LogCapture.h"
+#include "QStringPrinter.h"
 
-#include <QList>
-#include <QMutex>
-#include <QObject>
-#include <QPair>
 #include <QString>
 #include <QStringList>
-
-#include <ostream>
-
-// Lets GoogleTest print QString values readably in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 // Where the javac-compiled fixture sets are: APP_FIXTURES/<set>.
 QString fixture(const QString& set);
 
 // The application object that event loops, threads and sockets expect, made once.
 void ensureApp();
-
-// The process-wide logger, made once with a throw-away log directory.
-void ensureLogger();
-
-// Records every line logged while it lives, in the order the logger's thread receives them: lines
-// from the test's own thread at once, lines from worker threads when events are processed.
-class LogCapture
-{
-public:
-    LogCapture();
-    ~LogCapture();
-
-    QStringList at(Logger::Level level) const;
-    QStringList texts() const;
-    QStringList startingWith(const QString& prefix) const;
-
-private:
-    QObject context;
-    QList<QPair<int, QString>> lines;
-};
 
 // Builds a gold file from the classes under `classpath` (an empty directory gives a gold file
 // without classes).

@@ -1,17 +1,61 @@
 // Console runs of the built program, end to end: every command, with log.txt, results.txt,
 // standard output and error, the exit status and the TCP report.
 #include "AppTestSupport.h"
+#include "JavaTypes.pb.h"
+#include "ProtoIO.h"
 #include "TestResult.pb.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
+
+// Runs the built program in `workDir` with its standard output on a pipe that nobody reads any
+// more, as `velm-jct ... | head -1` leaves it once head has gone; standard error is dropped.
+// Returns the exit status, or -1 when the program did not exit normally (a signal ended it).
+int runWithClosedOutput(const QStringList& args, const QString& workDir)
+{
+    std::vector<QByteArray> storage{QByteArray(VELM_JCT_PATH)};
+    for (const QString& arg : args)
+        storage.push_back(arg.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const QByteArray dir = workDir.toLocal8Bit();
+
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    close(fds[0]);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (chdir(dir.constData()) != 0 || dup2(fds[1], 1) < 0 || dup2(devNull, 2) < 0)
+            _exit(127);
+        // The test process may ignore the signal itself; the program must not inherit that.
+        signal(SIGPIPE, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
 
 class ConsoleRunTest : public ::testing::Test
 {
@@ -93,6 +137,69 @@ TEST_F(ConsoleRunTest, EveryTestCommandRunsItsSegmentAndStoresTheResults)
             EXPECT_TRUE(text.contains("      Class java.lang.Math existence test: FAIL\n"));
         }
     }
+}
+
+TEST_F(ConsoleRunTest, ClosedStandardOutputDoesNotEndTheRun)
+{
+    // A class file that the loader rejects gives a WARN line on standard output.
+    ASSERT_TRUE(QDir(work.path()).mkdir("broken"));
+    QFile broken(work.path() + "/broken/Broken.class");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a class");
+    broken.close();
+
+    EXPECT_EQ(runWithClosedOutput({"--nogui", "--testios", "--safetyBase", "--classpath",
+                                   fixture("supplied") + ":broken"},
+                                  work.path()),
+              0);
+    EXPECT_TRUE(log().contains(" WARN: Broken: "));
+    EXPECT_TRUE(results().contains("\n  Access Results:\n"));
+}
+
+// The access test's worker logs a line per class and per dependency, thousands in all; the log
+// file after the run holds each of them whole, once, in the order they were logged, up to the
+// worker's last line.
+TEST_F(ConsoleRunTest, LogFileHoldsEveryLineOfTheRunInOrder)
+{
+    const int count = 3000;
+    JClasses delivery;
+    for (int i = 0; i < count; ++i) {
+        JClass* cls = delivery.add_classes();
+        cls->set_name(QString("Lp/C%1;").arg(i, 4, 10, QChar('0')).toStdString());
+        cls->set_parent("Ljava/lang/Object;");
+    }
+    ProtoIO::write(&delivery, work.path() + "/delivery.javagold");
+
+    const ProcessResult r =
+        run({"--nogui", "--testios", "--safetyBase", "--classpath", "delivery.javagold"});
+    EXPECT_EQ(r.status, 0);
+    const QStringList lines = log().split('\n');
+    ASSERT_EQ(lines.last(), QString());
+    const QRegularExpression whole("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ "
+                                   "(DEBUG|INFO|WARN|ERROR): \\S");
+    QStringList accessLines;
+    bool inAccessTest = false;
+    for (const QString& line : lines.mid(0, lines.size() - 1)) {
+        ASSERT_TRUE(whole.match(line).hasMatch()) << line.toStdString();
+        const QString text = line.section(' ', 1);
+        if (text == "INFO: Access test starting")
+            inAccessTest = true;
+        else if (inAccessTest)
+            accessLines.append(text);
+    }
+    ASSERT_EQ(accessLines.size(), count + 4) << accessLines.mid(count).join('|').toStdString();
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(accessLines[i], QString("INFO: Test %1% %2/%3 p.C%4")
+                                      .arg((i + 1) * 100 / count)
+                                      .arg(i + 1)
+                                      .arg(count)
+                                      .arg(i, 4, 10, QChar('0')));
+    EXPECT_EQ(accessLines[count], "INFO: Access test completed");
+    // The worker's last line follows its `done`, so it comes after the lines that the main
+    // thread logs when it answers that signal, as it would if each line were queued on its own.
+    EXPECT_EQ(accessLines.mid(count + 1),
+              QStringList({"DEBUG: Waiting on worker thread to end", "DEBUG: Workered thread ended",
+                           "DEBUG: Worker thread ended work"}));
 }
 
 TEST_F(ConsoleRunTest, TssGoldClassesAreTestedAfterTheTypeIndependentOnes)

@@ -75,6 +75,12 @@ TEST(OptionsTest, CommandAndProfileNumbers)
     EXPECT_EQ(o.profile, 2);
 }
 
+TEST(OptionsTest, EmptyLogDirectoryIsTheCurrentDirectory)
+{
+    EXPECT_EQ(parse({"--logdir="}).logDir, QString("."));
+    EXPECT_EQ(parse({"--logdir", ""}).logDir, QString("."));
+}
+
 TEST(OptionsTest, PortThatIsNoNumberIsZero)
 {
     EXPECT_EQ(parse({"--port", "eighty"}).port, 0);

@@ -170,6 +170,15 @@ TEST_F(RUtilTest, UnwritableResultsFileIsLoggedAndTheReportStillGoes)
     EXPECT_FALSE(received().isEmpty());
 }
 
+TEST_F(RUtilTest, ResultsFileOnAFullDeviceIsLoggedAsNotWritten)
+{
+    const QString path = resultsFile();
+    ASSERT_TRUE(QFile::link("/dev/full", path));
+    LogCapture log;
+    RUtil::writeResultsFile(path, sampleTree());
+    EXPECT_EQ(log.at(Logger::L_ERROR), QStringList({"Could not write results file " + path}));
+}
+
 TEST_F(RUtilTest, PortZeroWritesTheFileAndSendsNothing)
 {
     LogCapture log;

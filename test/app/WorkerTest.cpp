@@ -3,20 +3,26 @@
 #include "AppTestSupport.h"
 #include "BuildJavaGoldWorker.h"
 #include "CLI.h"
+#include "JavaTypes.pb.h"
+#include "ListContentsWorker.h"
 #include "Options.h"
+#include "ProtoIO.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -166,4 +172,50 @@ TEST(WorkerTest, ConsoleFrontEndRunsTheConfiguredJobAndQuits)
     }
     *Options::opts = saved;
     EXPECT_GT(QFile(dir.path() + "/built.javagold").size(), 0);
+}
+
+TEST(WorkerTest, ListingAndConsoleLogLinesNeverShareALine)
+{
+    ensureLogger();
+    QTemporaryDir dir;
+    JClasses gold;
+    for (int i = 0; i < 3000; ++i)
+        gold.add_classes()->set_name(QString("Lp/C%1;").arg(i).toStdString());
+    ProtoIO::write(&gold, dir.path() + "/many.javagold");
+    Classpath classpath;
+    classpath.append(dir.path() + "/many.javagold");
+    ListContentsWorker* worker = new ListContentsWorker(classpath);
+
+    // The listing runs on one thread while this one, the logger's, writes WARN lines to the same
+    // standard output, as the main thread does with the lines the loaders queued.
+    testing::internal::CaptureStdout();
+    std::atomic<bool> listed(false);
+    std::thread lister([&] {
+        worker->doWork();
+        listed = true;
+    });
+    int warnings = 0;
+    while (!listed) {
+        emit Logger::logger->log(Logger::L_WARN, "busy");
+        ++warnings;
+    }
+    lister.join();
+    const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+    finish(worker);
+
+    const QRegularExpression logLine("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ WARN: busy$");
+    const QRegularExpression classLine("^p\\.C\\d+$");
+    int classes = 0;
+    int logged = 0;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        if (classLine.match(line).hasMatch())
+            ++classes;
+        else if (logLine.match(line).hasMatch())
+            ++logged;
+        else
+            ADD_FAILURE() << "mixed line: " << line.toStdString();
+    }
+    EXPECT_EQ(classes, 3000);
+    EXPECT_EQ(logged, warnings);
+    EXPECT_TRUE(out.endsWith('\n'));
 }

@@ -20,6 +20,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString classesDir = VELM_GOLD_CLASSES;
@@ -29,10 +31,9 @@ QList<QPair<int, QString>> factoryLines(const LogCapture& log)
 {
     QList<QPair<int, QString>> lines;
     for (const auto& line : log.lines) {
-        if (line.second.startsWith("Processing classpath: ") ||
-            line.second.startsWith("Treating ") ||
-            line.second.startsWith("Could not create class loader"))
-            lines.append(line);
+        if (line.text.startsWith("Processing classpath: ") || line.text.startsWith("Treating ") ||
+            line.text.startsWith("Could not create class loader"))
+            lines.append(qMakePair(int(line.level), line.text));
     }
     return lines;
 }
@@ -203,4 +204,20 @@ TEST_F(ClassLoaderFactoryTest, MissingEntriesAreJudgedBySuffixAlone)
     EXPECT_EQ(log.at(Logger::L_WARN),
               QList<QString>{"Could not create class loader for classpath entry " + entries[2]});
     EXPECT_EQ(parent->loadClass("Lp/Names;"), nullptr);
+}
+
+TEST_F(ClassLoaderFactoryTest, FifosNamedLikeArchivesAreRefusedWithoutWaiting)
+{
+    // Opening a FIFO for reading waits for a writer that never comes.
+    const QStringList entries{path("pipe.jar"), path("pipe.javagold"), path("extra.jar")};
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(mkfifo(QFile::encodeName(entries[i]).constData(), 0600), 0);
+    const auto parent = create(entries);
+    ASSERT_EQ(parent->loaders.size(), 3);
+    EXPECT_EQ(log.at(Logger::L_ERROR),
+              (QList<QString>{"beginSession() archive_read_open failed " + entries[0] +
+                                  ": not a regular file",
+                              "Could not open file " + entries[1] + " for reading"}));
+    EXPECT_EQ(classesOf(parent->loaders[1]), QStringList());
+    EXPECT_NE(parent->loadClass("Lp/Square;"), nullptr);
 }

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 namespace {
 
@@ -184,4 +185,60 @@ TEST_F(FileSystemClassLoaderTest, DirectoryOfTwoThousandArchivesStaysWithinTheFi
     parent.loadAllClasses();
     EXPECT_EQ(parent.getAllClasses().size(), 2000);
     EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneByOne)
+{
+    // Enough classes to be parsed on several threads, with files that are rejected, empty,
+    // repeated or unreachable under their walked name among them.
+    const QByteArray good = fixtureClass("la/Base.class");
+    const QByteArray bad = good.left(good.size() / 2);
+    QList<ArchiveEntry> entries;
+    for (int i = 0; i < 300; ++i)
+        entries.append({QString("p/C%1.class").arg(i), i % 37 == 5 ? bad : good});
+    entries.insert(40, {"p/Empty.class", {}});
+    entries.insert(90, {"p/q.r/D.class", good});
+    entries.append({"p/C5.class", good});  // a repeat of a rejected class
+    entries.append({"p/C200.class", bad}); // a repeat of a defined one
+    for (const ArchiveEntry& entry : entries.mid(0, 300))
+        writeFile(path("tree/" + entry.path), entry.data);
+
+    const auto loadAll = [&](ClassLoader* loader, int threads) {
+        const int saved = QThreadPool::globalInstance()->maxThreadCount();
+        QThreadPool::globalInstance()->setMaxThreadCount(threads);
+        log.lines.clear();
+        loader->loadAllClasses();
+        QThreadPool::globalInstance()->setMaxThreadCount(saved);
+        return qMakePair(log.lines, loader->getAllClasses().keys());
+    };
+    FileSystemClassLoader oneTree{QDir(path("tree"))};
+    FileSystemClassLoader manyTree{QDir(path("tree"))};
+    const auto treeByOne = loadAll(&oneTree, 1);
+    EXPECT_EQ(loadAll(&manyTree, 8), treeByOne);
+    EXPECT_EQ(treeByOne.second.size(), 300 - 2 - 8);
+    EXPECT_TRUE(log.texts(Logger::L_DEBUG)
+                    .contains("Could not read class Lp/q/r/D; because the class file " +
+                              path("tree/p/q/r/D.class") + " does not exist"));
+
+    // A ZIP archive is read entry by entry on the threads, a tar archive in one pass.
+    for (const ArchiveFormat format : {ArchiveFormat::ZipDeflated, ArchiveFormat::Tar}) {
+        SCOPED_TRACE(int(format));
+        writeArchive(path("many.jar"), entries, format);
+        JarFileClassLoader oneJar(path("many.jar"));
+        JarFileClassLoader manyJar(path("many.jar"));
+        const auto jarByOne = loadAll(&oneJar, 1);
+        EXPECT_EQ(loadAll(&manyJar, 8), jarByOne);
+        EXPECT_EQ(jarByOne.second.size(), 300 - 8 + 1);
+        EXPECT_TRUE(
+            jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
+        // A rejected class is reported once per request, its repeat included.
+        const auto linesOf = [&](const QString& className) {
+            int count = 0;
+            for (const LogLine& line : jarByOne.first)
+                count += line.text.startsWith(className + ": ") ? 1 : 0;
+            return count;
+        };
+        EXPECT_GT(linesOf("p.C42"), 0);
+        EXPECT_EQ(linesOf("p.C5"), 2 * linesOf("p.C42"));
+    }
 }

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace {
 
 const QString errorOpenLine = QStringLiteral("beginSession() archive_read_open failed %1");
@@ -110,8 +112,8 @@ TEST_F(JarFileReaderTest, MissingArchiveLogsItsOpenFailureOnEveryRead)
     ASSERT_EQ(log.lines.size(), 1);
     const LogLine failure = log.lines.first();
     EXPECT_EQ(failure.level, Logger::L_ERROR);
-    EXPECT_TRUE(failure.text.startsWith(errorOpenLine.arg(QString())))
-        << failure.text.toStdString();
+    // The line names the archive and the system's reason.
+    EXPECT_EQ(failure.text, errorOpenLine.arg(missing + ": No such file or directory"));
 
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
@@ -150,9 +152,29 @@ TEST_F(JarFileReaderTest, CorruptArchiveKeepsWhatWasListedBeforeTheDamage)
 
     JarFileReader reader(path("corrupt.jar"));
     EXPECT_EQ(reader.classNames, QStringList({"Lp/A;"}));
+    // The listing says that it is not the whole archive, naming it and the library's reason.
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
+    EXPECT_TRUE(
+        log.lines.first().text.startsWith("Problem reading archive " + path("corrupt.jar") + " - "))
+        << log.lines.first().text.toStdString();
+    EXPECT_GT(log.lines.first().text.size(),
+              QString("Problem reading archive " + path("corrupt.jar") + " - ").size());
+    log.lines.clear();
     EXPECT_EQ(reader.readClass("Lp/A;"), fixtureClass("la/Base.class"));
     EXPECT_TRUE(reader.readClass("Lp/C;").isEmpty());
     EXPECT_TRUE(log.lines.isEmpty());
+
+    // A JAR cut short keeps the classes before the cut, with the same line.
+    const QByteArray jar = readFile(fixture("archives/all.jar"));
+    writeFile(path("cut.jar"), jar.left(jar.size() / 5));
+    JarFileReader cut(path("cut.jar"));
+    EXPECT_GT(cut.classNames.size(), 0);
+    EXPECT_LT(cut.classNames.size(), 11);
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(log.lines.first(),
+              LogLine({Logger::L_WARN, "Problem reading archive " + path("cut.jar") +
+                                           " - Truncated ZIP file header"}));
 }
 
 TEST_F(JarFileReaderTest, ZeroSizeEntryWarnsOnEveryRead)
@@ -177,6 +199,11 @@ TEST_F(JarFileReaderTest, StreamedEntriesOfUnknownSizeAreReadToTheirEnd)
 
     JarFileReader reader(path("streamed.jar"));
     EXPECT_EQ(reader.classNames.size(), 11);
+    // Every entry is there, but the archive's closing directory is not.
+    EXPECT_EQ(log.lines,
+              QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + path("streamed.jar") +
+                                                   " - it ended early"}}));
+    log.lines.clear();
     for (const char* name : {"la/Base", "lb/SubSub", "la/Outer$Inner", "Top"}) {
         const QString relative = QString::fromLatin1(name);
         EXPECT_EQ(reader.readClass("L" + relative + ";"), fixtureClass(relative + ".class"))
@@ -336,4 +363,140 @@ TEST_F(JarFileReaderTest, ReadsInAnyOrderGiveTheFirstEntryOfEachName)
     EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
     const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
     EXPECT_EQ(log.lines, QList<LogLine>({empty, empty}));
+}
+
+TEST_F(JarFileReaderTest, EntryFailingItsChecksumYieldsNothing)
+{
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("crc.jar"), {{"la/Base.class", base}, {"la/Peer.class", base}},
+                 ArchiveFormat::ZipStored);
+    QByteArray zip = readFile(path("crc.jar"));
+    // One changed byte inside the first entry's stored data: java/lang/Object becomes
+    // java/Lang/Object, still a well-formed class file.
+    const int at = zip.indexOf("java/lang/Object");
+    ASSERT_GT(at, 0);
+    ASSERT_LT(at, zip.indexOf("la/Peer.class"));
+    zip[at + 5] = 'L';
+    writeFile(path("crc.jar"), zip);
+
+    const auto checkLines = [&] {
+        ASSERT_EQ(log.lines.size(), 1);
+        EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
+        EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base - ZIP bad CRC"))
+            << log.lines.first().text.toStdString();
+        log.lines.clear();
+    };
+    JarFileReader reader(path("crc.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lla/Base;", "Lla/Peer;"}));
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    checkLines();
+    EXPECT_EQ(reader.readClass("Lla/Peer;"), base);
+    EXPECT_TRUE(log.lines.isEmpty());
+
+    // The same in one pass over the archive.
+    JarFileClassLoader loader(path("crc.jar"));
+    loader.loadAllClasses();
+    checkLines();
+    EXPECT_EQ(loader.getAllClasses().keys(), QStringList({"Lla/Peer;"}));
+}
+
+TEST_F(JarFileReaderTest, CompressionThatNeedsAnOutsideProgramIsRefused)
+{
+    // A program of each such name on PATH, which would leave a mark if the reader ran it.
+    const QString bin = path("bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    for (const char* program : {"lrzip", "grzip", "lzop"}) {
+        const QString script = bin + "/" + program;
+        writeFile(script, "#!/bin/sh\ntouch '" + path("ran-").toUtf8() + program + "'\ncat\n");
+        QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8() + ":" + savedPath);
+
+    const QByteArray padding(200, '\0');
+    const QList<QPair<QString, QByteArray>> cases = {
+        {"lrzip", QByteArray("LRZI\x00\x06", 6) + padding},
+        {"grzip", QByteArray("GRZipII\x00\x02\x04\x3a\x29", 12) + padding},
+        {"lzop",
+         QByteArray("\x89LZO\x00\r\n\x1a\n\x10\x30\x20\x80\x09\x40\x01\x05", 17) + padding}};
+    for (const auto& c : cases) {
+        const QString name = path(c.first + ".jar");
+        writeFile(name, c.second);
+        JarFileReader reader(name);
+        EXPECT_TRUE(reader.readClass("Lp/A;").isEmpty());
+        const LogLine refusal{Logger::L_WARN, "Not reading " + name + ": its " + c.first +
+                                                  " compression needs an outside program"};
+        EXPECT_EQ(log.lines, QList<LogLine>({refusal, refusal}));
+        log.lines.clear();
+    }
+    qputenv("PATH", savedPath);
+    EXPECT_EQ(QDir(dir.path()).entryList({"ran-*"}), QStringList());
+
+    // What the library decompresses itself is still read.
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("gz.jar"), {{"la/Base.class", base}}, ArchiveFormat::TarGzip);
+    JarFileReader reader(path("gz.jar"));
+    EXPECT_EQ(reader.readClass("Lla/Base;"), base);
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead)
+{
+    // More small classes than the readers below may keep, with an empty entry, one that the
+    // parse rejects and a duplicate among them.
+    const QByteArray classes[] = {fixtureClass("la/Base.class"), fixtureClass("la/Peer.class"),
+                                  fixtureClass("lb/Other.class")};
+    QList<ArchiveEntry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.append({QString("p/C%1.class").arg(i), classes[i % 3]});
+    entries.insert(5, {"p/Empty.class", {}});
+    entries.insert(9, {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n"});
+    entries.insert(20, {"p/Bad.class", classes[0].left(100)});
+    entries.append({"p/C7.class", classes[0]});
+    const qint64 limit = 2048;
+
+    for (const ArchiveFormat format :
+         {ArchiveFormat::ZipDeflated, ArchiveFormat::ZipStored, ArchiveFormat::Tar}) {
+        SCOPED_TRACE(int(format));
+        const QString name = path(QString("many%1.jar").arg(int(format)));
+        writeArchive(name, entries, format);
+
+        JarFileClassLoader full(name);
+        full.loadAllClasses();
+        const QList<LogLine> fullLines = log.lines;
+        EXPECT_EQ(fullLines.size(), 2);
+        log.lines.clear();
+        JarFileClassLoader single(name, limit);
+        for (const QString& className : single.reader->classNames)
+            single.loadClass(className);
+        EXPECT_EQ(log.lines, fullLines);
+        EXPECT_EQ(single.getAllClasses().keys(), full.getAllClasses().keys());
+        log.lines.clear();
+
+        // Any order gives the first entry of each name.
+        JarFileReader reader(name, limit);
+        QStringList names = reader.classNames;
+        std::reverse(names.begin(), names.end());
+        for (const QString& className : names) {
+            const int i = className.mid(4).chopped(1).toInt();
+            const QByteArray expected = className == "Lp/Empty;" ? QByteArray()
+                                        : className == "Lp/Bad;" ? classes[0].left(100)
+                                                                 : classes[i % 3];
+            EXPECT_EQ(reader.readClass(className), expected) << className.toStdString();
+        }
+        const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+        EXPECT_EQ(log.lines, QList<LogLine>({empty}));
+        log.lines.clear();
+
+        if (format == ArchiveFormat::Tar)
+            continue;
+        // A ZIP entry is read from its own position, not by a walk from the archive's start:
+        // once the first local header is damaged, the others still read.
+        QByteArray zip = readFile(name);
+        zip.replace(0, 4, "XXXX");
+        writeFile(name, zip);
+        for (int i = 1; i < 40; ++i)
+            EXPECT_EQ(reader.readClass(QString("Lp/C%1;").arg(i)), classes[i % 3]) << i;
+        EXPECT_TRUE(log.lines.isEmpty());
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -136,6 +137,26 @@ TEST(LoggerTest, CreatesOneMissingDirectoryLevelButNotTwo)
     EXPECT_FALSE(QDir(twoLevels).exists());
 }
 
+TEST(LoggerTest, LogFileOnAFullDeviceIsReportedOnceAndTheConsoleGoesOn)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::link("/dev/full", dir.path() + "/log.txt"));
+    const Captured c = capture([&] {
+        Logger logger(dir.path());
+        emit logger.log(Logger::L_INFO, "lost");
+        emit logger.log(Logger::L_WARN, "still on the console");
+        emit logger.log(Logger::L_ERROR, "and this");
+    });
+    const QStringList errLines = c.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(errLines.size(), 2) << c.err.toStdString();
+    EXPECT_TRUE(linePattern("ERROR", "Could not write log file " + dir.path() + "/log.txt")
+                    .match(errLines[0] + "\n")
+                    .hasMatch())
+        << c.err.toStdString();
+    EXPECT_TRUE(errLines[1].endsWith("ERROR: and this"));
+    EXPECT_TRUE(c.out.endsWith("WARN: still on the console\n"));
+}
+
 TEST(LoggerTest, LinesFromAnotherThreadAreQueuedToTheLoggerThreadInOrder)
 {
     app();
@@ -148,10 +169,17 @@ TEST(LoggerTest, LinesFromAnotherThreadAreQueuedToTheLoggerThreadInOrder)
     thread->start();
     thread->wait();
     delete thread;
-    // Nothing is written until the logger's thread runs its event loop.
+    // Nothing is written until the logger's thread runs its event loop; then the batch follows
+    // within a fraction of a second.
     EXPECT_EQ(readAll(dir.path() + "/log.txt"), QString());
-    QCoreApplication::processEvents();
-    const QStringList lines = readAll(dir.path() + "/log.txt").split('\n', Qt::SkipEmptyParts);
+    QStringList lines;
+    QElapsedTimer waited;
+    waited.start();
+    while (lines.size() < 100 && waited.elapsed() < 5000) {
+        QThread::msleep(10);
+        QCoreApplication::processEvents();
+        lines = readAll(dir.path() + "/log.txt").split('\n', Qt::SkipEmptyParts);
+    }
     ASSERT_EQ(lines.size(), 100);
     for (int i = 0; i < 100; ++i)
         EXPECT_TRUE(lines[i].endsWith(QString("INFO: line %1").arg(i)));
@@ -167,8 +195,9 @@ TEST(LoggerTest, InitCreatesTheLoggerOnceAndKeepsTheFirstDirectory)
     ASSERT_NE(created, nullptr);
     Logger::init(second.path());
     EXPECT_EQ(Logger::logger, created);
-    emit Logger::logger->log(Logger::L_INFO, "where");
-    EXPECT_TRUE(readAll(first.path() + "/log.txt").endsWith("INFO: where\n"));
+    // A WARN line is in the file at once.
+    emit Logger::logger->log(Logger::L_WARN, "where");
+    EXPECT_TRUE(readAll(first.path() + "/log.txt").endsWith("WARN: where\n"));
     EXPECT_FALSE(QFile::exists(second.path() + "/log.txt"));
     EXPECT_NE(QMetaType::type("Logger::Level"), int(QMetaType::UnknownType));
 }

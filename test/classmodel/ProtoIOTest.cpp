@@ -9,12 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <stdexcept>
 #include <string>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -260,6 +264,39 @@ TEST_F(ProtoIOTest, WriteFailures)
                   "Could not serialize to file /dev/full");
         EXPECT_EQ(log.at(Logger::L_ERROR).last(), "Could not serialize to file /dev/full");
     }
+}
+
+TEST_F(ProtoIOTest, FailedWriteLeavesTheEarlierFileUntouchedAndNoFragment)
+{
+    const QByteArray earlier = bytesOf(twoClasses());
+    writeFile(path("out.javagold"), earlier);
+    JClasses big;
+    for (int i = 0; i < 50000; ++i)
+        big.add_classes()->set_name(
+            QString("Lsome/long/package/name/Class%1;").arg(i).toStdString());
+
+    // A file size limit of 1 MiB makes every write past it fail, as a full disk does. The
+    // signal it raises would end the process.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const sighandler_t oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 1 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const QString text = runtimeErrorOf([&] { ProtoIO::write(&big, path("out.javagold")); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(text, "Could not serialize to file " + path("out.javagold"));
+    EXPECT_EQ(readFile(path("out.javagold")), earlier);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"out.javagold"}));
+
+    // Without the limit the same message replaces the file whole.
+    ProtoIO::write(&big, path("out.javagold"));
+    EXPECT_EQ(readFile(path("out.javagold")), bytesOf(big));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"out.javagold"}));
 }
 
 TEST_F(ProtoIOTest, ReadFailuresLeaveTheMessageNull)

@@ -1,11 +1,4 @@
 #pragma once
 
-#include <QString>
-
-#include <ostream>
-
-// Lets GoogleTest print QString values readably in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+// The printer lives in the shared test-support library; this name stays includable.
+#include "../support/QStringPrinter.h"

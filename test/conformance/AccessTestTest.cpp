@@ -1,5 +1,6 @@
 #include "Classpath.h"
 #include "ConformanceTestSupport.h"
+#include "InterfaceTest.h"
 #include "JavaTypes.pb.h"
 #include "Pretest.h"
 #include "UoPTest.h"
@@ -8,6 +9,7 @@
 
 #include <QTemporaryDir>
 
+#include <new>
 #include <string>
 
 namespace {
@@ -383,6 +385,39 @@ TEST_F(AccessTestRun, ExceptionKeepsResultsGatheredSoFar)
     EXPECT_EQ(log.at(Logger::L_ERROR),
               QStringList({"Test interrupted by exception - out of luck"}));
     EXPECT_FALSE(log.texts().contains("Access test completed"));
+}
+
+// Memory that runs short mid-test: std::bad_alloc at one line, and again when the boundary logs
+// the interruption. The test still returns, with the results it had, and so does an interface
+// test interrupted the same way, which then still runs its access test.
+TEST_F(AccessTestRun, OutOfMemoryKeepsResultsGatheredSoFar)
+{
+    const QString api = prepareUserFixtures();
+    const QString trigger = " = Method peek in class fw.Natives is called correctly.";
+    QString expected;
+    {
+        LogCapture log;
+        log.throwOn(trigger, "out of luck");
+        expected = run(path("user"), api);
+    }
+
+    QStringList shortOn = {trigger, "Interface test starting"};
+    const auto connection =
+        QObject::connect(Logger::logger, &Logger::log, [&](Logger::Level, const QString& text) {
+            if (shortOn.removeOne(text) || text.startsWith("Test interrupted by exception"))
+                throw std::bad_alloc();
+        });
+    EXPECT_EQ(run(path("user"), api), expected);
+
+    TestResultGroup root;
+    InterfaceTest test(&root, classpath(path("user")), classpath(path("lib.javagold")),
+                       classpath(api));
+    EXPECT_NO_THROW(test.runTest());
+    QObject::disconnect(connection);
+    ASSERT_EQ(root.subgroup_size(), 2);
+    EXPECT_EQ(root.subgroup(0).name(), "Interface Results");
+    EXPECT_EQ(root.subgroup(1).name(), "Access Results");
+    EXPECT_EQ(root.subgroup(1).subgroup_size(), 3);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "ConformanceTestSupport.h"
+#include "FakeViews.h"
 #include "Field.h"
 #include "InterfaceTest.h"
 #include "Method.h"
@@ -93,42 +94,6 @@ TEST(ResultsTree, EnumsHoldTheirWireNumbers)
     EXPECT_FALSE(TestScore_IsValid(0));
     EXPECT_FALSE(LogLevel_IsValid(3));
 }
-
-class FakeField : public Field
-{
-public:
-    FakeField(const QString& name, const QString& type) : name(name), type(type) {}
-    QString getName() const override { return name; }
-    TypeDescriptor getType() const override { return TypeDescriptor(type); }
-    const Permission* getPermission() const override { return Permission::PUBLIC; }
-    bool isFinal() const override { return false; }
-    bool isStatic() const override { return false; }
-
-private:
-    QString name;
-    QString type;
-};
-
-class FakeMethod : public Method
-{
-public:
-    FakeMethod(const QString& name, const QString& descriptor) : name(name), descriptor(descriptor)
-    {
-    }
-    QString getName() const override { return name; }
-    MethodSignature getSignature() const override { return MethodSignature(descriptor); }
-    const Permission* getPermission() const override { return Permission::PUBLIC; }
-    bool isFinal() const override { return false; }
-    bool isStatic() const override { return false; }
-    bool isNative() const override { return false; }
-    QList<TypeDescriptor> getExceptions() const override { return {}; }
-    bool requireInspection() const override { return false; }
-    bool signaturePolymorphic() const override { return false; }
-
-private:
-    QString name;
-    QString descriptor;
-};
 
 TEST(MemberTexts, NameFinalFlagsFieldsAndMethodsAsResultsShowThem)
 {

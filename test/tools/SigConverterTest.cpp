@@ -1,9 +1,9 @@
 #include "SigConverter.h"
 
 // Before any header that brings Qt's keyword macros: the builder has a member named slots.
-#include "classmodel/ClassFileBuilder.h"
-#include "classmodel/GoldTestSupport.h"
-#include "classmodel/JavaFixtureSupport.h"
+#include "ClassFileBuilder.h"
+#include "JavaFixtureSupport.h"
+#include "LogCapture.h"
 
 #include "Classpath.h"
 #include "JavaClassFile.h"
