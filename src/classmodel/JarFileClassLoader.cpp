@@ -50,3 +50,23 @@ QByteArray JarFileClassLoader::readClassData(const QString& name)
 {
     return reader->readClass(name);
 }
+
+JavaClassLoader::Read JarFileClassLoader::concurrentRead()
+{
+    if (!reader->readsByPosition())
+        return Read();
+    if (!listedNamesMade) {
+        listedNames = QSet<QString>(reader->classNames.cbegin(), reader->classNames.cend());
+        listedNamesMade = true;
+    }
+    const JarFileReader* positions = reader;
+    const QSet<QString>* listed = &listedNames;
+    return [positions, listed](const QString& name) {
+        ClassData data;
+        // The listing met every entry: what it did not list, readClass does not find either,
+        // and says nothing about.
+        if (listed->contains(name))
+            data.declined = !positions->readByPosition(name, &data.bytes);
+        return data;
+    };
+}
