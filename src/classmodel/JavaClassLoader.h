@@ -50,8 +50,8 @@ public:
     using Read = std::function<ClassData(const QString&)>;
     // A read that several threads may run at once, giving what readClassData would give and log;
     // it declines what only readClassData can answer. Empty when the source cannot be read so
-    // (this version's answer). Asked for in the loader's own thread, and valid until the loader
-    // is next used there.
+    // (this version's answer). Asked for in the loader's own thread; it stays valid while the
+    // loader lives, also while the loader serves lookups in its own thread.
     virtual Read concurrentRead();
 
     // What defineClass would do for `name`, worked out through `read` (a concurrentRead)
