@@ -32,4 +32,9 @@ private:
     // The reader's class names as a set, made at the first concurrentRead.
     QSet<QString> listedNames;
     bool listedNamesMade = false;
+    // What the reader last said about reading by position, and whether that still holds: asking
+    // costs a look at every entry, and only a read of a listed class can change a yes (a no
+    // stays a no).
+    bool positioned = false;
+    bool positionedKnown = false;
 };

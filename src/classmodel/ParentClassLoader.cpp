@@ -205,9 +205,10 @@ void ParentClassLoader::prefetchClasses(const QStringList& names)
     for (const QString& name : names) {
         if (batch->jobs.size() + batch->found.size() >= maxPrefetched)
             break;
-        if (cache.contains(name) || prefetched.contains(name) || seen.contains(name))
-            continue;
+        const int seenBefore = seen.size();
         seen.insert(name);
+        if (seen.size() == seenBefore || cache.contains(name) || prefetched.contains(name))
+            continue;
         // Gold-file loaders lead the classpath; they log nothing and answer from memory, so they
         // are asked here and now. The first class-file loader after them goes to the threads.
         int child = 0;
