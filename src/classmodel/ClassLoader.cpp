@@ -10,6 +10,8 @@ ClassLoader::~ClassLoader()
 
 void ClassLoader::loadAllClasses() {}
 
+void ClassLoader::prefetchClasses(const QStringList&) {}
+
 QMap<QString, Class*> ClassLoader::getAllClasses() const
 {
     QMap<QString, Class*> classes;

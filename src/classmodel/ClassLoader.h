@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class Class;
@@ -31,6 +32,10 @@ public:
     // A new view for the class named `name`, or null when the source has no such class or it
     // cannot be used. Neither consults nor fills the cache; the caller owns the result.
     virtual Class* defineClass(const QString& name) = 0;
+    // Says that the classes of `names` will soon be looked up with loadClass, after those of the
+    // previous call. A loader may work them out ahead, on other threads, as long as every lookup
+    // then gives and logs just what it would have without the hint. The base ignores it.
+    virtual void prefetchClasses(const QStringList& names);
 
     // The cached class of `name`, or the one defineClass makes now, which is then cached and
     // owned by this loader. Null when not found; a null result is not cached, so a later call

@@ -113,6 +113,12 @@ QByteArray FileSystemClassLoader::readClassData(const QString& name)
     return data.bytes;
 }
 
+JavaClassLoader::Read FileSystemClassLoader::concurrentRead()
+{
+    const QString path = directory.path();
+    return [path](const QString& name) { return readClassFile(path, name); };
+}
+
 JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& directoryPath,
                                                                 const QString& name)
 {

@@ -14,6 +14,8 @@ JarFileClassLoader::~JarFileClassLoader()
 
 void JarFileClassLoader::loadAllClasses()
 {
+    if (positioned)
+        positionedKnown = false;
     // The names are in archive order, so the reader can serve them all from one session.
     const QStringList names = reader->classNames;
     const Read readInOrder = [this](const QString& name) {
@@ -48,5 +50,33 @@ void JarFileClassLoader::loadAllClasses()
 
 QByteArray JarFileClassLoader::readClassData(const QString& name)
 {
+    // Reading a listed class may find it away from its position, which ends the reader's trust
+    // in positions for good.
+    if (positioned && listedNames.contains(name))
+        positionedKnown = false;
     return reader->readClass(name);
+}
+
+JavaClassLoader::Read JarFileClassLoader::concurrentRead()
+{
+    if (!positionedKnown) {
+        positioned = reader->readsByPosition();
+        positionedKnown = true;
+    }
+    if (!positioned)
+        return Read();
+    if (!listedNamesMade) {
+        listedNames = QSet<QString>(reader->classNames.cbegin(), reader->classNames.cend());
+        listedNamesMade = true;
+    }
+    const JarFileReader* positions = reader;
+    const QSet<QString>* listed = &listedNames;
+    return [positions, listed](const QString& name) {
+        ClassData data;
+        // The listing met every entry: what it did not list, readClass does not find either,
+        // and says nothing about.
+        if (listed->contains(name))
+            data.declined = !positions->readByPosition(name, &data.bytes);
+        return data;
+    };
 }

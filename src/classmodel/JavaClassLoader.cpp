@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -52,6 +53,36 @@ Class* JavaClassLoader::defineClass(const QString& name)
 QByteArray JavaClassLoader::readClassData(const QString&)
 {
     return QByteArray();
+}
+
+JavaClassLoader::Read JavaClassLoader::concurrentRead()
+{
+    return Read();
+}
+
+JavaClassLoader::Definition JavaClassLoader::prepareDefinition(const QString& name,
+                                                               const Read& read)
+{
+    Definition definition;
+    ClassData data = read(name);
+    if (data.declined) {
+        definition.declined = true;
+        return definition;
+    }
+    definition.lines = data.lines;
+    if (data.bytes.isEmpty())
+        return definition;
+    std::unique_ptr<JavaClassFile> file(JavaClassFile::create(data.bytes));
+    data.bytes = QByteArray();
+    const QStringList rejection = rejectionLines(name, file.get());
+    if (rejection.isEmpty()) {
+        definition.file = file.release();
+        return definition;
+    }
+    file.reset();
+    for (const QString& line : rejection)
+        definition.lines.append(qMakePair(Logger::L_WARN, line));
+    return definition;
 }
 
 QStringList JavaClassLoader::rejectionLines(const QString& name, const JavaClassFile* file)

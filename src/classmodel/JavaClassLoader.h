@@ -46,9 +46,30 @@ public:
     // by defineClass. This version has nothing.
     virtual QByteArray readClassData(const QString& name);
 
-protected:
+    // Gives the bytes of a name and the lines that reading it logs, or declines the request.
+    using Read = std::function<ClassData(const QString&)>;
+    // A read that several threads may run at once, giving what readClassData would give and log;
+    // it declines what only readClassData can answer. Empty when the source cannot be read so
+    // (this version's answer). Asked for in the loader's own thread; it stays valid while the
+    // loader lives, also while the loader serves lookups in its own thread.
+    virtual Read concurrentRead();
+
+    // What defineClass would do for `name`, worked out through `read` (a concurrentRead)
+    // without logging: the lines it would log and, for an accepted file, the parsed file, which
+    // the caller then owns. Safe on any thread.
+    struct Definition
+    {
+        LogLines lines;
+        JavaClassFile* file = nullptr;
+        // The read declined: nothing was worked out.
+        bool declined = false;
+    };
+    static Definition prepareDefinition(const QString& name, const Read& read);
+
     // The number of threads that parse for loadInOrder; 1 leaves the work to one-by-one loads.
     static int parsingThreads();
+
+protected:
     // Whether loading `count` classes is worth handing to the parsing threads.
     static bool parsesInParallel(int count);
 
@@ -59,7 +80,6 @@ protected:
     // then touch nothing shared). A request that such a read declines is read by `orderedRead`
     // in this thread, in its turn. A name met again is not read again: it is either defined by
     // then or its lines are logged again, as a second request would log them.
-    using Read = std::function<ClassData(const QString&)>;
     void loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
                      const Read& orderedRead = Read());
 

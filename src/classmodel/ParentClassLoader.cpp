@@ -1,9 +1,94 @@
 #include "ParentClassLoader.h"
 
+#include "JavaClass.h"
+#include "JavaClassFile.h"
+#include "Logger.h"
+#include "ProtoClassLoader.h"
+
 #include <QMultiMap>
+#include <QRunnable>
+#include <QSet>
+#include <QThreadPool>
+#include <QVector>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+// The most names worked out in one batch: the parsed files wait for their lookups in memory.
+const int maxPrefetched = 1024;
+
+} // namespace
+
+struct ParentClassLoader::Batch
+{
+    struct Job
+    {
+        QString name;
+        // The first child asked on the threads.
+        int from = 0;
+        Prefetched result;
+        JavaClassFile* file = nullptr;
+        // Set when the threads have worked the job out; a job that failed (memory running
+        // out) or never ran is left to the lookup, which does it all in its own thread.
+        bool done = false;
+    };
+
+    // Each child's concurrent read, taken when the batch starts; empty for a child that cannot
+    // be asked on the threads.
+    QVector<JavaClassLoader::Read> reads;
+    QVector<Job> jobs;
+    // Names that a gold-file loader answered before the threads started.
+    QVector<QPair<QString, Class*>> found;
+    std::atomic<int> next{0};
+
+    void run(Job& job) const;
+    // Frees what was not handed on.
+    ~Batch();
+};
+
+ParentClassLoader::Batch::~Batch()
+{
+    for (const Job& job : qAsConst(jobs)) {
+        delete job.file;
+        delete job.result.cls;
+    }
+    for (const auto& entry : qAsConst(found))
+        delete entry.second;
+}
+
+void ParentClassLoader::Batch::run(Job& job) const
+{
+    try {
+        job.result.resumeAt = -1;
+        for (int child = job.from; child < reads.size(); ++child) {
+            if (!reads.at(child)) {
+                job.result.resumeAt = child;
+                break;
+            }
+            const JavaClassLoader::Definition definition =
+                JavaClassLoader::prepareDefinition(job.name, reads.at(child));
+            if (definition.declined) {
+                job.result.resumeAt = child;
+                break;
+            }
+            job.file = definition.file;
+            job.result.lines.append(definition.lines);
+            if (job.file)
+                break;
+        }
+        job.done = true;
+    } catch (...) {
+    }
+}
 
 ParentClassLoader::~ParentClassLoader()
 {
+    // The threads read through the children: they finish first.
+    finishBatch();
+    dropPrefetched();
+    delete pool;
     for (ClassLoader* loader : qAsConst(loaders))
         delete loader;
     for (ClassLoader* loader : qAsConst(idleLoaders))
@@ -12,6 +97,8 @@ ParentClassLoader::~ParentClassLoader()
 
 void ParentClassLoader::loadAllClasses()
 {
+    // The children are not read from two sides at once.
+    finishBatch();
     for (ClassLoader* loader : qAsConst(loaders))
         loader->loadAllClasses();
 }
@@ -35,9 +122,126 @@ QMap<QString, Class*> ParentClassLoader::getAllClasses() const
 
 Class* ParentClassLoader::defineClass(const QString& name)
 {
-    for (ClassLoader* loader : qAsConst(loaders)) {
-        if (Class* cls = loader->defineClass(name))
+    const auto found = prefetched.find(name);
+    if (found == prefetched.end())
+        return defineFrom(name, 0);
+    // Taken once: a later lookup (of a class not found) asks the children again, as it would
+    // have without the prefetch.
+    const Prefetched ahead = found.value();
+    prefetched.erase(found);
+    std::unique_ptr<Class> cls(ahead.cls);
+    for (const auto& line : ahead.lines)
+        emit Logger::logger->log(line.first, line.second);
+    if (cls)
+        return cls.release();
+    return ahead.resumeAt < 0 ? nullptr : defineFrom(name, ahead.resumeAt);
+}
+
+Class* ParentClassLoader::defineFrom(const QString& name, int first)
+{
+    for (int i = first; i < loaders.size(); ++i) {
+        if (Class* cls = loaders.at(i)->defineClass(name))
             return cls;
     }
     return nullptr;
+}
+
+void ParentClassLoader::dropPrefetched()
+{
+    for (const Prefetched& ahead : qAsConst(prefetched))
+        delete ahead.cls;
+    prefetched.clear();
+}
+
+void ParentClassLoader::finishBatch()
+{
+    if (!running)
+        return;
+    pool->waitForDone();
+    const std::unique_ptr<Batch> batch(running);
+    running = nullptr;
+    const auto keep = [this](const QString& name, Class** cls, const Prefetched& ahead) {
+        // A name that a lookup has defined meanwhile is never looked for again.
+        if (cache.contains(name) || prefetched.contains(name))
+            return;
+        Prefetched kept = ahead;
+        kept.cls = *cls;
+        prefetched.insert(name, kept);
+        *cls = nullptr;
+    };
+    for (auto& entry : batch->found)
+        keep(entry.first, &entry.second, Prefetched());
+    for (Batch::Job& job : batch->jobs) {
+        if (!job.done)
+            continue;
+        if (job.file) {
+            job.result.cls = new JavaClass(job.file);
+            job.file = nullptr;
+        }
+        keep(job.name, &job.result.cls, job.result);
+    }
+}
+
+void ParentClassLoader::prefetchClasses(const QStringList& names)
+{
+    // The window before the one that finishes now has been walked: what it left was not asked
+    // for.
+    dropPrefetched();
+    finishBatch();
+    const int threads = JavaClassLoader::parsingThreads();
+    if (threads < 2)
+        return;
+
+    std::unique_ptr<Batch> batch(new Batch);
+    // What each child can answer on the threads: a class-file loader through its concurrent
+    // read; nothing else.
+    batch->reads.reserve(loaders.size());
+    for (ClassLoader* loader : qAsConst(loaders)) {
+        auto* javaLoader = dynamic_cast<JavaClassLoader*>(loader);
+        batch->reads.append(javaLoader ? javaLoader->concurrentRead() : JavaClassLoader::Read());
+    }
+
+    QSet<QString> seen;
+    for (const QString& name : names) {
+        if (batch->jobs.size() + batch->found.size() >= maxPrefetched)
+            break;
+        const int seenBefore = seen.size();
+        seen.insert(name);
+        if (seen.size() == seenBefore || cache.contains(name) || prefetched.contains(name))
+            continue;
+        // Gold-file loaders lead the classpath; they log nothing and answer from memory, so they
+        // are asked here and now. The first class-file loader after them goes to the threads.
+        int child = 0;
+        while (child < loaders.size() && !batch->reads.at(child) &&
+               dynamic_cast<ProtoClassLoader*>(loaders.at(child))) {
+            std::unique_ptr<Class> cls(loaders.at(child)->defineClass(name));
+            if (cls) {
+                batch->found.append(qMakePair(name, cls.get()));
+                cls.release();
+                break;
+            }
+            ++child;
+        }
+        if (child < loaders.size() && batch->reads.at(child)) {
+            Batch::Job job;
+            job.name = name;
+            job.from = child;
+            batch->jobs.append(job);
+        }
+    }
+
+    if (!pool)
+        pool = new QThreadPool();
+    pool->setMaxThreadCount(threads);
+    // Taken here, in this thread: the threads must not detach the vector.
+    Batch* const work = batch.get();
+    Batch::Job* const jobs = batch->jobs.data();
+    const int count = batch->jobs.size();
+    running = batch.release();
+    for (int t = 0; t < qMin(threads, count); ++t) {
+        pool->start(QRunnable::create([work, jobs, count] {
+            for (int i = work->next++; i < count; i = work->next++)
+                work->run(jobs[i]);
+        }));
+    }
 }

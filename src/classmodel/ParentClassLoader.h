@@ -1,8 +1,12 @@
 #pragma once
 
 #include "ClassLoader.h"
+#include "JavaClassLoader.h"
 
+#include <QHash>
 #include <QList>
+
+class QThreadPool;
 
 // The loader of a whole classpath: consults one child loader per source, in classpath order.
 //
@@ -26,10 +30,42 @@ public:
     QMap<QString, Class*> getAllClasses() const override;
     // The first non-null defineClass() result of the consulted children, in order.
     Class* defineClass(const QString& name) override;
+    // Reads and parses the named classes that are not cached yet on the other cores, as far as
+    // the children can be asked from several threads, while this thread goes on. The results of
+    // the previous call are waited for and kept, each with the lines that finding it logs, until
+    // its first lookup, which then logs them and goes on from there; what the call before that
+    // kept and no lookup took is dropped, so at most two windows of names are held. On one
+    // core nothing is done.
+    void prefetchClasses(const QStringList& names) override;
 
     // The consulted children, in classpath order.
     QList<ClassLoader*> loaders;
     // Children kept only to be deleted (directory loaders that found no class file); never
     // consulted.
     QList<ClassLoader*> idleLoaders;
+
+private:
+    // One name worked out ahead: the lines that looking it up logs so far, the class found (owned
+    // until it is handed out), and the child to go on with, -1 when all of them have answered.
+    struct Prefetched
+    {
+        JavaClassLoader::LogLines lines;
+        Class* cls = nullptr;
+        int resumeAt = -1;
+    };
+
+    // Names being worked out on the threads.
+    struct Batch;
+
+    // defineClass of the children from `first` on.
+    Class* defineFrom(const QString& name, int first);
+    void dropPrefetched();
+    // Waits for the running batch, if any, and keeps its results for the lookups.
+    void finishBatch();
+
+    QHash<QString, Prefetched> prefetched;
+    // Owned; null when no batch runs.
+    Batch* running = nullptr;
+    // Made at the first batch; owned.
+    QThreadPool* pool = nullptr;
 };

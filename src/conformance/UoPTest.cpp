@@ -107,6 +107,29 @@ Member* searchParents(ClassLoader& loader, const Class* start, QSet<const Class*
     }
 }
 
+// Classes under test whose dependencies the access loader is told about at a time: enough to
+// keep every core busy, few enough that what it reads ahead stays small.
+const int prefetchWindow = 64;
+
+// The classes that testing the window of classes from `first` on looks up first: the
+// dependent classes and the owners of the dependent fields and methods, in the order the test
+// asks for them.
+QStringList ownersUsedBy(const QMap<QString, Class*>& classes, const QStringList& keys, int first)
+{
+    QStringList names;
+    const int end = qMin(keys.size(), first + prefetchWindow);
+    for (int i = first; i < end; ++i) {
+        const Class* cls = classes.value(keys.at(i));
+        for (const TypeDescriptor& dependency : cls->getDependentClasses())
+            names.append(dependency.descriptor);
+        for (const DepField& dependency : cls->getDependentFields())
+            names.append(dependency.owner.descriptor);
+        for (const DepMethod& dependency : cls->getDependentMethods())
+            names.append(dependency.owner.descriptor);
+    }
+    return names;
+}
+
 } // namespace
 
 UoPTest::UoPTest(TestResultGroup* root, const Classpath& testClasspath,
@@ -150,6 +173,12 @@ void UoPTest::runTest()
         const QStringList keys = classes.keys();
         const qint64 count = classes.size();
         for (qint64 i = 0; i < count; ++i) {
+            // The access loader reads the classes of the next window on the other cores while
+            // this window is tested.
+            if (i == 0)
+                accessLoader->prefetchClasses(ownersUsedBy(classes, keys, 0));
+            if (i % prefetchWindow == 0)
+                accessLoader->prefetchClasses(ownersUsedBy(classes, keys, int(i) + prefetchWindow));
             const QString& key = keys.at(int(i));
             const Class* cls = classes.value(key);
             TestResultGroup* classGroup = accessGroup->add_subgroup();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <new>
 #include <string>
@@ -418,6 +419,70 @@ TEST_F(AccessTestRun, OutOfMemoryKeepsResultsGatheredSoFar)
     EXPECT_EQ(root.subgroup(0).name(), "Interface Results");
     EXPECT_EQ(root.subgroup(1).name(), "Access Results");
     EXPECT_EQ(root.subgroup(1).subgroup_size(), 3);
+}
+
+// The classes that the test looks up are read ahead on several threads; the results and the log
+// stay those of one thread, lookups of classes that are missing, rejected or found only further
+// down the classpath included, over more classes than one read-ahead window holds.
+TEST_F(AccessTestRun, ReadingAheadOnSeveralThreadsScoresAndLogsAsOneThread)
+{
+    const QString fw = fixtures + "/framework/fw/";
+    const QByteArray hidden = readBytes(fw + "Hidden.class");
+    const QByteArray natives = readBytes(fw + "Natives.class");
+    // Broken copies first: rejected there, the classes are found further down.
+    writeFile(path("broken/fw/Hidden.class"), hidden.left(hidden.size() / 2));
+    writeFile(path("broken/fw/Natives.class"), natives.left(natives.size() / 3));
+    // Rejected, and missing everywhere else: looked for again at every use.
+    writeFile(path("broken/lib/Gone.class"), hidden.left(hidden.size() / 4));
+    writeArchive(path("api.jar"),
+                 {{"fw/Natives.class", natives.left(natives.size() / 2)},
+                  {"fw/Hidden.class", hidden},
+                  {"fw/Hidden.class", natives},
+                  // Read by position it fails: it is left to the lookup, in its turn.
+                  {"lib/Gone.class", {}}},
+                 ArchiveFormat::ZipDeflated);
+    const QString api = prepareUserFixtures().replace(fixtures + "/framework",
+                                                      path("broken") + ':' + path("api.jar") + ':' +
+                                                          fixtures + "/framework");
+
+    // Many copies of the code under test, a broken one and one in two entries.
+    const QString user = fixtures + "/user/user/";
+    for (int i = 0; i < 70; ++i) {
+        for (const char* name : {"Child", "Stranger", "Walker"})
+            writeFile(path(QString("many/copy/%1%2.class").arg(name).arg(i)),
+                      readBytes(user + name + ".class"));
+    }
+    writeFile(path("many/copy/Broken.class"), hidden.left(20));
+    copyTree(path("user"), path("again"));
+    const QString tested = path("user") + ':' + path("many") + ':' + path("again");
+
+    const auto runOn = [&](int threads) {
+        const int saved = QThreadPool::globalInstance()->maxThreadCount();
+        QThreadPool::globalInstance()->setMaxThreadCount(threads);
+        LogCapture log;
+        const QString tree = run(tested, api);
+        QThreadPool::globalInstance()->setMaxThreadCount(saved);
+        return qMakePair(tree, log.lines);
+    };
+    const auto byOne = runOn(1);
+    const auto bySeveral = runOn(8);
+    EXPECT_EQ(bySeveral.first, byOne.first);
+    EXPECT_EQ(bySeveral.second, byOne.second);
+    EXPECT_EQ(byOne.first.count("\n    user.Walker\n"), 2);
+    const auto count = [&](const QString& start) {
+        int lines = 0;
+        for (const LogLine& line : byOne.second)
+            lines += line.text.startsWith(start) ? 1 : 0;
+        return lines;
+    };
+    EXPECT_EQ(count("fw.Hidden: "), 1);
+    EXPECT_EQ(count("fw.Natives: "), 2);
+    // A class that is not found is read and reported again at every use.
+    EXPECT_GT(count("lib.Gone: "), 100);
+    EXPECT_EQ(count("Problem reading lib.Gone - read 0 bytes"), count("lib.Gone: "));
+    // Once from each directory after the rejected copy: the framework and the three tested.
+    EXPECT_EQ(count("Could not read class Llib/Gone; because the class file"),
+              4 * count("lib.Gone: "));
 }
 
 } // namespace
