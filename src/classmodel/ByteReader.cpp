@@ -35,31 +35,11 @@ void ByteReader::fail(quint32 n, const QString& what) const
             .arg(place()));
 }
 
-const uchar* ByteReader::take(quint32 n, const char* what)
-{
-    if (n > bytesLeft())
-        fail(n, QLatin1String(what));
-    const uchar* p = reinterpret_cast<const uchar*>(data.constData()) + pos;
-    pos += int(n);
-    return p;
-}
-
-quint8 ByteReader::readU1(const char* what)
-{
-    return take(1, what)[0];
-}
-
 quint8 ByteReader::peekU1(const char* what) const
 {
     if (bytesLeft() < 1)
         fail(1, QLatin1String(what));
     return reinterpret_cast<const uchar*>(data.constData())[pos];
-}
-
-quint16 ByteReader::readU2(const char* what)
-{
-    const uchar* p = take(2, what);
-    return quint16((p[0] << 8) | p[1]);
 }
 
 quint32 ByteReader::readU4(const char* what)

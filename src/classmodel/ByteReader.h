@@ -23,10 +23,14 @@ public:
     quint32 bytesLeft() const { return quint32(end - pos); }
     bool atEnd() const { return pos == end; }
 
-    quint8 readU1(const char* what);
+    quint8 readU1(const char* what) { return take(1, what)[0]; }
     // The next byte, without moving past it.
     quint8 peekU1(const char* what) const;
-    quint16 readU2(const char* what);
+    quint16 readU2(const char* what)
+    {
+        const uchar* p = take(2, what);
+        return quint16((p[0] << 8) | p[1]);
+    }
     quint32 readU4(const char* what);
     qint32 readI4(const char* what);
     qint64 readI8(const char* what);
@@ -54,8 +58,15 @@ private:
                int attributeNameSize);
 
     // Checks that n bytes are left and returns where they start; the only place that
-    // decides whether a read fits.
-    const uchar* take(quint32 n, const char* what);
+    // decides whether a read fits. Inline: every value of a class file passes here.
+    const uchar* take(quint32 n, const char* what)
+    {
+        if (n > bytesLeft())
+            fail(n, QLatin1String(what));
+        const uchar* p = reinterpret_cast<const uchar*>(data.constData()) + pos;
+        pos += int(n);
+        return p;
+    }
     [[noreturn]] void fail(quint32 n, const QString& what) const;
     QString place() const;
 
