@@ -158,7 +158,8 @@ JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& d
         return result;
     }
     QFile file(info.filePath());
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Read in one call straight into the result; a buffer of the device's own would only copy.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         debug(QString("Could not read class %1 because the file could not be opened").arg(name));
         return result;
     }
