@@ -26,12 +26,23 @@ void ListContentsWorker::doWork()
     loader->loadAllClasses();
     const QMap<QString, Class*> classes = loader->getAllClasses();
     // The main thread writes console log lines to the same standard output meanwhile. The C
-    // stream takes each call whole under its lock, so a class line written with its line end in
-    // one call can never have a log line land inside it.
-    for (auto it = classes.constBegin(); it != classes.constEnd(); ++it) {
-        QByteArray line = it.value()->getName().toString().toLocal8Bit();
-        line.append('\n');
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    // stream takes each call whole under its lock, so lines gathered whole and written in one
+    // call can never have a log line land inside one of them. The batches stay small so that
+    // the listing reaches the console as it goes.
+    const int batchBytes = 16 * 1024;
+    QByteArray batch;
+    batch.reserve(batchBytes + 1024);
+    const auto write = [&batch] {
+        std::fwrite(batch.constData(), 1, size_t(batch.size()), stdout);
         std::fflush(stdout);
+        batch.resize(0); // keeps the reserved room
+    };
+    for (auto it = classes.constBegin(); it != classes.constEnd(); ++it) {
+        batch += it.value()->getName().toString().toLocal8Bit();
+        batch += '\n';
+        if (batch.size() >= batchBytes)
+            write();
     }
+    if (!batch.isEmpty())
+        write();
 }

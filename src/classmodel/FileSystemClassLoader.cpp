@@ -4,10 +4,14 @@
 #include "Logger.h"
 #include "TypeDescriptor.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -55,8 +59,9 @@ void FileSystemClassLoader::walk(FileAction atFile)
     struct Level
     {
         QString relativePath; // empty for the top level
-        QStringList names;
-        int next;
+        // Lists the entries in the order the file system returns them; the information it
+        // gives comes with the listing, so a plain file costs no query of its own.
+        std::unique_ptr<QDirIterator> entries;
     };
 
     QSet<QString> visited;
@@ -64,26 +69,27 @@ void FileSystemClassLoader::walk(FileAction atFile)
     if (!top.isEmpty())
         visited.insert(top);
 
-    QList<Level> stack;
-    stack.append({QString(), directory.entryList(walkFilter, QDir::NoSort), 0});
-    while (!stack.isEmpty()) {
-        Level& level = stack.last();
-        if (level.next >= level.names.size()) {
-            stack.removeLast();
+    std::vector<Level> stack;
+    stack.push_back({QString(), std::make_unique<QDirIterator>(directory.path(), walkFilter)});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (!level.entries->hasNext()) {
+            stack.pop_back();
             continue;
         }
-        const QString name = level.names.at(level.next++);
+        level.entries->next();
+        const QFileInfo info = level.entries->fileInfo();
+        const QString name = info.fileName();
         const QString relativePath =
             stack.size() == 1 ? name : level.relativePath + QLatin1Char('/') + name;
-        const QFileInfo info(directory.path() + QLatin1Char('/') + relativePath);
         if (info.isDir()) {
             const QString canonical = info.canonicalFilePath();
             if (canonical.isEmpty() || visited.contains(canonical))
                 continue;
             visited.insert(canonical);
-            // `level` is not used past this point: appending may move it.
-            stack.append(
-                {relativePath, QDir(info.filePath()).entryList(walkFilter, QDir::NoSort), 0});
+            // `level` is not used past this point: pushing may move it.
+            stack.push_back(
+                {relativePath, std::make_unique<QDirIterator>(info.filePath(), walkFilter)});
         } else {
             (this->*atFile)(relativePath, info);
         }
@@ -152,7 +158,8 @@ JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& d
         return result;
     }
     QFile file(info.filePath());
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Read in one call straight into the result; a buffer of the device's own would only copy.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         debug(QString("Could not read class %1 because the file could not be opened").arg(name));
         return result;
     }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -68,6 +69,10 @@ public:
 
     // The number of threads that parse for loadInOrder; 1 leaves the work to one-by-one loads.
     static int parsingThreads();
+
+    // Deletes `classes`, class-file views that share nothing with one another, on up to
+    // parsingThreads() threads; all are gone when it returns.
+    static void deleteClasses(QVector<Class*> classes);
 
 protected:
     // Whether loading `count` classes is worth handing to the parsing threads.

@@ -75,8 +75,12 @@ void ParentClassLoader::Batch::run(Job& job) const
             }
             job.file = definition.file;
             job.result.lines.append(definition.lines);
-            if (job.file)
+            if (job.file) {
+                // The view too is made here, next to its file.
+                job.result.cls = new JavaClass(job.file);
+                job.file = nullptr;
                 break;
+            }
         }
         job.done = true;
     } catch (...) {
@@ -93,6 +97,17 @@ ParentClassLoader::~ParentClassLoader()
         delete loader;
     for (ClassLoader* loader : qAsConst(idleLoaders))
         delete loader;
+    // The class-file views go on several cores; the base deletes the rest (gold-file views).
+    QVector<Class*> classFileViews;
+    for (auto it = cache.begin(); it != cache.end();) {
+        if (dynamic_cast<JavaClass*>(it.value())) {
+            classFileViews.append(it.value());
+            it = cache.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    JavaClassLoader::deleteClasses(classFileViews);
 }
 
 void ParentClassLoader::loadAllClasses()
@@ -174,10 +189,6 @@ void ParentClassLoader::finishBatch()
     for (Batch::Job& job : batch->jobs) {
         if (!job.done)
             continue;
-        if (job.file) {
-            job.result.cls = new JavaClass(job.file);
-            job.file = nullptr;
-        }
         keep(job.name, &job.result.cls, job.result);
     }
 }
