@@ -529,6 +529,12 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
         if (report)
             say(Logger::L_WARN, QString("Problem reading %1 - %2").arg(type.toString(), text));
     };
+    // The library's own reason, such as a failed CRC check.
+    const auto readFailed = [&] {
+        const QString reason = errorText(rd->arch);
+        problem(reason.isEmpty() ? QStringLiteral("read failed") : reason);
+        return EntryRead::Broken;
+    };
     // Without a known size (a streamed entry with a data descriptor) the entry is read to its
     // end; a size the library does know is a claim that the data must meet.
     const bool sizeKnown = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
@@ -560,11 +566,8 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
         data.resize(static_cast<int>(total + want));
         const la_ssize_t got =
             archive_read_data(rd->arch, data.data() + total, static_cast<size_t>(want));
-        if (got < 0) {
-            const QString reason = errorText(rd->arch);
-            problem(reason.isEmpty() ? QStringLiteral("read failed") : reason);
-            return EntryRead::Broken;
-        }
+        if (got < 0)
+            return readFailed();
         if (got == 0)
             break;
         total += got;
@@ -585,11 +588,8 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
         qint64 extra = 0;
         for (;;) {
             const la_ssize_t got = archive_read_data(rd->arch, rest, sizeof(rest));
-            if (got < 0) {
-                const QString reason = errorText(rd->arch);
-                problem(reason.isEmpty() ? QStringLiteral("read failed") : reason);
-                return EntryRead::Broken;
-            }
+            if (got < 0)
+                return readFailed();
             if (got == 0)
                 break;
             // An entry that holds more than it claims is as untrustworthy as one that holds
