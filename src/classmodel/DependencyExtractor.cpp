@@ -168,6 +168,25 @@ quint16 DependencyExtractor::classNameIndex(quint32 classIndex) const
                                         : 0;
 }
 
+quint32 DependencyExtractor::utf8Length(quint32 index) const
+{
+    const cp_info* entry = file.entryAt(index, CONSTANT_Utf8);
+    return entry ? static_cast<const CONSTANT_Utf8_info*>(entry)->length : 0;
+}
+
+qint64 DependencyExtractor::declarationBound() const
+{
+    // Every Utf8 entry can be handled as a class name, a field type and a method descriptor,
+    // once each, by the declarations, and once more as the name of a Class entry that an
+    // instruction uses; an interface whose name does not resolve adds an empty name.
+    qint64 sum = 2 * qint64(file.interfaces.size());
+    for (const cp_info* entry : qAsConst(file.constant_pool)) {
+        if (entry->tag == CONSTANT_Utf8)
+            sum += 4 * (qint64(static_cast<const CONSTANT_Utf8_info*>(entry)->length) + 2);
+    }
+    return sum;
+}
+
 bool DependencyExtractor::charge(qint64 n)
 {
     if (exhausted)
@@ -181,9 +200,13 @@ bool DependencyExtractor::charge(qint64 n)
 // Reference resolution. Each failure names the first check that did not hold; the message of a
 // malformed reference shows that text in place of the part.
 
-bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod,
-                                  RefParts& parts) const
+bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
+                                  bool decode) const
 {
+    // Without decoding, a part that resolves points at a stand-in text: checking needs only the
+    // tags, and most texts would be decoded for nothing.
+    static const QString undecoded;
+    const auto textAt = [&](quint32 index) { return decode ? utf8At(index) : &undecoded; };
     const int poolSize = file.constant_pool.size();
     const auto entry = [&](quint32 index) -> const cp_info* {
         return index == 0 || index > quint32(poolSize) ? nullptr
@@ -201,7 +224,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             else if (name->tag != CONSTANT_Utf8)
                 parts.classError = "class name info is not a string";
             else
-                parts.className = utf8At(parts.classNameIndex);
+                parts.className = textAt(parts.classNameIndex);
         }
     } else {
         parts.classError = "invalid class index";
@@ -223,7 +246,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.nameError =
                 isMethod ? "method name info is not a string" : "field name info is not a string";
         else
-            parts.name = utf8At(n->name_index);
+            parts.name = textAt(n->name_index);
         const cp_info* type = entry(n->descriptor_index);
         if (!type)
             parts.typeError =
@@ -232,7 +255,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.typeError = isMethod ? "method signature info is not a string"
                                        : "field descriptor info is not a string";
         else
-            parts.type = utf8At(n->descriptor_index);
+            parts.type = textAt(n->descriptor_index);
     }
     return parts.className && parts.name && parts.type;
 }
@@ -531,8 +554,9 @@ bool DependencyExtractor::checkOperand(const method_info* method, quint16 index,
         return false;
     }
     if (tag == CONSTANT_Class &&
-        !utf8At(static_cast<const CONSTANT_Class_info*>(file.constant_pool.at(index - 1))
-                    ->name_index)) {
+        !file.entryAt(
+            static_cast<const CONSTANT_Class_info*>(file.constant_pool.at(index - 1))->name_index,
+            CONSTANT_Utf8)) {
         codeError(QStringLiteral("%1, a %2 without a %3 name")
                       .arg(where(), constantInfoToString(CONSTANT_Class),
                            constantInfoToString(CONSTANT_Utf8)));
@@ -676,6 +700,7 @@ void DependencyExtractor::walk(const method_info* method)
 void DependencyExtractor::runCode(const method_info* method)
 {
     prepare();
+    prepareStages();
     walk(method);
     for (const QString& message : qAsConst(codeErrors))
         file.checkLog.error(message);
@@ -688,9 +713,13 @@ void DependencyExtractor::runCode(const method_info* method)
 
 void DependencyExtractor::prepare()
 {
+    budget = textBudgetPerByte * file.readSize + textBudgetBase;
+}
+
+void DependencyExtractor::prepareStages()
+{
     if (collecting)
         keys.reserve(1024);
-    budget = textBudgetPerByte * file.readSize + textBudgetBase;
     own = file.getTypeDescriptor().descriptor;
     enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
     const auto byText = [](const std::pair<const QString*, const QString*>& a,
@@ -747,9 +776,14 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
             file.checkLog.error(message);
     }
 
-    addPoolMembers(fieldRefs, methodRefs);
-    addUsedEntries();
-    addDeclarations();
+    // A check needs the later stages only for the bound on the names they handle; when even
+    // an upper bound of what they can charge fits the budget left, they cannot exhaust it.
+    if (collecting || exhausted || bound + declarationBound() > budget) {
+        prepareStages();
+        addPoolMembers(fieldRefs, methodRefs);
+        addUsedEntries();
+        addDeclarations();
+    }
 
     if (collecting)
         build();
@@ -771,11 +805,19 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
             entry->tag != CONSTANT_InterfaceMethodref)
             continue;
         const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
+        const bool isMethod = entry->tag != CONSTANT_Fieldref;
         RefParts parts;
-        if (!resolve(ref, entry->tag != CONSTANT_Fieldref, parts)) {
-            reportMalformed(ref, parts);
+        if (!resolve(ref, isMethod, parts, false)) {
+            RefParts texts; // the message shows the parts that do resolve
+            resolve(ref, isMethod, texts);
+            reportMalformed(ref, texts);
             continue;
         }
+        // What the later stages can charge for this reference at most, counting a byte of the
+        // file as one character (decoding never makes a text longer): the pool stage adds the
+        // owner twice, the name once and the type twice, the walk at most once more.
+        bound += 2 * (2 * qint64(utf8Length(parts.classNameIndex)) + utf8Length(parts.nameIndex) +
+                      2 * qint64(utf8Length(parts.typeIndex)) + 4);
         const quint64 key = (quint64(parts.classNameIndex) << 32) |
                             (quint64(parts.nameIndex) << 16) | parts.typeIndex;
         // Interface-method references come after the method references in the rules' order.

@@ -75,7 +75,14 @@ private:
 
     const QString* utf8At(quint32 index) const;
     quint16 classNameIndex(quint32 classIndex) const;
-    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts) const;
+    // decode false resolves the parts without decoding their texts (for checks).
+    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
+                 bool decode = true) const;
+    // The byte length of a Utf8 entry, 0 for an index that names none.
+    quint32 utf8Length(quint32 index) const;
+    // An upper bound of what the declarations and the Class entries that instructions use can
+    // charge.
+    qint64 declarationBound() const;
     void reportMalformed(const CONSTANT_Fieldref_info& ref, const RefParts& parts);
     // The sound member references by the texts they combine, with their pool index.
     using References = std::vector<std::pair<quint64, quint32>>;
@@ -85,6 +92,7 @@ private:
     void addUsedEntries();
     void addDeclarations();
     void prepare();
+    void prepareStages();
     void walk(const method_info* method);
     bool checkOperand(const method_info* method, quint16 index, quint32 pos, const char* mnemonic,
                       int operandKind);
@@ -145,5 +153,7 @@ private:
     bool checking = true;
     bool collecting = true;
     qint64 budget = 0;
+    // An upper bound of what the pool and walk stages can charge for the sound references.
+    qint64 bound = 0;
     bool exhausted = false;
 };
