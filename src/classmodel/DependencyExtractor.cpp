@@ -6,6 +6,8 @@
 #include "JavaClassFile.h"
 #include "Opcode.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace {
@@ -1090,15 +1092,38 @@ void DependencyExtractor::build()
     const auto byKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
         return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) < 0;
     };
-    const auto owner = [&](const MemberCandidate& c) {
-        return TypeDescriptor(view(c.keyOffset, c.ownerLength).toString());
+    // Values are built once per distinct text and copied from then on: copies share their
+    // strings, where building allocates several. Members sorted by key come grouped by owner.
+    QStringView lastOwnerText;
+    TypeDescriptor lastOwner{QString()};
+    const auto owner = [&](const MemberCandidate& c) -> const TypeDescriptor& {
+        const QStringView text = view(c.keyOffset, c.ownerLength);
+        if (lastOwnerText.isNull() || text != lastOwnerText) {
+            lastOwner = TypeDescriptor(text.toString());
+            lastOwnerText = text;
+        }
+        return lastOwner;
+    };
+    QHash<const QString*, TypeDescriptor> types;
+    const auto typeOf = [&](const QString* text) -> const TypeDescriptor& {
+        auto it = types.find(text);
+        if (it == types.end())
+            it = types.insert(text, TypeDescriptor(*text));
+        return *it;
+    };
+    QHash<const QString*, MethodSignature> signatures;
+    const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
+        auto it = signatures.find(text);
+        if (it == signatures.end())
+            it = signatures.insert(text, MethodSignature(*text));
+        return *it;
     };
     std::sort(fields.begin(), fields.end(), byKey);
     const bool fieldsWereEmpty = file.dependentFields.isEmpty();
     if (out.fields)
         out.fields->reserve(int(fields.size()));
     for (const MemberCandidate& c : fields) {
-        const DepField field(owner(c), *c.name, TypeDescriptor(*c.descriptor));
+        const DepField field(owner(c), *c.name, typeOf(c.descriptor));
         if (out.fields)
             out.fields->append(field);
         else if (toSets && fieldsWereEmpty)
@@ -1108,11 +1133,12 @@ void DependencyExtractor::build()
     }
 
     std::sort(methods.begin(), methods.end(), byKey);
+    lastOwnerText = QStringView();
     const bool methodsWereEmpty = file.dependentMethods.isEmpty();
     if (out.methods)
         out.methods->reserve(int(methods.size()));
     for (const MemberCandidate& c : methods) {
-        const DepMethod method(owner(c), *c.name, MethodSignature(*c.descriptor));
+        const DepMethod method(owner(c), *c.name, signatureOf(c.descriptor));
         if (out.methods)
             out.methods->append(method);
         else if (toSets && methodsWereEmpty)
