@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -76,6 +77,24 @@ int comparePieces(const Piece* a, int na, const Piece* b, int nb)
         ++ca;
         ++cb;
     }
+}
+
+// A hash of a key for the candidate tables: four code units at a time, mixed by a multiply.
+// Keys are short names and descriptors; qHash takes them one code unit at a time.
+size_t hashKey(const QChar* data, quint32 size)
+{
+    quint64 h = 0x9E3779B97F4A7C15ull ^ size;
+    quint32 i = 0;
+    for (; i + 4 <= size; i += 4) {
+        quint64 chunk;
+        std::memcpy(&chunk, data + i, sizeof chunk);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    for (; i < size; ++i)
+        h = (h ^ data[i].unicode()) * 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 29;
+    return size_t(h);
 }
 
 // Candidates are ordered by the rules' own order: a phase, a section inside it, a position and a
@@ -376,18 +395,93 @@ void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 s
     }
 }
 
-bool DependencyExtractor::declares(
-    const std::vector<std::pair<const QString*, const QString*>>& members, const QString& name,
-    const QString& descriptor) const
+namespace {
+
+// The bytes of a Utf8 entry; none for an index that names no Utf8 entry, which compares as the
+// empty text.
+struct RawText
 {
+    const char* data = nullptr;
+    int size = 0;
+};
+
+int compareRaw(const RawText& a, const RawText& b)
+{
+    const int c = std::memcmp(a.data, b.data, size_t(std::min(a.size, b.size)));
+    return c != 0 ? c : a.size - b.size;
+}
+
+bool isAscii(const RawText& t)
+{
+    for (int i = 0; i < t.size; ++i) {
+        if (static_cast<unsigned char>(t.data[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+struct DependencyExtractor::OwnMembers
+{
+    // By name, then descriptor, as bytes.
+    std::vector<std::pair<RawText, RawText>> raw;
+    // By name, then descriptor, as decoded texts; made only when a lookup needs them.
+    std::vector<std::pair<const QString*, const QString*>> texts;
+    bool textsMade = false;
+};
+
+bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex,
+                                   const QString& name, const QString& descriptor) const
+{
+    const auto rawAt = [this](quint32 index) {
+        RawText t;
+        if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
+            const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(entry);
+            t.data = utf8->bytes();
+            t.size = utf8->length;
+        }
+        return t;
+    };
+    const std::pair<RawText, RawText> rawKey(rawAt(nameIndex), rawAt(typeIndex));
+    // Two ASCII texts decode alike exactly when their bytes are alike, and an ASCII text equals
+    // no decoded text that has other bytes, so the bytes decide.
+    if (isAscii(rawKey.first) && isAscii(rawKey.second)) {
+        const auto it = std::lower_bound(
+            members.raw.begin(), members.raw.end(), rawKey,
+            [](const std::pair<RawText, RawText>& a, const std::pair<RawText, RawText>& b) {
+                const int c = compareRaw(a.first, b.first);
+                return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
+            });
+        return it != members.raw.end() && compareRaw(it->first, rawKey.first) == 0 &&
+               compareRaw(it->second, rawKey.second) == 0;
+    }
     const auto less = [](const std::pair<const QString*, const QString*>& a,
                          const std::pair<const QString*, const QString*>& b) {
         const int c = QString::compare(*a.first, *b.first);
         return c != 0 ? c < 0 : QString::compare(*a.second, *b.second) < 0;
     };
+    if (!members.textsMade) {
+        members.textsMade = true;
+        static const QString none;
+        const bool ofFields = &members == ownFields.get();
+        const auto add = [&](const member_info* member) {
+            const QString* n = utf8At(member->name_index);
+            const QString* t = utf8At(member->descriptor_index);
+            members.texts.emplace_back(n ? n : &none, t ? t : &none);
+        };
+        if (ofFields) {
+            for (const field_info* field : qAsConst(file.fields))
+                add(field);
+        } else {
+            for (const method_info* method : qAsConst(file.methods))
+                add(method);
+        }
+        std::sort(members.texts.begin(), members.texts.end(), less);
+    }
     const std::pair<const QString*, const QString*> key(&name, &descriptor);
-    const auto it = std::lower_bound(members.begin(), members.end(), key, less);
-    return it != members.end() && *it->first == name && *it->second == descriptor;
+    const auto it = std::lower_bound(members.texts.begin(), members.texts.end(), key, less);
+    return it != members.texts.end() && *it->first == name && *it->second == descriptor;
 }
 
 bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
@@ -402,11 +496,12 @@ bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
 }
 
 void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QString& name,
-                                   const QString& type, quint64 seq)
+                                   const QString& type, quint16 nameIndex, quint16 typeIndex,
+                                   quint64 seq)
 {
     // The class's own fields are no dependencies; a field it inherits, used through its own
     // name, is one.
-    if (isOwnClass(owner, ownerCount) && declares(ownFields, name, type))
+    if (isOwnClass(owner, ownerCount) && declares(*ownFields, nameIndex, typeIndex, name, type))
         return;
     Piece parts[5];
     qint64 size = 0;
@@ -425,10 +520,11 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
-                                    const QString& descriptor, quint64 seq)
+                                    const QString& descriptor, quint16 nameIndex, quint16 typeIndex,
+                                    quint64 seq)
 {
     const Piece owner[3] = {literal(letterL), pieceOf(ownerName), literal(semicolon)};
-    if (isOwnClass(owner, 3) && declares(ownMethods, name, descriptor))
+    if (isOwnClass(owner, 3) && declares(*ownMethods, nameIndex, typeIndex, name, descriptor))
         return;
     // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
     // is part of every enum and is not counted, whichever class the reference names.
@@ -470,8 +566,8 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
         const Piece owner[3] = {arrayOwner ? pieceOf(className) : literal(letterL),
                                 arrayOwner ? Piece() : pieceOf(className),
                                 arrayOwner ? Piece() : literal(semicolon)};
-        addField(owner, arrayOwner ? 1 : 3, *parts.name, *parts.type,
-                 sequence(MembersOfWalk, 0, order, 0));
+        addField(owner, arrayOwner ? 1 : 3, *parts.name, *parts.type, parts.nameIndex,
+                 parts.typeIndex, sequence(MembersOfWalk, 0, order, 0));
         return;
     }
     if (arrayOwner) {
@@ -481,7 +577,8 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
     }
     addClassName(className, seq);
     addSignatureTypes(*parts.type, seq + 1, false);
-    addMethod(className, *parts.name, *parts.type, sequence(MembersOfWalk, 0, order, 0));
+    addMethod(className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
+              sequence(MembersOfWalk, 0, order, 0));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -724,26 +821,30 @@ void DependencyExtractor::prepareStages()
         keys.reserve(1024);
     own = file.getTypeDescriptor().descriptor;
     enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
-    const auto byText = [](const std::pair<const QString*, const QString*>& a,
-                           const std::pair<const QString*, const QString*>& b) {
-        const int c = QString::compare(*a.first, *b.first);
-        return c != 0 ? c < 0 : QString::compare(*a.second, *b.second) < 0;
+    const auto rawAt = [this](quint32 index) {
+        RawText t;
+        if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
+            const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(entry);
+            t.data = utf8->bytes();
+            t.size = utf8->length;
+        }
+        return t;
     };
-    static const QString none;
-    ownFields.reserve(size_t(file.fields.size()));
-    for (const field_info* field : qAsConst(file.fields)) {
-        const QString* name = utf8At(field->name_index);
-        const QString* type = utf8At(field->descriptor_index);
-        ownFields.emplace_back(name ? name : &none, type ? type : &none);
-    }
-    std::sort(ownFields.begin(), ownFields.end(), byText);
-    ownMethods.reserve(size_t(file.methods.size()));
-    for (const method_info* method : qAsConst(file.methods)) {
-        const QString* name = utf8At(method->name_index);
-        const QString* type = utf8At(method->descriptor_index);
-        ownMethods.emplace_back(name ? name : &none, type ? type : &none);
-    }
-    std::sort(ownMethods.begin(), ownMethods.end(), byText);
+    const auto byBytes = [](const std::pair<RawText, RawText>& a,
+                            const std::pair<RawText, RawText>& b) {
+        const int c = compareRaw(a.first, b.first);
+        return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
+    };
+    ownFields.reset(new OwnMembers);
+    ownFields->raw.reserve(size_t(file.fields.size()));
+    for (const field_info* field : qAsConst(file.fields))
+        ownFields->raw.emplace_back(rawAt(field->name_index), rawAt(field->descriptor_index));
+    std::sort(ownFields->raw.begin(), ownFields->raw.end(), byBytes);
+    ownMethods.reset(new OwnMembers);
+    ownMethods->raw.reserve(size_t(file.methods.size()));
+    for (const method_info* method : qAsConst(file.methods))
+        ownMethods->raw.emplace_back(rawAt(method->name_index), rawAt(method->descriptor_index));
+    std::sort(ownMethods->raw.begin(), ownMethods->raw.end(), byBytes);
 }
 
 void DependencyExtractor::run(Mode mode)
@@ -854,7 +955,8 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
         // The owner as a binary name would spell it: dots read as slashes.
         const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, 1),
                                 literal(semicolon)};
-        addField(owner, 3, *parts.name, *parts.type, sequence(MembersOfPool, 0, index, 0));
+        addField(owner, 3, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
+                 sequence(MembersOfPool, 0, index, 0));
         const quint64 work = sequence(ClassesOfWork, WorkFieldRefs, index, 0);
         addClassName(*parts.className, work);
         addFieldType(*parts.type, 0, parts.type->size(), work + 1, true);
@@ -870,7 +972,7 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
         resolve(ref, true, parts);
         if (parts.className->startsWith(QLatin1Char('[')))
             continue; // a method of an array class (clone) is no dependency here
-        addMethod(*parts.className, *parts.name, *parts.type,
+        addMethod(*parts.className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
                   sequence(isInterface ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
         addClassName(
             *parts.className,
@@ -1009,8 +1111,11 @@ void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32
     const auto keyOf = [this](const Candidate& c) {
         return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
     };
+    const auto hashOf = [this](const Candidate& c) {
+        return hashKey(keys.data() + c.keyOffset, c.keyLength);
+    };
     const auto place = [&](quint32 entry) {
-        size_t h = qHash(keyOf(list[entry - 1])) & (slots.size() - 1);
+        size_t h = hashOf(list[entry - 1]) & (slots.size() - 1);
         while (slots[h] != 0)
             h = (h + 1) & (slots.size() - 1);
         slots[h] = entry;
@@ -1025,7 +1130,7 @@ void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32
             place(entry);
     }
     const QStringView key = keyOf(candidate);
-    size_t h = qHash(key) & (slots.size() - 1);
+    size_t h = hashOf(candidate) & (slots.size() - 1);
     for (;;) {
         const quint32 entry = slots[h];
         if (entry == 0)

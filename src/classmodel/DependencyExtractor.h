@@ -7,6 +7,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -104,12 +105,15 @@ private:
     void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays);
     void addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays);
     void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
-                  quint64 seq);
+                  quint16 nameIndex, quint16 typeIndex, quint64 seq);
     void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
-                   quint64 seq);
+                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
     void addUsedEntry(quint32 index, quint32 order);
-    bool declares(const std::vector<std::pair<const QString*, const QString*>>& members,
-                  const QString& name, const QString& descriptor) const;
+    struct OwnMembers;
+    // Whether the class declares a member of that name and descriptor (by their pool indexes
+    // and texts).
+    bool declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex, const QString& name,
+                  const QString& descriptor) const;
     bool isOwnClass(const Piece* owner, int ownerCount) const;
 
     bool charge(qint64 n);
@@ -126,8 +130,8 @@ private:
     mutable std::vector<QString> texts;
     QString own;
     bool enumParent = false;
-    std::vector<std::pair<const QString*, const QString*>> ownFields;
-    std::vector<std::pair<const QString*, const QString*>> ownMethods;
+    std::unique_ptr<OwnMembers> ownFields;
+    std::unique_ptr<OwnMembers> ownMethods;
 
     // Per pool index: the order of its first use by an instruction (0: unused).
     QVector<quint32> useOrder;
