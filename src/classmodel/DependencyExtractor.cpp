@@ -869,10 +869,33 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         }
     }
 
-    for (const method_info* method : qAsConst(file.methods)) {
-        if (exhausted)
-            break;
-        walk(method);
+    if (mode == Build && file.walkRecorded) {
+        // The check that create ran walked the same code: take what it met instead of walking
+        // again. It ended with budget to spare, so this run does too.
+        if (!file.walkUses.empty()) {
+            useOrder.resize(file.constant_pool.size() + 1);
+            for (quint16 index : file.walkUses)
+                useOrder[index] = ++uses;
+        }
+        budget -= file.walkCharge;
+    } else {
+        const qint64 before = budget;
+        for (const method_info* method : qAsConst(file.methods)) {
+            if (exhausted)
+                break;
+            walk(method);
+        }
+        if (mode == Check && !exhausted) {
+            // Kept for the lists, in the order of first use: a few bytes per entry used.
+            std::vector<quint16> uses(size_t(this->uses));
+            for (int index = 1; index < useOrder.size(); ++index) {
+                if (useOrder[index])
+                    uses[useOrder[index] - 1] = quint16(index);
+            }
+            file.walkUses.swap(uses);
+            file.walkCharge = before - budget;
+            file.walkRecorded = true;
+        }
     }
     if (checking) {
         for (const QString& message : qAsConst(codeErrors))
