@@ -322,6 +322,18 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     }
     if (!charge(name.size() + 2) || !collecting || ((out.methods || out.fields) && !out.classes))
         return;
+    // Most class names come again and again (the owner of every member reference). A name
+    // from the same pool text met before at an earlier place gives the same key and value and
+    // would lose to it, so it is passed over without building its key.
+    const QString* first = texts.data();
+    if (&name >= first && &name < first + texts.size()) {
+        if (classNameSeqs.empty())
+            classNameSeqs.assign(texts.size(), ~quint64(0));
+        quint64& earliest = classNameSeqs[size_t(&name - first)];
+        if (earliest <= seq)
+            return;
+        earliest = seq;
+    }
     const Piece key = pieceOf(name, 0, -1, 2);
     keep(classes, classSlots,
          {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});

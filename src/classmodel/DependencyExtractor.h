@@ -150,6 +150,8 @@ private:
     std::vector<QChar> keys;
     // Open-addressing tables over each list (entry + 1, 0 for a free slot).
     std::vector<quint32> classSlots;
+    // Per pool text: the earliest place at which addClassName kept it.
+    std::vector<quint64> classNameSeqs;
     std::vector<quint32> fieldSlots;
     std::vector<quint32> methodSlots;
 
