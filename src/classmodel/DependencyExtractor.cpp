@@ -377,6 +377,33 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
 
 void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays)
 {
+    // The calls that instructions make share few descriptors among many methods. The types of
+    // a descriptor met before at an earlier place give the same keys and values at earlier
+    // places, so they would all lose; only what they cost is charged again, unless that would
+    // exhaust the budget, where the parts are gone through one by one as before.
+    const QString* first = texts.data();
+    quint64* earliest = nullptr;
+    if (!arrays && &descriptor >= first && &descriptor < first + texts.size()) {
+        if (signatureSeqs.empty())
+            signatureSeqs.assign(texts.size(), {~quint64(0), 0});
+        auto& memo = signatureSeqs[size_t(&descriptor - first)];
+        if (memo.first <= seq && !exhausted && budget - memo.second >= 0) {
+            budget -= memo.second;
+            return;
+        }
+        if (memo.first > seq)
+            earliest = &memo.first;
+    }
+    const qint64 before = budget;
+    addSignatureParts(descriptor, seq, arrays);
+    if (earliest && !exhausted) {
+        *earliest = seq;
+        signatureSeqs[size_t(&descriptor - first)].second = before - budget;
+    }
+}
+
+void DependencyExtractor::addSignatureParts(const QString& descriptor, quint64 seq, bool arrays)
+{
     // The return type is everything after the first ')', or the whole text without one; the
     // parameters are the text between the first character and that ')'.
     const int close = descriptor.indexOf(QLatin1Char(')'));

@@ -104,6 +104,7 @@ private:
     void addArrayElement(const QString& text, int from, quint64 seq);
     void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays);
     void addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays);
+    void addSignatureParts(const QString& descriptor, quint64 seq, bool arrays);
     void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
     void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
@@ -152,6 +153,9 @@ private:
     std::vector<quint32> classSlots;
     // Per pool text: the earliest place at which addClassName kept it.
     std::vector<quint64> classNameSeqs;
+    // Per pool text: the earliest place at which an instruction's call added the types of the
+    // descriptor, and what they were charged.
+    std::vector<std::pair<quint64, qint64>> signatureSeqs;
     std::vector<quint32> fieldSlots;
     std::vector<quint32> methodSlots;
 
