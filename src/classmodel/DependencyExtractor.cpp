@@ -560,7 +560,7 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
                                     const QString& descriptor, quint16 nameIndex, quint16 typeIndex,
-                                    quint64 seq)
+                                    quint64 seq, bool kept)
 {
     const Piece owner[3] = {literal(letterL), pieceOf(ownerName), literal(semicolon)};
     if (isOwnClass(owner, 3) && declares(*ownMethods, nameIndex, typeIndex, name, descriptor))
@@ -572,7 +572,7 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
         return;
     const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
-    if (!charge(size) || !collecting || ((out.classes || out.fields) && !out.methods))
+    if (!charge(size) || kept || !collecting || ((out.classes || out.fields) && !out.methods))
         return;
     keep(methods, methodSlots,
          {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
@@ -616,8 +616,10 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
     }
     addClassName(className, seq);
     addSignatureTypes(*parts.type, seq + 1, false);
+    // After the pool stage, the same method is kept already at an earlier place (every sound
+    // reference was added there); only the budget is charged again.
     addMethod(className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
-              sequence(MembersOfWalk, 0, order, 0));
+              sequence(MembersOfWalk, 0, order, 0), poolMembersAdded);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1004,6 +1006,7 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
     };
     firstOfEachKey(fieldRefs);
     firstOfEachKey(methodRefs);
+    poolMembersAdded = true;
 
     // The pool scan's members.
     for (const auto& r : fieldRefs) {

@@ -107,8 +107,10 @@ private:
     void addSignatureParts(const QString& descriptor, quint64 seq, bool arrays);
     void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
+    // kept: a candidate of the same key is known to be kept at an earlier place, so only the
+    // budget is charged.
     void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
-                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
+                   quint16 nameIndex, quint16 typeIndex, quint64 seq, bool kept = false);
     void addUsedEntry(quint32 index, quint32 order);
     struct OwnMembers;
     // Whether the class declares a member of that name and descriptor (by their pool indexes
@@ -163,6 +165,8 @@ private:
     bool checking = true;
     bool collecting = true;
     qint64 budget = 0;
+    // Set once the pool stage has added every sound member reference.
+    bool poolMembersAdded = false;
     // An upper bound of what the pool and walk stages can charge for the sound references.
     qint64 bound = 0;
     bool exhausted = false;
