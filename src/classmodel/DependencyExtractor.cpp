@@ -6,7 +6,10 @@
 #include "JavaClassFile.h"
 #include "Opcode.h"
 
+#include <QHash>
+
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -74,6 +77,24 @@ int comparePieces(const Piece* a, int na, const Piece* b, int nb)
         ++ca;
         ++cb;
     }
+}
+
+// A hash of a key for the candidate tables: four code units at a time, mixed by a multiply.
+// Keys are short names and descriptors; qHash takes them one code unit at a time.
+size_t hashKey(const QChar* data, quint32 size)
+{
+    quint64 h = 0x9E3779B97F4A7C15ull ^ size;
+    quint32 i = 0;
+    for (; i + 4 <= size; i += 4) {
+        quint64 chunk;
+        std::memcpy(&chunk, data + i, sizeof chunk);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    for (; i < size; ++i)
+        h = (h ^ data[i].unicode()) * 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 29;
+    return size_t(h);
 }
 
 // Candidates are ordered by the rules' own order: a phase, a section inside it, a position and a
@@ -168,6 +189,25 @@ quint16 DependencyExtractor::classNameIndex(quint32 classIndex) const
                                         : 0;
 }
 
+quint32 DependencyExtractor::utf8Length(quint32 index) const
+{
+    const cp_info* entry = file.entryAt(index, CONSTANT_Utf8);
+    return entry ? static_cast<const CONSTANT_Utf8_info*>(entry)->length : 0;
+}
+
+qint64 DependencyExtractor::declarationBound() const
+{
+    // Every Utf8 entry can be handled as a class name, a field type and a method descriptor,
+    // once each, by the declarations, and once more as the name of a Class entry that an
+    // instruction uses; an interface whose name does not resolve adds an empty name.
+    qint64 sum = 2 * qint64(file.interfaces.size());
+    for (const cp_info* entry : qAsConst(file.constant_pool)) {
+        if (entry->tag == CONSTANT_Utf8)
+            sum += 4 * (qint64(static_cast<const CONSTANT_Utf8_info*>(entry)->length) + 2);
+    }
+    return sum;
+}
+
 bool DependencyExtractor::charge(qint64 n)
 {
     if (exhausted)
@@ -181,9 +221,13 @@ bool DependencyExtractor::charge(qint64 n)
 // Reference resolution. Each failure names the first check that did not hold; the message of a
 // malformed reference shows that text in place of the part.
 
-bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod,
-                                  RefParts& parts) const
+bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
+                                  bool decode) const
 {
+    // Without decoding, a part that resolves points at a stand-in text: checking needs only the
+    // tags, and most texts would be decoded for nothing.
+    static const QString undecoded;
+    const auto textAt = [&](quint32 index) { return decode ? utf8At(index) : &undecoded; };
     const int poolSize = file.constant_pool.size();
     const auto entry = [&](quint32 index) -> const cp_info* {
         return index == 0 || index > quint32(poolSize) ? nullptr
@@ -201,7 +245,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             else if (name->tag != CONSTANT_Utf8)
                 parts.classError = "class name info is not a string";
             else
-                parts.className = utf8At(parts.classNameIndex);
+                parts.className = textAt(parts.classNameIndex);
         }
     } else {
         parts.classError = "invalid class index";
@@ -223,7 +267,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.nameError =
                 isMethod ? "method name info is not a string" : "field name info is not a string";
         else
-            parts.name = utf8At(n->name_index);
+            parts.name = textAt(n->name_index);
         const cp_info* type = entry(n->descriptor_index);
         if (!type)
             parts.typeError =
@@ -232,7 +276,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.typeError = isMethod ? "method signature info is not a string"
                                        : "field descriptor info is not a string";
         else
-            parts.type = utf8At(n->descriptor_index);
+            parts.type = textAt(n->descriptor_index);
     }
     return parts.className && parts.name && parts.type;
 }
@@ -278,6 +322,18 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     }
     if (!charge(name.size() + 2) || !collecting || ((out.methods || out.fields) && !out.classes))
         return;
+    // Most class names come again and again (the owner of every member reference). A name
+    // from the same pool text met before at an earlier place gives the same key and value and
+    // would lose to it, so it is passed over without building its key.
+    const QString* first = texts.data();
+    if (&name >= first && &name < first + texts.size()) {
+        if (classNameSeqs.empty())
+            classNameSeqs.assign(texts.size(), ~quint64(0));
+        quint64& earliest = classNameSeqs[size_t(&name - first)];
+        if (earliest <= seq)
+            return;
+        earliest = seq;
+    }
     const Piece key = pieceOf(name, 0, -1, 2);
     keep(classes, classSlots,
          {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
@@ -321,6 +377,33 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
 
 void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays)
 {
+    // The calls that instructions make share few descriptors among many methods. The types of
+    // a descriptor met before at an earlier place give the same keys and values at earlier
+    // places, so they would all lose; only what they cost is charged again, unless that would
+    // exhaust the budget, where the parts are gone through one by one as before.
+    const QString* first = texts.data();
+    quint64* earliest = nullptr;
+    if (!arrays && &descriptor >= first && &descriptor < first + texts.size()) {
+        if (signatureSeqs.empty())
+            signatureSeqs.assign(texts.size(), {~quint64(0), 0});
+        auto& memo = signatureSeqs[size_t(&descriptor - first)];
+        if (memo.first <= seq && !exhausted && budget - memo.second >= 0) {
+            budget -= memo.second;
+            return;
+        }
+        if (memo.first > seq)
+            earliest = &memo.first;
+    }
+    const qint64 before = budget;
+    addSignatureParts(descriptor, seq, arrays);
+    if (earliest && !exhausted) {
+        *earliest = seq;
+        signatureSeqs[size_t(&descriptor - first)].second = before - budget;
+    }
+}
+
+void DependencyExtractor::addSignatureParts(const QString& descriptor, quint64 seq, bool arrays)
+{
     // The return type is everything after the first ')', or the whole text without one; the
     // parameters are the text between the first character and that ')'.
     const int close = descriptor.indexOf(QLatin1Char(')'));
@@ -351,18 +434,93 @@ void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 s
     }
 }
 
-bool DependencyExtractor::declares(
-    const std::vector<std::pair<const QString*, const QString*>>& members, const QString& name,
-    const QString& descriptor) const
+namespace {
+
+// The bytes of a Utf8 entry; none for an index that names no Utf8 entry, which compares as the
+// empty text.
+struct RawText
 {
+    const char* data = nullptr;
+    int size = 0;
+};
+
+int compareRaw(const RawText& a, const RawText& b)
+{
+    const int c = std::memcmp(a.data, b.data, size_t(std::min(a.size, b.size)));
+    return c != 0 ? c : a.size - b.size;
+}
+
+bool isAscii(const RawText& t)
+{
+    for (int i = 0; i < t.size; ++i) {
+        if (static_cast<unsigned char>(t.data[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+struct DependencyExtractor::OwnMembers
+{
+    // By name, then descriptor, as bytes.
+    std::vector<std::pair<RawText, RawText>> raw;
+    // By name, then descriptor, as decoded texts; made only when a lookup needs them.
+    std::vector<std::pair<const QString*, const QString*>> texts;
+    bool textsMade = false;
+};
+
+bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex,
+                                   const QString& name, const QString& descriptor) const
+{
+    const auto rawAt = [this](quint32 index) {
+        RawText t;
+        if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
+            const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(entry);
+            t.data = utf8->bytes();
+            t.size = utf8->length;
+        }
+        return t;
+    };
+    const std::pair<RawText, RawText> rawKey(rawAt(nameIndex), rawAt(typeIndex));
+    // Two ASCII texts decode alike exactly when their bytes are alike, and an ASCII text equals
+    // no decoded text that has other bytes, so the bytes decide.
+    if (isAscii(rawKey.first) && isAscii(rawKey.second)) {
+        const auto it = std::lower_bound(
+            members.raw.begin(), members.raw.end(), rawKey,
+            [](const std::pair<RawText, RawText>& a, const std::pair<RawText, RawText>& b) {
+                const int c = compareRaw(a.first, b.first);
+                return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
+            });
+        return it != members.raw.end() && compareRaw(it->first, rawKey.first) == 0 &&
+               compareRaw(it->second, rawKey.second) == 0;
+    }
     const auto less = [](const std::pair<const QString*, const QString*>& a,
                          const std::pair<const QString*, const QString*>& b) {
         const int c = QString::compare(*a.first, *b.first);
         return c != 0 ? c < 0 : QString::compare(*a.second, *b.second) < 0;
     };
+    if (!members.textsMade) {
+        members.textsMade = true;
+        static const QString none;
+        const bool ofFields = &members == ownFields.get();
+        const auto add = [&](const member_info* member) {
+            const QString* n = utf8At(member->name_index);
+            const QString* t = utf8At(member->descriptor_index);
+            members.texts.emplace_back(n ? n : &none, t ? t : &none);
+        };
+        if (ofFields) {
+            for (const field_info* field : qAsConst(file.fields))
+                add(field);
+        } else {
+            for (const method_info* method : qAsConst(file.methods))
+                add(method);
+        }
+        std::sort(members.texts.begin(), members.texts.end(), less);
+    }
     const std::pair<const QString*, const QString*> key(&name, &descriptor);
-    const auto it = std::lower_bound(members.begin(), members.end(), key, less);
-    return it != members.end() && *it->first == name && *it->second == descriptor;
+    const auto it = std::lower_bound(members.texts.begin(), members.texts.end(), key, less);
+    return it != members.texts.end() && *it->first == name && *it->second == descriptor;
 }
 
 bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
@@ -377,11 +535,12 @@ bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
 }
 
 void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QString& name,
-                                   const QString& type, quint64 seq)
+                                   const QString& type, quint16 nameIndex, quint16 typeIndex,
+                                   quint64 seq)
 {
     // The class's own fields are no dependencies; a field it inherits, used through its own
     // name, is one.
-    if (isOwnClass(owner, ownerCount) && declares(ownFields, name, type))
+    if (isOwnClass(owner, ownerCount) && declares(*ownFields, nameIndex, typeIndex, name, type))
         return;
     Piece parts[5];
     qint64 size = 0;
@@ -400,10 +559,11 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
-                                    const QString& descriptor, quint64 seq)
+                                    const QString& descriptor, quint16 nameIndex, quint16 typeIndex,
+                                    quint64 seq, bool kept)
 {
     const Piece owner[3] = {literal(letterL), pieceOf(ownerName), literal(semicolon)};
-    if (isOwnClass(owner, 3) && declares(ownMethods, name, descriptor))
+    if (isOwnClass(owner, 3) && declares(*ownMethods, nameIndex, typeIndex, name, descriptor))
         return;
     // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
     // is part of every enum and is not counted, whichever class the reference names.
@@ -412,7 +572,7 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
         return;
     const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
-    if (!charge(size) || !collecting || ((out.classes || out.fields) && !out.methods))
+    if (!charge(size) || kept || !collecting || ((out.classes || out.fields) && !out.methods))
         return;
     keep(methods, methodSlots,
          {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
@@ -445,8 +605,8 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
         const Piece owner[3] = {arrayOwner ? pieceOf(className) : literal(letterL),
                                 arrayOwner ? Piece() : pieceOf(className),
                                 arrayOwner ? Piece() : literal(semicolon)};
-        addField(owner, arrayOwner ? 1 : 3, *parts.name, *parts.type,
-                 sequence(MembersOfWalk, 0, order, 0));
+        addField(owner, arrayOwner ? 1 : 3, *parts.name, *parts.type, parts.nameIndex,
+                 parts.typeIndex, sequence(MembersOfWalk, 0, order, 0));
         return;
     }
     if (arrayOwner) {
@@ -456,7 +616,10 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
     }
     addClassName(className, seq);
     addSignatureTypes(*parts.type, seq + 1, false);
-    addMethod(className, *parts.name, *parts.type, sequence(MembersOfWalk, 0, order, 0));
+    // After the pool stage, the same method is kept already at an earlier place (every sound
+    // reference was added there); only the budget is charged again.
+    addMethod(className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
+              sequence(MembersOfWalk, 0, order, 0), poolMembersAdded);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -531,8 +694,9 @@ bool DependencyExtractor::checkOperand(const method_info* method, quint16 index,
         return false;
     }
     if (tag == CONSTANT_Class &&
-        !utf8At(static_cast<const CONSTANT_Class_info*>(file.constant_pool.at(index - 1))
-                    ->name_index)) {
+        !file.entryAt(
+            static_cast<const CONSTANT_Class_info*>(file.constant_pool.at(index - 1))->name_index,
+            CONSTANT_Utf8)) {
         codeError(QStringLiteral("%1, a %2 without a %3 name")
                       .arg(where(), constantInfoToString(CONSTANT_Class),
                            constantInfoToString(CONSTANT_Utf8)));
@@ -676,6 +840,7 @@ void DependencyExtractor::walk(const method_info* method)
 void DependencyExtractor::runCode(const method_info* method)
 {
     prepare();
+    prepareStages();
     walk(method);
     for (const QString& message : qAsConst(codeErrors))
         file.checkLog.error(message);
@@ -688,31 +853,39 @@ void DependencyExtractor::runCode(const method_info* method)
 
 void DependencyExtractor::prepare()
 {
+    budget = textBudgetPerByte * file.readSize + textBudgetBase;
+}
+
+void DependencyExtractor::prepareStages()
+{
     if (collecting)
         keys.reserve(1024);
-    budget = textBudgetPerByte * file.readSize + textBudgetBase;
     own = file.getTypeDescriptor().descriptor;
     enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
-    const auto byText = [](const std::pair<const QString*, const QString*>& a,
-                           const std::pair<const QString*, const QString*>& b) {
-        const int c = QString::compare(*a.first, *b.first);
-        return c != 0 ? c < 0 : QString::compare(*a.second, *b.second) < 0;
+    const auto rawAt = [this](quint32 index) {
+        RawText t;
+        if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
+            const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(entry);
+            t.data = utf8->bytes();
+            t.size = utf8->length;
+        }
+        return t;
     };
-    static const QString none;
-    ownFields.reserve(size_t(file.fields.size()));
-    for (const field_info* field : qAsConst(file.fields)) {
-        const QString* name = utf8At(field->name_index);
-        const QString* type = utf8At(field->descriptor_index);
-        ownFields.emplace_back(name ? name : &none, type ? type : &none);
-    }
-    std::sort(ownFields.begin(), ownFields.end(), byText);
-    ownMethods.reserve(size_t(file.methods.size()));
-    for (const method_info* method : qAsConst(file.methods)) {
-        const QString* name = utf8At(method->name_index);
-        const QString* type = utf8At(method->descriptor_index);
-        ownMethods.emplace_back(name ? name : &none, type ? type : &none);
-    }
-    std::sort(ownMethods.begin(), ownMethods.end(), byText);
+    const auto byBytes = [](const std::pair<RawText, RawText>& a,
+                            const std::pair<RawText, RawText>& b) {
+        const int c = compareRaw(a.first, b.first);
+        return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
+    };
+    ownFields.reset(new OwnMembers);
+    ownFields->raw.reserve(size_t(file.fields.size()));
+    for (const field_info* field : qAsConst(file.fields))
+        ownFields->raw.emplace_back(rawAt(field->name_index), rawAt(field->descriptor_index));
+    std::sort(ownFields->raw.begin(), ownFields->raw.end(), byBytes);
+    ownMethods.reset(new OwnMembers);
+    ownMethods->raw.reserve(size_t(file.methods.size()));
+    for (const method_info* method : qAsConst(file.methods))
+        ownMethods->raw.emplace_back(rawAt(method->name_index), rawAt(method->descriptor_index));
+    std::sort(ownMethods->raw.begin(), ownMethods->raw.end(), byBytes);
 }
 
 void DependencyExtractor::run(Mode mode)
@@ -737,19 +910,47 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         }
     }
 
-    for (const method_info* method : qAsConst(file.methods)) {
-        if (exhausted)
-            break;
-        walk(method);
+    if (mode == Build && file.walkRecorded) {
+        // The check that create ran walked the same code: take what it met instead of walking
+        // again. It ended with budget to spare, so this run does too.
+        if (!file.walkUses.empty()) {
+            useOrder.resize(file.constant_pool.size() + 1);
+            for (quint16 index : file.walkUses)
+                useOrder[index] = ++uses;
+        }
+        budget -= file.walkCharge;
+    } else {
+        const qint64 before = budget;
+        for (const method_info* method : qAsConst(file.methods)) {
+            if (exhausted)
+                break;
+            walk(method);
+        }
+        if (mode == Check && !exhausted) {
+            // Kept for the lists, in the order of first use: a few bytes per entry used.
+            std::vector<quint16> uses(size_t(this->uses));
+            for (int index = 1; index < useOrder.size(); ++index) {
+                if (useOrder[index])
+                    uses[useOrder[index] - 1] = quint16(index);
+            }
+            file.walkUses.swap(uses);
+            file.walkCharge = before - budget;
+            file.walkRecorded = true;
+        }
     }
     if (checking) {
         for (const QString& message : qAsConst(codeErrors))
             file.checkLog.error(message);
     }
 
-    addPoolMembers(fieldRefs, methodRefs);
-    addUsedEntries();
-    addDeclarations();
+    // A check needs the later stages only for the bound on the names they handle; when even
+    // an upper bound of what they can charge fits the budget left, they cannot exhaust it.
+    if (collecting || exhausted || bound + declarationBound() > budget) {
+        prepareStages();
+        addPoolMembers(fieldRefs, methodRefs);
+        addUsedEntries();
+        addDeclarations();
+    }
 
     if (collecting)
         build();
@@ -771,11 +972,19 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
             entry->tag != CONSTANT_InterfaceMethodref)
             continue;
         const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
+        const bool isMethod = entry->tag != CONSTANT_Fieldref;
         RefParts parts;
-        if (!resolve(ref, entry->tag != CONSTANT_Fieldref, parts)) {
-            reportMalformed(ref, parts);
+        if (!resolve(ref, isMethod, parts, false)) {
+            RefParts texts; // the message shows the parts that do resolve
+            resolve(ref, isMethod, texts);
+            reportMalformed(ref, texts);
             continue;
         }
+        // What the later stages can charge for this reference at most, counting a byte of the
+        // file as one character (decoding never makes a text longer): the pool stage adds the
+        // owner twice, the name once and the type twice, the walk at most once more.
+        bound += 2 * (2 * qint64(utf8Length(parts.classNameIndex)) + utf8Length(parts.nameIndex) +
+                      2 * qint64(utf8Length(parts.typeIndex)) + 4);
         const quint64 key = (quint64(parts.classNameIndex) << 32) |
                             (quint64(parts.nameIndex) << 16) | parts.typeIndex;
         // Interface-method references come after the method references in the rules' order.
@@ -797,6 +1006,7 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
     };
     firstOfEachKey(fieldRefs);
     firstOfEachKey(methodRefs);
+    poolMembersAdded = true;
 
     // The pool scan's members.
     for (const auto& r : fieldRefs) {
@@ -810,7 +1020,8 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
         // The owner as a binary name would spell it: dots read as slashes.
         const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, 1),
                                 literal(semicolon)};
-        addField(owner, 3, *parts.name, *parts.type, sequence(MembersOfPool, 0, index, 0));
+        addField(owner, 3, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
+                 sequence(MembersOfPool, 0, index, 0));
         const quint64 work = sequence(ClassesOfWork, WorkFieldRefs, index, 0);
         addClassName(*parts.className, work);
         addFieldType(*parts.type, 0, parts.type->size(), work + 1, true);
@@ -826,7 +1037,7 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
         resolve(ref, true, parts);
         if (parts.className->startsWith(QLatin1Char('[')))
             continue; // a method of an array class (clone) is no dependency here
-        addMethod(*parts.className, *parts.name, *parts.type,
+        addMethod(*parts.className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
                   sequence(isInterface ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
         addClassName(
             *parts.className,
@@ -965,8 +1176,11 @@ void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32
     const auto keyOf = [this](const Candidate& c) {
         return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
     };
+    const auto hashOf = [this](const Candidate& c) {
+        return hashKey(keys.data() + c.keyOffset, c.keyLength);
+    };
     const auto place = [&](quint32 entry) {
-        size_t h = qHash(keyOf(list[entry - 1])) & (slots.size() - 1);
+        size_t h = hashOf(list[entry - 1]) & (slots.size() - 1);
         while (slots[h] != 0)
             h = (h + 1) & (slots.size() - 1);
         slots[h] = entry;
@@ -981,7 +1195,7 @@ void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32
             place(entry);
     }
     const QStringView key = keyOf(candidate);
-    size_t h = qHash(key) & (slots.size() - 1);
+    size_t h = hashOf(candidate) & (slots.size() - 1);
     for (;;) {
         const quint32 entry = slots[h];
         if (entry == 0)
@@ -1036,7 +1250,15 @@ void DependencyExtractor::build()
         } else {
             descriptor = c.source->mid(c.from, c.size);
         }
-        if (out.classes)
+        if (out.classes && descriptor.size() >= 2) {
+            // A class type's printed name is its key: the text between the first and the last
+            // character, '/' read as '.'. Taking it from there spares parsing the descriptor.
+            TypeDescriptor value{QString()};
+            value.descriptor = descriptor;
+            value.kind = 'L';
+            value.className = view(c.keyOffset, c.keyLength).toString();
+            out.classes->append(value);
+        } else if (out.classes)
             out.classes->append(TypeDescriptor(descriptor));
         else if (toSets && classesWereEmpty)
             file.dependentClasses.insert(file.dependentClasses.cend(), TypeDescriptor(descriptor),
@@ -1048,15 +1270,38 @@ void DependencyExtractor::build()
     const auto byKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
         return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) < 0;
     };
-    const auto owner = [&](const MemberCandidate& c) {
-        return TypeDescriptor(view(c.keyOffset, c.ownerLength).toString());
+    // Values are built once per distinct text and copied from then on: copies share their
+    // strings, where building allocates several. Members sorted by key come grouped by owner.
+    QStringView lastOwnerText;
+    TypeDescriptor lastOwner{QString()};
+    const auto owner = [&](const MemberCandidate& c) -> const TypeDescriptor& {
+        const QStringView text = view(c.keyOffset, c.ownerLength);
+        if (lastOwnerText.isNull() || text != lastOwnerText) {
+            lastOwner = TypeDescriptor(text.toString());
+            lastOwnerText = text;
+        }
+        return lastOwner;
+    };
+    QHash<const QString*, TypeDescriptor> types;
+    const auto typeOf = [&](const QString* text) -> const TypeDescriptor& {
+        auto it = types.find(text);
+        if (it == types.end())
+            it = types.insert(text, TypeDescriptor(*text));
+        return *it;
+    };
+    QHash<const QString*, MethodSignature> signatures;
+    const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
+        auto it = signatures.find(text);
+        if (it == signatures.end())
+            it = signatures.insert(text, MethodSignature(*text));
+        return *it;
     };
     std::sort(fields.begin(), fields.end(), byKey);
     const bool fieldsWereEmpty = file.dependentFields.isEmpty();
     if (out.fields)
         out.fields->reserve(int(fields.size()));
     for (const MemberCandidate& c : fields) {
-        const DepField field(owner(c), *c.name, TypeDescriptor(*c.descriptor));
+        const DepField field(owner(c), *c.name, typeOf(c.descriptor));
         if (out.fields)
             out.fields->append(field);
         else if (toSets && fieldsWereEmpty)
@@ -1066,11 +1311,12 @@ void DependencyExtractor::build()
     }
 
     std::sort(methods.begin(), methods.end(), byKey);
+    lastOwnerText = QStringView();
     const bool methodsWereEmpty = file.dependentMethods.isEmpty();
     if (out.methods)
         out.methods->reserve(int(methods.size()));
     for (const MemberCandidate& c : methods) {
-        const DepMethod method(owner(c), *c.name, MethodSignature(*c.descriptor));
+        const DepMethod method(owner(c), *c.name, signatureOf(c.descriptor));
         if (out.methods)
             out.methods->append(method);
         else if (toSets && methodsWereEmpty)

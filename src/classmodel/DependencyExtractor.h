@@ -7,6 +7,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -75,7 +76,14 @@ private:
 
     const QString* utf8At(quint32 index) const;
     quint16 classNameIndex(quint32 classIndex) const;
-    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts) const;
+    // decode false resolves the parts without decoding their texts (for checks).
+    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
+                 bool decode = true) const;
+    // The byte length of a Utf8 entry, 0 for an index that names none.
+    quint32 utf8Length(quint32 index) const;
+    // An upper bound of what the declarations and the Class entries that instructions use can
+    // charge.
+    qint64 declarationBound() const;
     void reportMalformed(const CONSTANT_Fieldref_info& ref, const RefParts& parts);
     // The sound member references by the texts they combine, with their pool index.
     using References = std::vector<std::pair<quint64, quint32>>;
@@ -85,6 +93,7 @@ private:
     void addUsedEntries();
     void addDeclarations();
     void prepare();
+    void prepareStages();
     void walk(const method_info* method);
     bool checkOperand(const method_info* method, quint16 index, quint32 pos, const char* mnemonic,
                       int operandKind);
@@ -95,13 +104,19 @@ private:
     void addArrayElement(const QString& text, int from, quint64 seq);
     void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays);
     void addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays);
+    void addSignatureParts(const QString& descriptor, quint64 seq, bool arrays);
     void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
-                  quint64 seq);
+                  quint16 nameIndex, quint16 typeIndex, quint64 seq);
+    // kept: a candidate of the same key is known to be kept at an earlier place, so only the
+    // budget is charged.
     void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
-                   quint64 seq);
+                   quint16 nameIndex, quint16 typeIndex, quint64 seq, bool kept = false);
     void addUsedEntry(quint32 index, quint32 order);
-    bool declares(const std::vector<std::pair<const QString*, const QString*>>& members,
-                  const QString& name, const QString& descriptor) const;
+    struct OwnMembers;
+    // Whether the class declares a member of that name and descriptor (by their pool indexes
+    // and texts).
+    bool declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex, const QString& name,
+                  const QString& descriptor) const;
     bool isOwnClass(const Piece* owner, int ownerCount) const;
 
     bool charge(qint64 n);
@@ -118,8 +133,8 @@ private:
     mutable std::vector<QString> texts;
     QString own;
     bool enumParent = false;
-    std::vector<std::pair<const QString*, const QString*>> ownFields;
-    std::vector<std::pair<const QString*, const QString*>> ownMethods;
+    std::unique_ptr<OwnMembers> ownFields;
+    std::unique_ptr<OwnMembers> ownMethods;
 
     // Per pool index: the order of its first use by an instruction (0: unused).
     QVector<quint32> useOrder;
@@ -138,6 +153,11 @@ private:
     std::vector<QChar> keys;
     // Open-addressing tables over each list (entry + 1, 0 for a free slot).
     std::vector<quint32> classSlots;
+    // Per pool text: the earliest place at which addClassName kept it.
+    std::vector<quint64> classNameSeqs;
+    // Per pool text: the earliest place at which an instruction's call added the types of the
+    // descriptor, and what they were charged.
+    std::vector<std::pair<quint64, qint64>> signatureSeqs;
     std::vector<quint32> fieldSlots;
     std::vector<quint32> methodSlots;
 
@@ -145,5 +165,9 @@ private:
     bool checking = true;
     bool collecting = true;
     qint64 budget = 0;
+    // Set once the pool stage has added every sound member reference.
+    bool poolMembersAdded = false;
+    // An upper bound of what the pool and walk stages can charge for the sound references.
+    qint64 bound = 0;
     bool exhausted = false;
 };

@@ -14,6 +14,7 @@
 #include <QVector>
 
 #include <memory>
+#include <vector>
 
 class ByteReader;
 class QDataStream;
@@ -188,4 +189,10 @@ private:
     size_t poolStorageSize = 0;
     // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
+    // What the bytecode walk of the check after a clean read met, so that working out the lists
+    // need not walk again: the constant-pool indexes that instructions use, in the order of
+    // their first use, and what the walk charged against the extraction budget.
+    bool walkRecorded = false;
+    std::vector<quint16> walkUses;
+    qint64 walkCharge = 0;
 };
