@@ -111,20 +111,17 @@ Member* searchParents(ClassLoader& loader, const Class* start, QSet<const Class*
 // keep every core busy, few enough that what it reads ahead stays small.
 const int prefetchWindow = 64;
 
-// The classes that testing the window of classes from `first` on looks up first: the
-// dependent classes and the owners of the dependent fields and methods, in the order the test
-// asks for them.
-QStringList ownersUsedBy(const QMap<QString, Class*>& classes, const QStringList& keys, int first)
+// The classes that testing a window of classes looks up first: the dependent classes and the
+// owners of the dependent fields and methods, in the order the test asks for them.
+template <typename UsesT> QStringList ownersUsedBy(const QList<UsesT>& window)
 {
     QStringList names;
-    const int end = qMin(keys.size(), first + prefetchWindow);
-    for (int i = first; i < end; ++i) {
-        const Class* cls = classes.value(keys.at(i));
-        for (const TypeDescriptor& dependency : cls->getDependentClasses())
+    for (const UsesT& uses : window) {
+        for (const TypeDescriptor& dependency : uses.classes)
             names.append(dependency.descriptor);
-        for (const DepField& dependency : cls->getDependentFields())
+        for (const DepField& dependency : uses.fields)
             names.append(dependency.owner.descriptor);
-        for (const DepMethod& dependency : cls->getDependentMethods())
+        for (const DepMethod& dependency : uses.methods)
             names.append(dependency.owner.descriptor);
     }
     return names;
@@ -172,13 +169,31 @@ void UoPTest::runTest()
         const QMap<QString, Class*> classes = testLoader->getAllClasses();
         const QStringList keys = classes.keys();
         const qint64 count = classes.size();
+        // The uses of the window under test and of the next one: each class is asked for them
+        // once, for reading ahead and for its test.
+        const auto usesOf = [&](qint64 first) {
+            QList<Uses> window;
+            for (qint64 j = first; j < qMin(count, first + prefetchWindow); ++j) {
+                const Class* cls = classes.value(keys.at(int(j)));
+                window.append(Uses{cls->getDependentClasses(), cls->getDependentFields(),
+                                   cls->getDependentMethods()});
+            }
+            return window;
+        };
+        QList<Uses> current;
+        QList<Uses> next;
         for (qint64 i = 0; i < count; ++i) {
             // The access loader reads the classes of the next window on the other cores while
             // this window is tested.
-            if (i == 0)
-                accessLoader->prefetchClasses(ownersUsedBy(classes, keys, 0));
-            if (i % prefetchWindow == 0)
-                accessLoader->prefetchClasses(ownersUsedBy(classes, keys, int(i) + prefetchWindow));
+            if (i == 0) {
+                next = usesOf(0);
+                accessLoader->prefetchClasses(ownersUsedBy(next));
+            }
+            if (i % prefetchWindow == 0) {
+                current.swap(next);
+                next = usesOf(i + prefetchWindow);
+                accessLoader->prefetchClasses(ownersUsedBy(next));
+            }
             const QString& key = keys.at(int(i));
             const Class* cls = classes.value(key);
             TestResultGroup* classGroup = accessGroup->add_subgroup();
@@ -188,7 +203,7 @@ void UoPTest::runTest()
                          QString::number(count), cls->getName().toString()));
             classGroup->set_name(
                 resultText(TypeDescriptor::fromClassDescriptorName(key).toString()));
-            testClass(*classGroup, *accessLoader, *cls);
+            testClass(*classGroup, *accessLoader, *cls, current.at(int(i % prefetchWindow)));
         }
         log(Logger::L_INFO, "Access test completed");
     } catch (const std::exception& e) {
@@ -210,13 +225,14 @@ void UoPTest::runTest()
     testLoader.reset();
 }
 
-void UoPTest::testClass(TestResultGroup& group, ClassLoader& loader, const Class& cls)
+void UoPTest::testClass(TestResultGroup& group, ClassLoader& loader, const Class& cls,
+                        const Uses& uses)
 {
-    for (const TypeDescriptor& dependency : cls.getDependentClasses())
+    for (const TypeDescriptor& dependency : uses.classes)
         testAccessClass(group, loader, cls, dependency);
-    for (const DepField& dependency : cls.getDependentFields())
+    for (const DepField& dependency : uses.fields)
         testAccessField(group, loader, cls, dependency);
-    for (const DepMethod& dependency : cls.getDependentMethods())
+    for (const DepMethod& dependency : uses.methods)
         testAccessMethod(group, loader, cls, dependency);
 }
 

@@ -4,6 +4,11 @@
 #include "MemberLookup.h"
 #include "TestResult.pb.h"
 
+#include "DepField.h"
+#include "DepMethod.h"
+#include "TypeDescriptor.h"
+
+#include <QList>
 #include <QSet>
 #include <QtGlobal>
 
@@ -37,7 +42,15 @@ private:
     // loop; a class met again counts as not holding the member.
     using Visited = QSet<const Class*>;
 
-    void testClass(TestResultGroup& group, ClassLoader& loader, const Class& cls);
+    // What one class under test uses, asked of it once.
+    struct Uses
+    {
+        QList<TypeDescriptor> classes;
+        QList<DepField> fields;
+        QList<DepMethod> methods;
+    };
+
+    void testClass(TestResultGroup& group, ClassLoader& loader, const Class& cls, const Uses& uses);
     void testAccessClass(TestResultGroup& group, ClassLoader& loader, const Class& from,
                          const TypeDescriptor& dependency);
     void testAccessField(TestResultGroup& group, ClassLoader& loader, const Class& from,
