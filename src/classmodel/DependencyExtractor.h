@@ -139,7 +139,6 @@ private:
     // Per pool index: the order of its first use by an instruction (0: unused).
     QVector<quint32> useOrder;
     quint32 uses = 0;
-    quint64 workCounter = 0;
 
     QStringList fieldErrors;
     QStringList methodErrors;
