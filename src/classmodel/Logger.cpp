@@ -129,12 +129,11 @@ QString Logger::makeMsg(Logger::Level lvl, const QString& msg) const
 
 void Logger::accept(Logger::Level lvl, const QString& msg)
 {
-    const QByteArray text = msg.toLocal8Bit();
     if (QThread::currentThread() == thread()) {
         // Lines that other threads handed over earlier come first.
         if (hasPending.load(std::memory_order_acquire))
             writePending(false);
-        writeLine(lvl, text);
+        writeLine(lvl, msg.toLocal8Bit());
         return;
     }
 
@@ -144,7 +143,7 @@ void Logger::accept(Logger::Level lvl, const QString& msg)
     {
         QMutexLocker lock(&pendingLock);
         linePeriod = period;
-        pending.append(PendingLine{lvl, text, linePeriod});
+        pending.append(PendingLine{lvl, msg, linePeriod});
         hasPending.store(true, std::memory_order_release);
         if (!batchAnnounced) {
             batchAnnounced = true;
@@ -217,7 +216,7 @@ void Logger::writePending(bool all)
     if (batch.isEmpty())
         return;
     for (const auto& line : batch)
-        writeLine(line.level, line.text);
+        writeLine(line.level, line.text.toLocal8Bit());
     flushFile();
 }
 

@@ -68,7 +68,8 @@ private:
     struct PendingLine
     {
         Logger::Level level;
-        QByteArray text;
+        // Converted to the local 8-bit text when written, off the logging thread.
+        QString text;
         // The hand-over period the line was logged in; see handOver().
         quint64 period;
     };
@@ -100,8 +101,8 @@ private:
     QTimer flushTimer;
     QTimer batchTimer;
 
-    // Lines of other threads, in the order they were logged, with their text already in the
-    // local 8-bit encoding. `batchAnnounced` and `warningAnnounced` say whether the logger's
+    // Lines of other threads, in the order they were logged; their texts are shared, not copied.
+    // `batchAnnounced` and `warningAnnounced` say whether the logger's
     // thread has already been told about the current batch, so that each batch costs one
     // queued call (and at most one more for its first WARN or ERROR line).
     QMutex pendingLock;
