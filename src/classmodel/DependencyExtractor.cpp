@@ -1296,32 +1296,28 @@ void DependencyExtractor::build()
             it = signatures.insert(text, MethodSignature(*text));
         return *it;
     };
-    std::sort(fields.begin(), fields.end(), byKey);
-    const bool fieldsWereEmpty = file.dependentFields.isEmpty();
-    if (out.fields)
-        out.fields->reserve(int(fields.size()));
-    for (const MemberCandidate& c : fields) {
-        const DepField field(owner(c), *c.name, typeOf(c.descriptor));
-        if (out.fields)
-            out.fields->append(field);
-        else if (toSets && fieldsWereEmpty)
-            file.dependentFields.insert(file.dependentFields.cend(), field, true);
-        else if (toSets)
-            file.dependentFields.insert(field, true);
-    }
-
-    std::sort(methods.begin(), methods.end(), byKey);
-    lastOwnerText = QStringView();
-    const bool methodsWereEmpty = file.dependentMethods.isEmpty();
-    if (out.methods)
-        out.methods->reserve(int(methods.size()));
-    for (const MemberCandidate& c : methods) {
-        const DepMethod method(owner(c), *c.name, signatureOf(c.descriptor));
-        if (out.methods)
-            out.methods->append(method);
-        else if (toSets && methodsWereEmpty)
-            file.dependentMethods.insert(file.dependentMethods.cend(), method, true);
-        else if (toSets)
-            file.dependentMethods.insert(method, true);
-    }
+    // Puts the members in key order into the getter's list or into the file's set.
+    const auto place = [&](std::vector<MemberCandidate>& candidates, auto* list, auto& set,
+                           const auto& make) {
+        std::sort(candidates.begin(), candidates.end(), byKey);
+        lastOwnerText = QStringView();
+        const bool setWasEmpty = set.isEmpty();
+        if (list)
+            list->reserve(int(candidates.size()));
+        for (const MemberCandidate& c : candidates) {
+            const auto value = make(c);
+            if (list)
+                list->append(value);
+            else if (toSets && setWasEmpty)
+                set.insert(set.cend(), value, true);
+            else if (toSets)
+                set.insert(value, true);
+        }
+    };
+    place(fields, out.fields, file.dependentFields, [&](const MemberCandidate& c) {
+        return DepField(owner(c), *c.name, typeOf(c.descriptor));
+    });
+    place(methods, out.methods, file.dependentMethods, [&](const MemberCandidate& c) {
+        return DepMethod(owner(c), *c.name, signatureOf(c.descriptor));
+    });
 }
