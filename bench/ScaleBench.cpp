@@ -77,6 +77,15 @@ Child runChild(const std::vector<std::string>& arguments, double timeout)
     }
     close(pipeEnds[1]);
     bool open = true;
+    // Takes what the pipe holds; the pipe counts as closed at its end or on an error.
+    const auto drain = [&] {
+        char buffer[65536];
+        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        if (n > 0)
+            child.output.append(buffer, size_t(n));
+        else if (n == 0 || errno != EINTR)
+            open = false;
+    };
     bool killed = false;
     int status = 0;
     struct rusage usage;
@@ -84,14 +93,8 @@ Child runChild(const std::vector<std::string>& arguments, double timeout)
     for (;;) {
         if (open) {
             struct pollfd readable = {pipeEnds[0], POLLIN, 0};
-            if (poll(&readable, 1, 100) > 0) {
-                char buffer[65536];
-                const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
-                if (n > 0)
-                    child.output.append(buffer, size_t(n));
-                else if (n == 0 || errno != EINTR)
-                    open = false;
-            }
+            if (poll(&readable, 1, 100) > 0)
+                drain();
         } else {
             usleep(20000);
         }
@@ -105,14 +108,8 @@ Child runChild(const std::vector<std::string>& arguments, double timeout)
     }
     child.seconds = timer.nsecsElapsed() / 1e9;
     // What the child wrote just before it ended may still wait in the pipe.
-    while (open) {
-        char buffer[65536];
-        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
-        if (n > 0)
-            child.output.append(buffer, size_t(n));
-        else if (n == 0 || errno != EINTR)
-            open = false;
-    }
+    while (open)
+        drain();
     close(pipeEnds[0]);
     child.finished = !killed && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     child.peakKilobytes = usage.ru_maxrss;

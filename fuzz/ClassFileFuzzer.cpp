@@ -10,12 +10,7 @@
 
 namespace {
 
-volatile size_t answers = 0;
-
-void use(const QString& text)
-{
-    answers = answers + size_t(text.size());
-}
+using FuzzSupport::use;
 
 void query(const JavaClassFile& file)
 {
@@ -32,22 +27,22 @@ void query(const JavaClassFile& file)
         use(file.getFieldName(field));
         use(file.getFieldDescriptor(field));
         use(file.getFieldTypeDescriptor(field).toString());
-        answers = answers + size_t(file.getFieldPermission(field)) + file.isFieldFinal(field) +
-                  file.isFieldStatic(field);
+        use(size_t(file.getFieldPermission(field)) + file.isFieldFinal(field) +
+            file.isFieldStatic(field));
     }
     for (const method_info* method : file.methods) {
         use(file.getMethodName(method));
         use(file.getMethodDescriptor(method));
         use(file.getMethodSignature(method).getParameterString());
-        answers = answers + size_t(file.getMethodPermission(method)) + file.isMethodFinal(method) +
-                  file.isMethodStatic(method) + file.isMethodNative(method) +
-                  (file.getMethodCodeAttr(method) != nullptr);
+        use(size_t(file.getMethodPermission(method)) + file.isMethodFinal(method) +
+            file.isMethodStatic(method) + file.isMethodNative(method) +
+            (file.getMethodCodeAttr(method) != nullptr));
         for (const QString& exception : file.getMethodExceptions(method))
             use(exception);
         for (const TypeDescriptor& exception : file.getMethodExceptionsTypeDescriptors(method))
             use(exception.toString());
         for (const attribute_info* attribute : method->attributes)
-            answers = answers + file.isAttr(attribute, QStringLiteral("Code"));
+            use(size_t(file.isAttr(attribute, QStringLiteral("Code"))));
     }
     for (const cp_info* entry : file.constant_pool) {
         if (entry && entry->tag == 7)
@@ -65,9 +60,8 @@ void query(const JavaClassFile& file)
         use(file.getMethodName(*ref));
         use(file.getMethodSignature(*ref).getParameterString());
     }
-    answers =
-        answers + size_t(file.getDependentClasses().size() + file.getDependentFields().size() +
-                         file.getDependentMethods().size());
+    use(size_t(file.getDependentClasses().size() + file.getDependentFields().size() +
+               file.getDependentMethods().size()));
 }
 
 } // namespace

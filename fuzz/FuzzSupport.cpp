@@ -19,10 +19,20 @@ namespace {
 // Answers go here so that the compiler cannot drop the questions.
 volatile size_t answers = 0;
 
-void use(const QString& text)
+} // namespace
+
+void FuzzSupport::use(size_t answer)
 {
-    answers = answers + size_t(text.size());
+    answers = answers + answer;
 }
+
+void FuzzSupport::use(const QString& text)
+{
+    use(size_t(text.size()));
+}
+
+// Further kinds of answer, and the scratch directory, for this file only.
+namespace FuzzSupport {
 
 void use(const TypeDescriptor& type)
 {
@@ -46,7 +56,7 @@ QTemporaryDir& scratch()
     return dir;
 }
 
-} // namespace
+} // namespace FuzzSupport
 
 namespace FuzzSupport {
 

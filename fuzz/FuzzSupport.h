@@ -22,6 +22,10 @@ QString scratchPath(const QString& name);
 // Replaces the scratch file `name` with `bytes` and returns its path.
 QString writeScratch(const QString& name, const QByteArray& bytes);
 
+// Counts an answer, so that the compiler cannot drop the question that gave it.
+void use(const QString& text);
+void use(size_t answer);
+
 // The input as a byte array that does not copy it.
 QByteArray bytes(const uint8_t* data, size_t size);
 
