@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 namespace {
 
@@ -705,6 +706,66 @@ bool DependencyExtractor::checkOperand(const method_info* method, quint16 index,
     return true;
 }
 
+void DependencyExtractor::overrun(const method_info* method, const Opcode* op, quint64 pos,
+                                  quint64 needed, quint64 length)
+{
+    codeError(
+        QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 needs %4 "
+                       "bytes but the code ends at %5")
+            .arg(FileCheckLog::abbreviate(file.getMethodName(method)), QLatin1String(op->name))
+            .arg(pos)
+            .arg(needed)
+            .arg(length));
+}
+
+bool DependencyExtractor::skipSwitch(const method_info* method, ByteReader& code, const Opcode* op,
+                                     quint64 pos)
+{
+    const quint64 length = quint64(code.offset()) + code.bytesLeft();
+    // The fields after the opcode start at the next multiple of 4 above it.
+    const quint64 d = (pos + 4) & ~quint64(3);
+    const bool table = op->operand == Opcode::TableSwitch;
+    const quint64 fixed = table ? 12 : 8;
+    if (d + fixed > length) {
+        overrun(method, op, pos, d + fixed - pos, length);
+        return false;
+    }
+    code.skip(quint32(d + 4 - (pos + 1)), "switch padding and default");
+    quint64 size;
+    if (table) {
+        const qint64 low = code.readI4("tableswitch low");
+        const qint64 high = code.readI4("tableswitch high");
+        const qint64 offsets = high - low + 1;
+        if (offsets < 0) {
+            codeError(QStringLiteral("Error parsing code segment of %1 - tableswitch at offset %2 "
+                                     "has low %3 and high %4, a negative number of jump offsets")
+                          .arg(FileCheckLog::abbreviate(file.getMethodName(method)))
+                          .arg(pos)
+                          .arg(low)
+                          .arg(high));
+            return false;
+        }
+        size = 4 * quint64(offsets);
+    } else {
+        const qint64 npairs = code.readI4("lookupswitch npairs");
+        if (npairs < 0) {
+            codeError(QStringLiteral("Error parsing code segment of %1 - lookupswitch at offset "
+                                     "%2 has a negative npairs (%3)")
+                          .arg(FileCheckLog::abbreviate(file.getMethodName(method)))
+                          .arg(pos)
+                          .arg(npairs));
+            return false;
+        }
+        size = 8 * quint64(npairs);
+    }
+    if (size > code.bytesLeft()) {
+        overrun(method, op, pos, d + fixed + size - pos, length);
+        return false;
+    }
+    code.skip(quint32(size), "switch table");
+    return true;
+}
+
 void DependencyExtractor::walk(const method_info* method)
 {
     if (!method || (method->access_flags & (ACC_NATIVE | ACC_ABSTRACT)))
@@ -718,15 +779,6 @@ void DependencyExtractor::walk(const method_info* method)
     }
     ByteReader code(codeAttr->code);
     const quint64 length = code.bytesLeft();
-    const auto overrun = [&](const Opcode* op, quint64 pos, quint64 needed) {
-        codeError(
-            QStringLiteral("Error parsing code segment of %1 - %2 at offset %3 needs %4 "
-                           "bytes but the code ends at %5")
-                .arg(FileCheckLog::abbreviate(file.getMethodName(method)), QLatin1String(op->name))
-                .arg(pos)
-                .arg(needed)
-                .arg(length));
-    };
 
     // Every step moves forward by at least one byte and never past the code, so the walk ends
     // after at most code_length steps. Every read below has been checked against what is left,
@@ -740,11 +792,15 @@ void DependencyExtractor::walk(const method_info* method)
             codeError(QStringLiteral("Error parsing code segment"));
             return;
         }
-        quint64 size = op->length;
-        switch (op->operand) {
-        case Opcode::Wide: {
+        if (op->operand == Opcode::TableSwitch || op->operand == Opcode::LookupSwitch) {
+            if (!skipSwitch(method, code, op, pos))
+                return;
+            continue;
+        }
+        quint64 size = quint64(op->length) - 1; // the opcode has been read
+        if (op->operand == Opcode::Wide) {
             if (code.bytesLeft() < 1) {
-                overrun(op, pos, 2);
+                overrun(method, op, pos, 2, length);
                 return;
             }
             size = Opcode::wideLength(code.peekU1("wide opcode"));
@@ -753,68 +809,12 @@ void DependencyExtractor::walk(const method_info* method)
                 size = 1; // go on with the byte after the wide opcode
             }
             size -= 1; // the wide opcode has been read
-            break;
-        }
-        case Opcode::TableSwitch:
-        case Opcode::LookupSwitch: {
-            // The fields after the opcode start at the next multiple of 4 above it.
-            const quint64 d = (pos + 4) & ~quint64(3);
-            const bool table = op->operand == Opcode::TableSwitch;
-            const quint64 fixed = table ? 12 : 8;
-            if (d + fixed > length) {
-                overrun(op, pos, d + fixed - pos);
-                return;
-            }
-            code.skip(quint32(d + 4 - (pos + 1)), "switch padding and default");
-            if (table) {
-                const qint64 low = code.readI4("tableswitch low");
-                const qint64 high = code.readI4("tableswitch high");
-                const qint64 offsets = high - low + 1;
-                if (offsets < 0) {
-                    codeError(QStringLiteral("Error parsing code segment of %1 - tableswitch at "
-                                             "offset %2 has low %3 and high %4, a negative "
-                                             "number of jump offsets")
-                                  .arg(FileCheckLog::abbreviate(file.getMethodName(method)))
-                                  .arg(pos)
-                                  .arg(low)
-                                  .arg(high));
-                    return;
-                }
-                size = 4 * quint64(offsets);
-            } else {
-                const qint64 npairs = code.readI4("lookupswitch npairs");
-                if (npairs < 0) {
-                    codeError(QStringLiteral("Error parsing code segment of %1 - lookupswitch at "
-                                             "offset %2 has a negative npairs (%3)")
-                                  .arg(FileCheckLog::abbreviate(file.getMethodName(method)))
-                                  .arg(pos)
-                                  .arg(npairs));
-                    return;
-                }
-                size = 8 * quint64(npairs);
-            }
-            if (size > code.bytesLeft()) {
-                overrun(op, pos, d + fixed + size - pos);
-                return;
-            }
-            code.skip(quint32(size), "switch table");
-            continue;
-        }
-        default:
-            size -= 1; // the opcode has been read
-            break;
         }
         if (size > code.bytesLeft()) {
-            overrun(op, pos, size + (quint64(code.offset()) - pos));
+            overrun(method, op, pos, size + (quint64(code.offset()) - pos), length);
             return;
         }
-
-        switch (op->operand) {
-        case Opcode::FieldRef:
-        case Opcode::MethodRef:
-        case Opcode::AnyMethodRef:
-        case Opcode::InterfaceMethodRef:
-        case Opcode::ClassRef: {
+        if (op->operand >= Opcode::FieldRef && op->operand <= Opcode::ClassRef) {
             const quint16 index = code.readU2("constant pool index");
             size -= 2;
             // The operand kind is checked at every use: an index that one instruction uses
@@ -825,10 +825,6 @@ void DependencyExtractor::walk(const method_info* method)
                 useOrder.resize(file.constant_pool.size() + 1);
             if (useOrder[index] == 0)
                 useOrder[index] = ++uses;
-            break;
-        }
-        default:
-            break;
         }
         code.skip(quint32(size), "operands");
     }
@@ -1216,6 +1212,78 @@ void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32
     slots[h] = quint32(list.size());
 }
 
+namespace {
+
+// The type values of one run by their descriptor texts: each distinct text is parsed once, and
+// every value built from it shares its strings.
+class TypeCache
+{
+public:
+    const TypeDescriptor& get(QStringView text)
+    {
+        if (slots.size() < 2 * (values.size() + 1)) {
+            size_t size = 64;
+            while (size < 4 * (values.size() + 1))
+                size *= 2;
+            slots.assign(size, 0);
+            for (quint32 entry = 1; entry <= values.size(); ++entry)
+                slots[freeSlot(values[entry - 1].descriptor)] = entry;
+        }
+        size_t h = hashKey(text.data(), quint32(text.size())) & (slots.size() - 1);
+        for (; slots[h] != 0; h = (h + 1) & (slots.size() - 1)) {
+            const TypeDescriptor& value = values[slots[h] - 1];
+            if (QStringView(value.descriptor) == text)
+                return value;
+        }
+        values.emplace_back(text.toString());
+        slots[h] = quint32(values.size());
+        return values.back();
+    }
+
+private:
+    size_t freeSlot(const QString& text) const
+    {
+        size_t h = hashKey(text.constData(), quint32(text.size())) & (slots.size() - 1);
+        while (slots[h] != 0)
+            h = (h + 1) & (slots.size() - 1);
+        return h;
+    }
+
+    std::deque<TypeDescriptor> values; // stable: handed out by reference
+    std::vector<quint32> slots;        // entry + 1, 0 for a free slot
+};
+
+// The signature of a method descriptor, its types taken from the cache. The parameters are split
+// as TypeDescriptor::toDescriptorList splits them; a run that list would mark invalid (a trailing
+// '[' run, a class type without its ';') is left to MethodSignature itself.
+MethodSignature signatureFrom(const QString& text, TypeCache& types)
+{
+    const int close = text.indexOf(QLatin1Char(')'));
+    const int end = close <= 0 ? text.size() : close;
+    QList<TypeDescriptor> parameters;
+    for (int pos = 1; pos < end;) {
+        int last = pos;
+        while (last < end && text.at(last) == QLatin1Char('['))
+            ++last;
+        if (last == end)
+            return MethodSignature(text);
+        if (text.at(last) == QLatin1Char('L')) {
+            last = text.indexOf(QLatin1Char(';'), last);
+            if (last < 0 || last >= end)
+                return MethodSignature(text);
+        }
+        parameters.append(types.get(QStringView(text).mid(pos, last - pos + 1)));
+        pos = last + 1;
+    }
+    MethodSignature signature{QString()};
+    signature.descriptor = text;
+    signature.returnType = types.get(QStringView(text).mid(close + 1));
+    signature.parameters = parameters;
+    return signature;
+}
+
+} // namespace
+
 // Sorts each candidate list by key and then by the rules' order, keeps the first of each key
 // and adds the values in ascending order.
 void DependencyExtractor::build()
@@ -1224,88 +1292,52 @@ void DependencyExtractor::build()
     const auto view = [base](quint32 offset, quint32 length) {
         return QStringView(base + offset, qsizetype(length));
     };
-    const auto compareKeys = [&](quint32 ao, quint32 al, quint32 bo, quint32 bl) {
-        return view(ao, al).compare(view(bo, bl));
+    const auto byKey = [&](quint32 ao, quint32 al, quint32 bo, quint32 bl) {
+        return view(ao, al).compare(view(bo, bl)) < 0;
     };
     const bool toSets = !out.classes && !out.fields && !out.methods;
+    TypeCache types;
 
     // The candidates have distinct keys (keep() merged the others), so the sorted candidates
     // are the sets in ascending order.
     std::sort(classes.begin(), classes.end(),
               [&](const ClassCandidate& a, const ClassCandidate& b) {
-                  return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) < 0;
+                  return byKey(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
               });
     const bool classesWereEmpty = file.dependentClasses.isEmpty();
     if (out.classes)
         out.classes->reserve(int(classes.size()));
     for (const ClassCandidate& c : classes) {
-        QString descriptor;
+        QString wrapped;
+        QStringView descriptor = QStringView(*c.source).mid(c.from, c.size);
         if (c.wrapped) {
-            descriptor.reserve(c.size + 2);
-            descriptor.append(QLatin1Char('L'));
-            descriptor.append(c.source->constData() + c.from, c.size);
-            descriptor.append(QLatin1Char(';'));
-        } else if (c.from == 0 && c.size == c.source->size()) {
-            descriptor = *c.source;
-        } else {
-            descriptor = c.source->mid(c.from, c.size);
+            wrapped.reserve(c.size + 2);
+            wrapped.append(QLatin1Char('L'));
+            wrapped.append(descriptor.data(), c.size);
+            wrapped.append(QLatin1Char(';'));
+            descriptor = wrapped;
         }
-        if (out.classes && descriptor.size() >= 2) {
-            // A class type's printed name is its key: the text between the first and the last
-            // character, '/' read as '.'. Taking it from there spares parsing the descriptor.
-            TypeDescriptor value{QString()};
-            value.descriptor = descriptor;
-            value.kind = 'L';
-            value.className = view(c.keyOffset, c.keyLength).toString();
+        const TypeDescriptor& value = types.get(descriptor);
+        if (out.classes)
             out.classes->append(value);
-        } else if (out.classes)
-            out.classes->append(TypeDescriptor(descriptor));
         else if (toSets && classesWereEmpty)
-            file.dependentClasses.insert(file.dependentClasses.cend(), TypeDescriptor(descriptor),
-                                         true);
+            file.dependentClasses.insert(file.dependentClasses.cend(), value, true);
         else if (toSets)
-            file.dependentClasses.insert(TypeDescriptor(descriptor), true);
+            file.dependentClasses.insert(value, true);
     }
 
-    const auto byKey = [&](const MemberCandidate& a, const MemberCandidate& b) {
-        return compareKeys(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength) < 0;
-    };
-    // Values are built once per distinct text and copied from then on: copies share their
-    // strings, where building allocates several. Members sorted by key come grouped by owner.
-    QStringView lastOwnerText;
-    TypeDescriptor lastOwner{QString()};
-    const auto owner = [&](const MemberCandidate& c) -> const TypeDescriptor& {
-        const QStringView text = view(c.keyOffset, c.ownerLength);
-        if (lastOwnerText.isNull() || text != lastOwnerText) {
-            lastOwner = TypeDescriptor(text.toString());
-            lastOwnerText = text;
-        }
-        return lastOwner;
-    };
-    QHash<const QString*, TypeDescriptor> types;
-    const auto typeOf = [&](const QString* text) -> const TypeDescriptor& {
-        auto it = types.find(text);
-        if (it == types.end())
-            it = types.insert(text, TypeDescriptor(*text));
-        return *it;
-    };
-    QHash<const QString*, MethodSignature> signatures;
-    const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
-        auto it = signatures.find(text);
-        if (it == signatures.end())
-            it = signatures.insert(text, MethodSignature(*text));
-        return *it;
-    };
     // Puts the members in key order into the getter's list or into the file's set.
     const auto place = [&](std::vector<MemberCandidate>& candidates, auto* list, auto& set,
                            const auto& make) {
-        std::sort(candidates.begin(), candidates.end(), byKey);
-        lastOwnerText = QStringView();
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](const MemberCandidate& a, const MemberCandidate& b) {
+                      return byKey(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
+                  });
         const bool setWasEmpty = set.isEmpty();
         if (list)
             list->reserve(int(candidates.size()));
         for (const MemberCandidate& c : candidates) {
-            const auto value = make(c);
+            const auto value = make(c, types.get(view(c.keyOffset, c.ownerLength)));
             if (list)
                 list->append(value);
             else if (toSets && setWasEmpty)
@@ -1314,10 +1346,17 @@ void DependencyExtractor::build()
                 set.insert(value, true);
         }
     };
-    place(fields, out.fields, file.dependentFields, [&](const MemberCandidate& c) {
-        return DepField(owner(c), *c.name, typeOf(c.descriptor));
-    });
-    place(methods, out.methods, file.dependentMethods, [&](const MemberCandidate& c) {
-        return DepMethod(owner(c), *c.name, signatureOf(c.descriptor));
-    });
+    place(fields, out.fields, file.dependentFields,
+          [&](const MemberCandidate& c, const TypeDescriptor& owner) {
+              return DepField(owner, *c.name, types.get(*c.descriptor));
+          });
+    // A descriptor is shared by many methods; its signature is made once.
+    QHash<const QString*, MethodSignature> signatures;
+    place(methods, out.methods, file.dependentMethods,
+          [&](const MemberCandidate& c, const TypeDescriptor& owner) {
+              auto it = signatures.find(c.descriptor);
+              if (it == signatures.end())
+                  it = signatures.insert(c.descriptor, signatureFrom(*c.descriptor, types));
+              return DepMethod(owner, *c.name, *it);
+          });
 }

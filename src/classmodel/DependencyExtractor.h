@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
+class ByteReader;
 class JavaClassFile;
+struct Opcode;
 class TypeDescriptor;
 class DepField;
 class DepMethod;
@@ -95,6 +97,11 @@ private:
     void prepare();
     void prepareStages();
     void walk(const method_info* method);
+    // A tableswitch or lookupswitch whose opcode at pos has been read; false when the code
+    // cannot be walked on (the error is recorded).
+    bool skipSwitch(const method_info* method, ByteReader& code, const Opcode* op, quint64 pos);
+    void overrun(const method_info* method, const Opcode* op, quint64 pos, quint64 needed,
+                 quint64 length);
     bool checkOperand(const method_info* method, quint16 index, quint32 pos, const char* mnemonic,
                       int operandKind);
     void codeError(const QString& message);
