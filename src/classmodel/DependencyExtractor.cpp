@@ -1219,7 +1219,8 @@ namespace {
 class TypeCache
 {
 public:
-    const TypeDescriptor& get(QStringView text)
+    // owned, when given, holds the text and is taken for the new value's descriptor.
+    const TypeDescriptor& get(QStringView text, QString* owned = nullptr)
     {
         if (slots.size() < 2 * (values.size() + 1)) {
             size_t size = 64;
@@ -1235,7 +1236,7 @@ public:
             if (QStringView(value.descriptor) == text)
                 return value;
         }
-        values.emplace_back(text.toString());
+        values.emplace_back(owned ? *owned : text.toString());
         slots[h] = quint32(values.size());
         return values.back();
     }
@@ -1317,7 +1318,7 @@ void DependencyExtractor::build()
             wrapped.append(QLatin1Char(';'));
             descriptor = wrapped;
         }
-        const TypeDescriptor& value = types.get(descriptor);
+        const TypeDescriptor& value = types.get(descriptor, c.wrapped ? &wrapped : nullptr);
         if (out.classes)
             out.classes->append(value);
         else if (toSets && classesWereEmpty)
@@ -1326,9 +1327,10 @@ void DependencyExtractor::build()
             file.dependentClasses.insert(value, true);
     }
 
-    // Puts the members in key order into the getter's list or into the file's set.
+    // Puts the members in key order into the getter's list or into the file's set. A value goes
+    // into a list as a copy of an empty one that is then filled in, which copies no strings.
     const auto place = [&](std::vector<MemberCandidate>& candidates, auto* list, auto& set,
-                           const auto& make) {
+                           const auto& empty, const auto& fill) {
         std::sort(candidates.begin(), candidates.end(),
                   [&](const MemberCandidate& a, const MemberCandidate& b) {
                       return byKey(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
@@ -1337,26 +1339,51 @@ void DependencyExtractor::build()
         if (list)
             list->reserve(int(candidates.size()));
         for (const MemberCandidate& c : candidates) {
-            const auto value = make(c, types.get(view(c.keyOffset, c.ownerLength)));
-            if (list)
-                list->append(value);
-            else if (toSets && setWasEmpty)
+            const TypeDescriptor& owner = types.get(view(c.keyOffset, c.ownerLength));
+            if (list) {
+                list->append(empty);
+                fill(list->last(), c, owner);
+                continue;
+            }
+            auto value = empty;
+            fill(value, c, owner);
+            if (toSets && setWasEmpty)
                 set.insert(set.cend(), value, true);
             else if (toSets)
                 set.insert(value, true);
         }
     };
-    place(fields, out.fields, file.dependentFields,
-          [&](const MemberCandidate& c, const TypeDescriptor& owner) {
-              return DepField(owner, *c.name, types.get(*c.descriptor));
+    const TypeDescriptor none{QString()};
+    place(fields, out.fields, file.dependentFields, DepField(none, QString(), none),
+          [&](DepField& value, const MemberCandidate& c, const TypeDescriptor& owner) {
+              value.owner = owner;
+              value.name = *c.name;
+              value.type = types.get(*c.descriptor);
           });
-    // A descriptor is shared by many methods; its signature is made once.
-    QHash<const QString*, MethodSignature> signatures;
+    // A descriptor is shared by many methods; its signature is made once. Descriptors are pool
+    // texts, found by their place in the table of decoded texts.
+    std::vector<int> signatureOfText;
+    std::deque<MethodSignature> signatures; // stable: handed out by reference
+    const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
+        const QString* first = texts.data();
+        if (text < first || text >= first + texts.size()) {
+            signatures.push_back(signatureFrom(*text, types));
+            return signatures.back();
+        }
+        if (signatureOfText.empty())
+            signatureOfText.assign(texts.size(), -1);
+        int& slot = signatureOfText[size_t(text - first)];
+        if (slot < 0) {
+            slot = int(signatures.size());
+            signatures.push_back(signatureFrom(*text, types));
+        }
+        return signatures[size_t(slot)];
+    };
     place(methods, out.methods, file.dependentMethods,
-          [&](const MemberCandidate& c, const TypeDescriptor& owner) {
-              auto it = signatures.find(c.descriptor);
-              if (it == signatures.end())
-                  it = signatures.insert(c.descriptor, signatureFrom(*c.descriptor, types));
-              return DepMethod(owner, *c.name, *it);
+          DepMethod(none, QString(), MethodSignature(QString())),
+          [&](DepMethod& value, const MemberCandidate& c, const TypeDescriptor& owner) {
+              value.owner = owner;
+              value.name = *c.name;
+              value.signature = signatureOf(c.descriptor);
           });
 }
