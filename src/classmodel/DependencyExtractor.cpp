@@ -157,7 +157,12 @@ struct DependencyExtractor::RefParts
     quint16 typeIndex = 0;
 };
 
-DependencyExtractor::DependencyExtractor(JavaClassFile& file) : file(file) {}
+DependencyExtractor::DependencyExtractor(JavaClassFile& file)
+    : file(file), texts(&arena), useOrder(&arena), classes(&arena), fields(&arena), methods(&arena),
+      keys(&arena), classSlots(&arena), classNameSeqs(&arena), signatureSeqs(&arena),
+      fieldSlots(&arena), methodSlots(&arena)
+{
+}
 
 DependencyExtractor::~DependencyExtractor() = default;
 
@@ -464,10 +469,12 @@ bool isAscii(const RawText& t)
 
 struct DependencyExtractor::OwnMembers
 {
+    explicit OwnMembers(std::pmr::memory_resource* memory) : raw(memory), texts(memory) {}
+
     // By name, then descriptor, as bytes.
-    std::vector<std::pair<RawText, RawText>> raw;
+    std::pmr::vector<std::pair<RawText, RawText>> raw;
     // By name, then descriptor, as decoded texts; made only when a lookup needs them.
-    std::vector<std::pair<const QString*, const QString*>> texts;
+    std::pmr::vector<std::pair<const QString*, const QString*>> texts;
     bool textsMade = false;
 };
 
@@ -821,8 +828,8 @@ void DependencyExtractor::walk(const method_info* method)
             // rightly can be wrong for the next.
             if (!checkOperand(method, index, quint32(pos), op->name, op->operand))
                 return;
-            if (useOrder.isEmpty())
-                useOrder.resize(file.constant_pool.size() + 1);
+            if (useOrder.empty())
+                useOrder.resize(size_t(file.constant_pool.size()) + 1);
             if (useOrder[index] == 0)
                 useOrder[index] = ++uses;
         }
@@ -840,9 +847,9 @@ void DependencyExtractor::runCode(const method_info* method)
     walk(method);
     for (const QString& message : qAsConst(codeErrors))
         file.checkLog.error(message);
-    for (int index = 1; index < useOrder.size() && !exhausted; ++index) {
+    for (quint32 index = 1; index < useOrder.size() && !exhausted; ++index) {
         if (useOrder[index])
-            addUsedEntry(quint32(index), useOrder[index]);
+            addUsedEntry(index, useOrder[index]);
     }
     build();
 }
@@ -856,8 +863,16 @@ void DependencyExtractor::prepareStages()
 {
     if (collecting)
         keys.reserve(1024);
-    own = file.getTypeDescriptor().descriptor;
-    enumParent = file.getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;");
+    // The class's own descriptor and whether its parent is Enum, as the file's queries give
+    // them, from the texts of this run.
+    const QString* ownName = utf8At(classNameIndex(file.this_class));
+    if (ownName && ownName->startsWith(QLatin1Char('[')))
+        own = *ownName;
+    else
+        own = QLatin1Char('L') + (ownName ? *ownName : QString()) + QLatin1Char(';');
+    const cp_info* parentName = file.entryAt(classNameIndex(file.super_class), CONSTANT_Utf8);
+    enumParent = parentName && static_cast<const CONSTANT_Utf8_info*>(parentName)
+                                   ->equals("java/lang/Enum", int(std::strlen("java/lang/Enum")));
     const auto rawAt = [this](quint32 index) {
         RawText t;
         if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
@@ -872,12 +887,12 @@ void DependencyExtractor::prepareStages()
         const int c = compareRaw(a.first, b.first);
         return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
     };
-    ownFields.reset(new OwnMembers);
+    ownFields.reset(new OwnMembers(&arena));
     ownFields->raw.reserve(size_t(file.fields.size()));
     for (const field_info* field : qAsConst(file.fields))
         ownFields->raw.emplace_back(rawAt(field->name_index), rawAt(field->descriptor_index));
     std::sort(ownFields->raw.begin(), ownFields->raw.end(), byBytes);
-    ownMethods.reset(new OwnMembers);
+    ownMethods.reset(new OwnMembers(&arena));
     ownMethods->raw.reserve(size_t(file.methods.size()));
     for (const method_info* method : qAsConst(file.methods))
         ownMethods->raw.emplace_back(rawAt(method->name_index), rawAt(method->descriptor_index));
@@ -896,8 +911,8 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
     collecting = mode != Check;
     prepare();
 
-    References fieldRefs;
-    References methodRefs;
+    References fieldRefs(&arena);
+    References methodRefs(&arena);
     scanPool(fieldRefs, methodRefs);
     if (checking) {
         for (const QStringList* errors : {&fieldErrors, &methodErrors, &interfaceMethodErrors}) {
@@ -910,7 +925,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         // The check that create ran walked the same code: take what it met instead of walking
         // again. It ended with budget to spare, so this run does too.
         if (!file.walkUses.empty()) {
-            useOrder.resize(file.constant_pool.size() + 1);
+            useOrder.resize(size_t(file.constant_pool.size()) + 1);
             for (quint16 index : file.walkUses)
                 useOrder[index] = ++uses;
         }
@@ -925,7 +940,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         if (mode == Check && !exhausted) {
             // Kept for the lists, in the order of first use: a few bytes per entry used.
             std::vector<quint16> uses(size_t(this->uses));
-            for (int index = 1; index < useOrder.size(); ++index) {
+            for (size_t index = 1; index < useOrder.size(); ++index) {
                 if (useOrder[index])
                     uses[useOrder[index] - 1] = quint16(index);
             }
@@ -1045,10 +1060,10 @@ void DependencyExtractor::addUsedEntries()
 {
     // What the instructions use, each entry once with the order of its first use; entries that
     // combine the same texts record the same things and are handled once.
-    if (useOrder.isEmpty())
+    if (useOrder.empty())
         return;
-    std::vector<std::pair<quint64, quint32>> used;
-    for (int index = 1; index < useOrder.size(); ++index) {
+    std::pmr::vector<std::pair<quint64, quint32>> used(&arena);
+    for (quint32 index = 1; index < useOrder.size(); ++index) {
         if (!useOrder[index])
             continue;
         const cp_info* entry = file.constant_pool.at(index - 1);
@@ -1070,7 +1085,7 @@ void DependencyExtractor::addUsedEntries()
     std::sort(used.begin(), used.end(),
               [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
                   return a.first != b.first ? a.first < b.first
-                                            : useOrder[int(a.second)] < useOrder[int(b.second)];
+                                            : useOrder[a.second] < useOrder[b.second];
               });
     quint64 previous = 0;
     for (const auto& u : used) {
@@ -1079,7 +1094,7 @@ void DependencyExtractor::addUsedEntries()
         if (u.first == previous)
             continue;
         previous = u.first;
-        addUsedEntry(u.second, useOrder[int(u.second)]);
+        addUsedEntry(u.second, useOrder[u.second]);
     }
 }
 
@@ -1088,7 +1103,7 @@ void DependencyExtractor::addDeclarations()
     const int poolSize = file.constant_pool.size();
     // The declarations, on the work list in their order: parent, interfaces, field types, and
     // per method its return type, parameters and declared exceptions.
-    QVector<quint8> seen(poolSize + 1, 0);
+    std::pmr::vector<quint8> seen(size_t(poolSize) + 1, 0, &arena);
     const auto once = [&](quint32 index, quint8 bit) {
         if (index >= quint32(seen.size()) || (seen[int(index)] & bit))
             return false;
@@ -1166,7 +1181,7 @@ quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
 // merged at once through a hash of their keys, keeping the one the rules meet first, so that
 // only distinct keys are sorted.
 template <typename Candidate>
-void DependencyExtractor::keep(std::vector<Candidate>& list, std::vector<quint32>& slots,
+void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
                                const Candidate& candidate)
 {
     const auto keyOf = [this](const Candidate& c) {
@@ -1219,6 +1234,8 @@ namespace {
 class TypeCache
 {
 public:
+    explicit TypeCache(std::pmr::memory_resource* memory) : values(memory), slots(memory) {}
+
     // owned, when given, holds the text and is taken for the new value's descriptor.
     const TypeDescriptor& get(QStringView text, QString* owned = nullptr)
     {
@@ -1250,8 +1267,8 @@ private:
         return h;
     }
 
-    std::deque<TypeDescriptor> values; // stable: handed out by reference
-    std::vector<quint32> slots;        // entry + 1, 0 for a free slot
+    std::pmr::deque<TypeDescriptor> values; // stable: handed out by reference
+    std::pmr::vector<quint32> slots;        // entry + 1, 0 for a free slot
 };
 
 // The signature of a method descriptor, its types taken from the cache. The parameters are split
@@ -1297,7 +1314,7 @@ void DependencyExtractor::build()
         return view(ao, al).compare(view(bo, bl)) < 0;
     };
     const bool toSets = !out.classes && !out.fields && !out.methods;
-    TypeCache types;
+    TypeCache types(&arena);
 
     // The candidates have distinct keys (keep() merged the others), so the sorted candidates
     // are the sets in ascending order.
@@ -1329,7 +1346,7 @@ void DependencyExtractor::build()
 
     // Puts the members in key order into the getter's list or into the file's set. A value goes
     // into a list as a copy of an empty one that is then filled in, which copies no strings.
-    const auto place = [&](std::vector<MemberCandidate>& candidates, auto* list, auto& set,
+    const auto place = [&](std::pmr::vector<MemberCandidate>& candidates, auto* list, auto& set,
                            const auto& empty, const auto& fill) {
         std::sort(candidates.begin(), candidates.end(),
                   [&](const MemberCandidate& a, const MemberCandidate& b) {
@@ -1362,8 +1379,8 @@ void DependencyExtractor::build()
           });
     // A descriptor is shared by many methods; its signature is made once. Descriptors are pool
     // texts, found by their place in the table of decoded texts.
-    std::vector<int> signatureOfText;
-    std::deque<MethodSignature> signatures; // stable: handed out by reference
+    std::pmr::vector<int> signatureOfText(&arena);
+    std::pmr::deque<MethodSignature> signatures(&arena); // stable: handed out by reference
     const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
         const QString* first = texts.data();
         if (text < first || text >= first + texts.size()) {

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <memory_resource>
 #include <utility>
 #include <vector>
 
@@ -88,7 +89,7 @@ private:
     qint64 declarationBound() const;
     void reportMalformed(const CONSTANT_Fieldref_info& ref, const RefParts& parts);
     // The sound member references by the texts they combine, with their pool index.
-    using References = std::vector<std::pair<quint64, quint32>>;
+    using References = std::pmr::vector<std::pair<quint64, quint32>>;
     // The stages of a run, in order.
     void scanPool(References& fieldRefs, References& methodRefs);
     void addPoolMembers(References& fieldRefs, References& methodRefs);
@@ -131,20 +132,24 @@ private:
     quint32 appendKey(const Piece* pieces, int count);
     // Adds a candidate whose key has just been appended, unless one of the same key is there.
     template <typename Candidate>
-    void keep(std::vector<Candidate>& list, std::vector<quint32>& slots,
+    void keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
               const Candidate& candidate);
     void build();
 
     JavaClassFile& file;
+    // What a run allocates for itself comes from here: a block inside the extractor first, which
+    // serves most classes, and is given back at once when the run ends.
+    alignas(16) char firstBlock[16384];
+    std::pmr::monotonic_buffer_resource arena{firstBlock, sizeof firstBlock};
     // The decoded texts of the pool's Utf8 entries, by index; null until first needed.
-    mutable std::vector<QString> texts;
+    mutable std::pmr::vector<QString> texts;
     QString own;
     bool enumParent = false;
     std::unique_ptr<OwnMembers> ownFields;
     std::unique_ptr<OwnMembers> ownMethods;
 
     // Per pool index: the order of its first use by an instruction (0: unused).
-    QVector<quint32> useOrder;
+    std::pmr::vector<quint32> useOrder;
     quint32 uses = 0;
 
     QStringList fieldErrors;
@@ -152,20 +157,20 @@ private:
     QStringList interfaceMethodErrors;
     QStringList codeErrors;
 
-    std::vector<ClassCandidate> classes;
-    std::vector<MemberCandidate> fields;
-    std::vector<MemberCandidate> methods;
+    std::pmr::vector<ClassCandidate> classes;
+    std::pmr::vector<MemberCandidate> fields;
+    std::pmr::vector<MemberCandidate> methods;
     // The keys of all candidates, one after the other, so that sorting compares plain texts.
-    std::vector<QChar> keys;
+    std::pmr::vector<QChar> keys;
     // Open-addressing tables over each list (entry + 1, 0 for a free slot).
-    std::vector<quint32> classSlots;
+    std::pmr::vector<quint32> classSlots;
     // Per pool text: the earliest place at which addClassName kept it.
-    std::vector<quint64> classNameSeqs;
+    std::pmr::vector<quint64> classNameSeqs;
     // Per pool text: the earliest place at which an instruction's call added the types of the
     // descriptor, and what they were charged.
-    std::vector<std::pair<quint64, qint64>> signatureSeqs;
-    std::vector<quint32> fieldSlots;
-    std::vector<quint32> methodSlots;
+    std::pmr::vector<std::pair<quint64, qint64>> signatureSeqs;
+    std::pmr::vector<quint32> fieldSlots;
+    std::pmr::vector<quint32> methodSlots;
 
     Lists out;
     bool checking = true;
