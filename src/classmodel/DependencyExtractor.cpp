@@ -469,7 +469,12 @@ bool isAscii(const RawText& t)
 
 struct DependencyExtractor::OwnMembers
 {
-    explicit OwnMembers(std::pmr::memory_resource* memory) : raw(memory), texts(memory) {}
+    explicit OwnMembers(std::pmr::memory_resource* memory)
+        : indexes(memory), raw(memory), texts(memory)
+    {
+    }
+    // The name and descriptor indexes of each member, as (name << 16) | descriptor, sorted.
+    std::pmr::vector<quint32> indexes;
 
     // By name, then descriptor, as bytes.
     std::pmr::vector<std::pair<RawText, RawText>> raw;
@@ -490,6 +495,10 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
         }
         return t;
     };
+    // A reference to the very entries that a declaration names needs no text compared.
+    if (std::binary_search(members.indexes.begin(), members.indexes.end(),
+                           (quint32(nameIndex) << 16) | typeIndex))
+        return true;
     const std::pair<RawText, RawText> rawKey(rawAt(nameIndex), rawAt(typeIndex));
     // Two ASCII texts decode alike exactly when their bytes are alike, and an ASCII text equals
     // no decoded text that has other bytes, so the bytes decide.
@@ -538,6 +547,12 @@ bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
         size += owner[i].size;
     if (size != own.size())
         return false;
+    if (ownerCount == 3 && owner[1].map == 0) {
+        // "L" + name + ";", the usual shape: the name is compared as it stands.
+        return own.at(0) == QLatin1Char('L') && own.at(size - 1) == QLatin1Char(';') &&
+               std::memcmp(own.constData() + 1, owner[1].data,
+                           size_t(owner[1].size) * sizeof(QChar)) == 0;
+    }
     const Piece ownPiece = pieceOf(own);
     return comparePieces(owner, ownerCount, &ownPiece, 1) == 0;
 }
@@ -892,11 +907,18 @@ void DependencyExtractor::prepareStages()
     for (const field_info* field : qAsConst(file.fields))
         ownFields->raw.emplace_back(rawAt(field->name_index), rawAt(field->descriptor_index));
     std::sort(ownFields->raw.begin(), ownFields->raw.end(), byBytes);
+    for (const field_info* field : qAsConst(file.fields))
+        ownFields->indexes.push_back((quint32(field->name_index) << 16) | field->descriptor_index);
+    std::sort(ownFields->indexes.begin(), ownFields->indexes.end());
     ownMethods.reset(new OwnMembers(&arena));
     ownMethods->raw.reserve(size_t(file.methods.size()));
     for (const method_info* method : qAsConst(file.methods))
         ownMethods->raw.emplace_back(rawAt(method->name_index), rawAt(method->descriptor_index));
     std::sort(ownMethods->raw.begin(), ownMethods->raw.end(), byBytes);
+    for (const method_info* method : qAsConst(file.methods))
+        ownMethods->indexes.push_back((quint32(method->name_index) << 16) |
+                                      method->descriptor_index);
+    std::sort(ownMethods->indexes.begin(), ownMethods->indexes.end());
 }
 
 void DependencyExtractor::run(Mode mode)
@@ -1072,8 +1094,9 @@ void DependencyExtractor::addUsedEntries()
             key = (quint64(1) << 60) | static_cast<const CONSTANT_Class_info*>(entry)->name_index;
         } else {
             RefParts parts;
+            // The key needs the indexes only.
             if (!resolve(*static_cast<const CONSTANT_Fieldref_info*>(entry),
-                         entry->tag != CONSTANT_Fieldref, parts))
+                         entry->tag != CONSTANT_Fieldref, parts, false))
                 continue;
             key = (quint64(entry->tag == CONSTANT_Fieldref ? 2 : 3) << 60) |
                   (quint64(parts.classNameIndex) << 32) | (quint64(parts.nameIndex) << 16) |
