@@ -1250,14 +1250,12 @@ void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, std::pmr::vect
     slots[h] = quint32(list.size());
 }
 
-namespace {
-
 // The type values of one run by their descriptor texts: each distinct text is parsed once, and
 // every value built from it shares its strings.
-class TypeCache
+class DependencyExtractor::Types
 {
 public:
-    explicit TypeCache(std::pmr::memory_resource* memory) : values(memory), slots(memory) {}
+    explicit Types(std::pmr::memory_resource* memory) : values(memory), slots(memory) {}
 
     // owned, when given, holds the text and is taken for the new value's descriptor.
     const TypeDescriptor& get(QStringView text, QString* owned = nullptr)
@@ -1281,6 +1279,35 @@ public:
         return values.back();
     }
 
+    // The signature of a method descriptor, its types taken from the table. The parameters are
+    // split as TypeDescriptor::toDescriptorList splits them; a run that list would mark invalid
+    // (a trailing '[' run, a class type without its ';') is left to MethodSignature itself.
+    MethodSignature signature(const QString& text)
+    {
+        const int close = text.indexOf(QLatin1Char(')'));
+        const int end = close <= 0 ? text.size() : close;
+        QList<TypeDescriptor> parameters;
+        for (int pos = 1; pos < end;) {
+            int last = pos;
+            while (last < end && text.at(last) == QLatin1Char('['))
+                ++last;
+            if (last == end)
+                return MethodSignature(text);
+            if (text.at(last) == QLatin1Char('L')) {
+                last = text.indexOf(QLatin1Char(';'), last);
+                if (last < 0 || last >= end)
+                    return MethodSignature(text);
+            }
+            parameters.append(get(QStringView(text).mid(pos, last - pos + 1)));
+            pos = last + 1;
+        }
+        MethodSignature signature{QString()};
+        signature.descriptor = text;
+        signature.returnType = get(QStringView(text).mid(close + 1));
+        signature.parameters = parameters;
+        return signature;
+    }
+
 private:
     size_t freeSlot(const QString& text) const
     {
@@ -1294,61 +1321,33 @@ private:
     std::pmr::vector<quint32> slots;        // entry + 1, 0 for a free slot
 };
 
-// The signature of a method descriptor, its types taken from the cache. The parameters are split
-// as TypeDescriptor::toDescriptorList splits them; a run that list would mark invalid (a trailing
-// '[' run, a class type without its ';') is left to MethodSignature itself.
-MethodSignature signatureFrom(const QString& text, TypeCache& types)
-{
-    const int close = text.indexOf(QLatin1Char(')'));
-    const int end = close <= 0 ? text.size() : close;
-    QList<TypeDescriptor> parameters;
-    for (int pos = 1; pos < end;) {
-        int last = pos;
-        while (last < end && text.at(last) == QLatin1Char('['))
-            ++last;
-        if (last == end)
-            return MethodSignature(text);
-        if (text.at(last) == QLatin1Char('L')) {
-            last = text.indexOf(QLatin1Char(';'), last);
-            if (last < 0 || last >= end)
-                return MethodSignature(text);
-        }
-        parameters.append(types.get(QStringView(text).mid(pos, last - pos + 1)));
-        pos = last + 1;
-    }
-    MethodSignature signature{QString()};
-    signature.descriptor = text;
-    signature.returnType = types.get(QStringView(text).mid(close + 1));
-    signature.parameters = parameters;
-    return signature;
-}
-
-} // namespace
-
-// Sorts each candidate list by key and then by the rules' order, keeps the first of each key
-// and adds the values in ascending order.
+// Sorts each candidate list by key and adds the values in ascending order. The candidates have
+// distinct keys (keep() merged the others), so the sorted candidates are the sets.
 void DependencyExtractor::build()
 {
-    const QChar* base = keys.data();
-    const auto view = [base](quint32 offset, quint32 length) {
-        return QStringView(base + offset, qsizetype(length));
-    };
-    const auto byKey = [&](quint32 ao, quint32 al, quint32 bo, quint32 bl) {
-        return view(ao, al).compare(view(bo, bl)) < 0;
-    };
-    const bool toSets = !out.classes && !out.fields && !out.methods;
-    TypeCache types(&arena);
+    Types types(&arena);
+    buildClasses(types);
+    buildMembers(types);
+}
 
-    // The candidates have distinct keys (keep() merged the others), so the sorted candidates
-    // are the sets in ascending order.
-    std::sort(classes.begin(), classes.end(),
-              [&](const ClassCandidate& a, const ClassCandidate& b) {
-                  return byKey(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
-              });
-    const bool classesWereEmpty = file.dependentClasses.isEmpty();
+template <typename Candidate>
+void DependencyExtractor::sortByKey(std::pmr::vector<Candidate>& candidates) const
+{
+    const QChar* base = keys.data();
+    std::sort(candidates.begin(), candidates.end(), [base](const Candidate& a, const Candidate& b) {
+        return QStringView(base + a.keyOffset, qsizetype(a.keyLength))
+                   .compare(QStringView(base + b.keyOffset, qsizetype(b.keyLength))) < 0;
+    });
+}
+
+void DependencyExtractor::buildClasses(Types& types)
+{
+    sortByKey(classes);
+    const bool toSets = !out.classes && !out.fields && !out.methods;
+    const bool setWasEmpty = file.dependentClasses.isEmpty();
     if (out.classes)
         out.classes->reserve(int(classes.size()));
-    for (const ClassCandidate& c : classes) {
+    for (const ClassCandidate& c : qAsConst(classes)) {
         QString wrapped;
         QStringView descriptor = QStringView(*c.source).mid(c.from, c.size);
         if (c.wrapped) {
@@ -1361,25 +1360,27 @@ void DependencyExtractor::build()
         const TypeDescriptor& value = types.get(descriptor, c.wrapped ? &wrapped : nullptr);
         if (out.classes)
             out.classes->append(value);
-        else if (toSets && classesWereEmpty)
+        else if (toSets && setWasEmpty)
             file.dependentClasses.insert(file.dependentClasses.cend(), value, true);
         else if (toSets)
             file.dependentClasses.insert(value, true);
     }
+}
 
+void DependencyExtractor::buildMembers(Types& types)
+{
+    const bool toSets = !out.classes && !out.fields && !out.methods;
     // Puts the members in key order into the getter's list or into the file's set. A value goes
     // into a list as a copy of an empty one that is then filled in, which copies no strings.
     const auto place = [&](std::pmr::vector<MemberCandidate>& candidates, auto* list, auto& set,
                            const auto& empty, const auto& fill) {
-        std::sort(candidates.begin(), candidates.end(),
-                  [&](const MemberCandidate& a, const MemberCandidate& b) {
-                      return byKey(a.keyOffset, a.keyLength, b.keyOffset, b.keyLength);
-                  });
+        sortByKey(candidates);
         const bool setWasEmpty = set.isEmpty();
         if (list)
             list->reserve(int(candidates.size()));
         for (const MemberCandidate& c : candidates) {
-            const TypeDescriptor& owner = types.get(view(c.keyOffset, c.ownerLength));
+            const TypeDescriptor& owner =
+                types.get(QStringView(keys.data() + c.keyOffset, qsizetype(c.ownerLength)));
             if (list) {
                 list->append(empty);
                 fill(list->last(), c, owner);
@@ -1407,7 +1408,7 @@ void DependencyExtractor::build()
     const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
         const QString* first = texts.data();
         if (text < first || text >= first + texts.size()) {
-            signatures.push_back(signatureFrom(*text, types));
+            signatures.push_back(types.signature(*text));
             return signatures.back();
         }
         if (signatureOfText.empty())
@@ -1415,7 +1416,7 @@ void DependencyExtractor::build()
         int& slot = signatureOfText[size_t(text - first)];
         if (slot < 0) {
             slot = int(signatures.size());
-            signatures.push_back(signatureFrom(*text, types));
+            signatures.push_back(types.signature(*text));
         }
         return signatures[size_t(slot)];
     };

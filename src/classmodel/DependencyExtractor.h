@@ -134,7 +134,12 @@ private:
     template <typename Candidate>
     void keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
               const Candidate& candidate);
+    // The type values of a run, each made once.
+    class Types;
     void build();
+    template <typename Candidate> void sortByKey(std::pmr::vector<Candidate>& candidates) const;
+    void buildClasses(Types& types);
+    void buildMembers(Types& types);
 
     JavaClassFile& file;
     // What a run allocates for itself comes from here: a block inside the extractor first, which
