@@ -92,7 +92,7 @@ ParentClassLoader::~ParentClassLoader()
     // The threads read through the children: they finish first.
     finishBatch();
     dropPrefetched();
-    delete pool;
+    // The children may delete their classes in the pool: it goes last.
     for (ClassLoader* loader : qAsConst(loaders))
         delete loader;
     for (ClassLoader* loader : qAsConst(idleLoaders))
@@ -107,13 +107,24 @@ ParentClassLoader::~ParentClassLoader()
             ++it;
         }
     }
-    JavaClassLoader::deleteClasses(classFileViews);
+    JavaClassLoader::deleteClasses(classFileViews, pool);
+    delete pool;
 }
 
 void ParentClassLoader::loadAllClasses()
 {
     // The children are not read from two sides at once.
     finishBatch();
+    // One pool serves every child, so that its threads are started once for the whole
+    // classpath.
+    if (JavaClassLoader::parsingThreads() > 1) {
+        if (!pool)
+            pool = new QThreadPool();
+        for (ClassLoader* loader : qAsConst(loaders)) {
+            if (auto* javaLoader = dynamic_cast<JavaClassLoader*>(loader))
+                javaLoader->setThreadPool(pool);
+        }
+    }
     for (ClassLoader* loader : qAsConst(loaders))
         loader->loadAllClasses();
 }

@@ -66,6 +66,6 @@ private:
     QHash<QString, Prefetched> prefetched;
     // Owned; null when no batch runs.
     Batch* running = nullptr;
-    // Made at the first batch; owned.
+    // Made at the first batch or parallel load; owned, and lent to the class-file children.
     QThreadPool* pool = nullptr;
 };
