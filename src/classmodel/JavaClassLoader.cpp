@@ -54,12 +54,17 @@ JavaClassLoader::~JavaClassLoader()
 {
     // Every cached class is one of ours, so the base finds nothing left to delete.
     QVector<Class*> classes;
-    classes.reserve(cache.size());
-    for (Class* cls : qAsConst(cache))
-        classes.append(cls);
-    cache.clear();
+    releaseClasses(&classes);
     deleteClasses(classes, lentPool ? lentPool : ownPool);
     delete ownPool;
+}
+
+void JavaClassLoader::releaseClasses(QVector<Class*>* classes)
+{
+    classes->reserve(classes->size() + cache.size());
+    for (Class* cls : qAsConst(cache))
+        classes->append(cls);
+    cache.clear();
 }
 
 void JavaClassLoader::setThreadPool(QThreadPool* pool)
@@ -86,22 +91,24 @@ void JavaClassLoader::deleteClasses(QVector<Class*> classes, QThreadPool* pool)
     }
     // What one thread allocated tends to lie together, in an area of the allocator's that
     // serves that thread. Threads freeing in different areas do not queue for one another, so
-    // the classes are dealt out by neighbourhood: one thread frees a whole neighbourhood.
+    // the classes are dealt out by neighbourhood: one thread frees a whole neighbourhood, the
+    // largest first so that the threads end together.
     const auto area = [](const Class* cls) { return quintptr(cls) >> 26; };
-    std::sort(classes.begin(), classes.end(),
-              [&area](const Class* a, const Class* b) { return area(a) < area(b); });
-    QVector<int> groupStarts;
+    std::sort(classes.begin(), classes.end());
+    QVector<QPair<int, int>> groups; // start and end in `classes`
     for (int i = 0; i < classes.size(); ++i) {
         if (i == 0 || area(classes.at(i)) != area(classes.at(i - 1)))
-            groupStarts.append(i);
+            groups.append(qMakePair(i, i));
+        groups.last().second = i + 1;
     }
-    groupStarts.append(classes.size());
-    const int groups = groupStarts.size() - 1;
-    if (groups < 2) {
+    if (groups.size() < 2) {
         for (Class* cls : qAsConst(classes))
             delete cls;
         return;
     }
+    std::sort(groups.begin(), groups.end(), [](const QPair<int, int>& a, const QPair<int, int>& b) {
+        return a.second - a.first > b.second - b.first;
+    });
     // A pool of the call's own when none is given, for the same reason as loadInOrder's.
     std::unique_ptr<QThreadPool> ownPool;
     if (!pool) {
@@ -111,10 +118,11 @@ void JavaClassLoader::deleteClasses(QVector<Class*> classes, QThreadPool* pool)
     pool->setMaxThreadCount(threads);
     std::atomic<int> next(0);
     Class* const* const items = classes.constData();
-    const int* const starts = groupStarts.constData();
-    runOnPool(pool, qMin(threads, groups), [&next, items, starts, groups] {
-        for (int g = next++; g < groups; g = next++) {
-            for (int i = starts[g]; i < starts[g + 1]; ++i)
+    const QPair<int, int>* const ranges = groups.constData();
+    const int count = groups.size();
+    runOnPool(pool, qMin(threads, count), [&next, items, ranges, count] {
+        for (int g = next++; g < count; g = next++) {
+            for (int i = ranges[g].first; i < ranges[g].second; ++i)
                 delete items[i];
         }
     });

@@ -81,6 +81,10 @@ public:
     // The number of threads that parse for loadInOrder; 1 leaves the work to one-by-one loads.
     static int parsingThreads();
 
+    // Appends every cached class to `classes` and empties the cache: the caller deletes them
+    // now (with deleteClasses), the loader no longer owns them.
+    void releaseClasses(QVector<Class*>* classes);
+
     // Deletes `classes`, class-file views that share nothing with one another, on up to
     // parsingThreads() threads of `pool` (of a pool made for the call when null); all are gone
     // when it returns. Nothing else may be running in `pool` meanwhile.

@@ -18,8 +18,9 @@ class ParentClassLoader : public ClassLoader
 {
 public:
     ParentClassLoader() = default;
-    // Deletes the children of `loaders`, then those of `idleLoaders`, then (as a ClassLoader) the
-    // parent's own cached classes.
+    // Deletes every class-file view, the consulted children's and its own, in one pass, then the
+    // children of `loaders`, then those of `idleLoaders`, then (as a ClassLoader) the parent's
+    // other cached classes.
     ~ParentClassLoader() override;
 
     // Runs loadAllClasses() of every consulted child, in order; the parent's cache is not filled.
