@@ -109,7 +109,7 @@ void JavaClassLoader::deleteClasses(QVector<Class*> classes, QThreadPool* pool)
     std::sort(groups.begin(), groups.end(), [](const QPair<int, int>& a, const QPair<int, int>& b) {
         return a.second - a.first > b.second - b.first;
     });
-    // A pool of the call's own when none is given, for the same reason as loadInOrder's.
+    // A pool of the call's own when none is given, not the shared one: see threadPool().
     std::unique_ptr<QThreadPool> ownPool;
     if (!pool) {
         ownPool.reset(new QThreadPool());
@@ -319,12 +319,13 @@ private:
     // there is none.
     bool helpOnce()
     {
-        for (const auto& batch : batches) {
-            if (batch->next.load(std::memory_order_relaxed) >= batch->count)
+        for (; firstOpen < batches.size(); ++firstOpen) {
+            Batch& batch = *batches[firstOpen];
+            if (batch.next.load(std::memory_order_relaxed) >= batch.count)
                 continue;
-            const int i = batch->next++;
-            if (i < batch->count) {
-                run(batch->requests[size_t(i)]);
+            const int i = batch.next++;
+            if (i < batch.count) {
+                run(batch.requests[size_t(i)]);
                 return true;
             }
         }
@@ -367,6 +368,8 @@ private:
     // Under the lock: the runnables that have not ended, and the batch added last.
     int active = 0;
     Batch* last = nullptr;
+    // The loading thread's: the first batch whose requests may not all be taken yet.
+    size_t firstOpen = 0;
     // The request that the loading thread waits for.
     std::atomic<Request*> awaited{nullptr};
     std::atomic<bool> cancelled{false};

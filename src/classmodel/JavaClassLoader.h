@@ -143,7 +143,9 @@ protected:
     };
 
 private:
-    // The lent pool, else the loader's own, made now if need be.
+    // The lent pool, else the loader's own, made now if need be. Never the process's shared
+    // pool: waiting for the loader's threads must not wait for (or on) anybody else's work,
+    // even when the loader runs on a thread of the shared pool.
     QThreadPool* threadPool();
 
     // Not owned.
