@@ -34,15 +34,7 @@ QString constantInfoToString(unsigned char tag)
 
 attribute_info::~attribute_info() = default;
 
-Code_attribute::~Code_attribute()
-{
-    qDeleteAll(attributes);
-}
-
-member_info::~member_info()
-{
-    qDeleteAll(attributes);
-}
+member_info::~member_info() = default;
 
 bool CONSTANT_Utf8_info::equals(const char* ascii, int size) const
 {

@@ -4,7 +4,9 @@
 // and attributes hold their raw constant-pool indexes, which JavaClassFile resolves on demand.
 // Each record kind is identified by its tag (constant-pool entries) or by its name (attributes);
 // a record is only ever created for the tag or name that selects it, so a checked tag or name
-// makes the cast to the record type safe. All records are owned by their JavaClassFile.
+// makes the cast to the record type safe. All records are owned by their JavaClassFile, which
+// creates them in storage of its own and destroys them, those in the lists of other records
+// included: a record never deletes another.
 
 #include <QByteArray>
 #include <QList>
@@ -161,8 +163,7 @@ struct Code_attribute : attribute_info
     quint32 code_length = 0; // always code.size()
     QByteArray code;
     QList<exception_t> exception_table;
-    QList<attribute_info*> attributes; // owned
-    ~Code_attribute() override;
+    QList<attribute_info*> attributes; // owned by the class file
 };
 
 struct Exceptions_attribute : attribute_info
@@ -238,7 +239,7 @@ struct member_info
     quint16 access_flags = 0;
     quint16 name_index = 0;
     quint16 descriptor_index = 0;
-    QList<attribute_info*> attributes; // owned
+    QList<attribute_info*> attributes; // owned by the class file
     member_info() = default;
     member_info(const member_info&) = delete;
     member_info& operator=(const member_info&) = delete;

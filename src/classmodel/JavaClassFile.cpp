@@ -41,13 +41,28 @@ enum class AttributeKind {
     Unknown
 };
 
+constexpr int asciiSize(const char* text)
+{
+    int size = 0;
+    while (text[size] != 0)
+        ++size;
+    return size;
+}
+
+struct NamedKind
+{
+    constexpr NamedKind(const char* name, AttributeKind kind)
+        : name(name), size(asciiSize(name)), kind(kind)
+    {
+    }
+    const char* name;
+    int size;
+    AttributeKind kind;
+};
+
 AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
 {
-    static const struct
-    {
-        const char* name;
-        AttributeKind kind;
-    } kinds[] = {
+    static constexpr NamedKind kinds[] = {
         {"ConstantValue", AttributeKind::ConstantValue},
         {"Signature", AttributeKind::ConstantValue},
         {"SourceFile", AttributeKind::ConstantValue},
@@ -72,12 +87,44 @@ AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
         {"RuntimeInvisibleTypeAnnotations", AttributeKind::Skipped},
         {"MethodParameters", AttributeKind::Skipped},
     };
-    // The names are ASCII, so the bytes of the file are compared as they stand.
-    for (const auto& k : kinds) {
-        if (name.equals(k.name, int(std::strlen(k.name))))
+    // The names are ASCII, so the bytes of the file are compared as they stand; the sizes,
+    // known in advance, rule out most names without looking at a byte.
+    for (const NamedKind& k : kinds) {
+        if (k.size == name.length && std::memcmp(name.bytes(), k.name, size_t(k.size)) == 0)
             return k.kind;
     }
     return AttributeKind::Unknown;
+}
+
+// The room that the record of an attribute of the kind takes; 0 for one that is not kept.
+size_t recordSlot(AttributeKind kind)
+{
+    switch (kind) {
+    case AttributeKind::ConstantValue:
+        return RecordStorage::slotSize<ConstantValue_attribute>();
+    case AttributeKind::Code:
+        return RecordStorage::slotSize<Code_attribute>();
+    case AttributeKind::Exceptions:
+        return RecordStorage::slotSize<Exceptions_attribute>();
+    case AttributeKind::InnerClasses:
+        return RecordStorage::slotSize<InnerClasses_attribute>();
+    case AttributeKind::EnclosingMethod:
+        return RecordStorage::slotSize<EnclosingMethod_attribute>();
+    case AttributeKind::SourceDebugExtension:
+        return RecordStorage::slotSize<SourceDebugExtension_attribute>();
+    case AttributeKind::LineNumberTable:
+        return RecordStorage::slotSize<LineNumberTable_attribute>();
+    case AttributeKind::LocalVariableTable:
+        return RecordStorage::slotSize<LocalVariableTable_attribute>();
+    case AttributeKind::LocalVariableTypeTable:
+        return RecordStorage::slotSize<LocalVariableTypeTable_attribute>();
+    case AttributeKind::Empty:
+    case AttributeKind::Skipped:
+        return RecordStorage::slotSize<attribute_info>();
+    case AttributeKind::Unknown:
+        break;
+    }
+    return 0;
 }
 
 int permissionOf(quint16 flags)
@@ -115,10 +162,13 @@ JavaClassFile::JavaClassFile() = default;
 
 JavaClassFile::~JavaClassFile()
 {
-    qDeleteAll(fields);
-    qDeleteAll(methods);
-    qDeleteAll(attributes);
-    // The constant-pool entries are plain data in poolStorage, which frees them.
+    for (field_info* field : qAsConst(fields))
+        releaseMember(field);
+    for (method_info* method : qAsConst(methods))
+        releaseMember(method);
+    releaseAttributes(attributes);
+    // The constant-pool entries are plain data in poolStorage, which frees them; the storage of
+    // the other records goes with records.
 }
 
 JavaClassFile* JavaClassFile::create(const QByteArray& bytes)
@@ -180,61 +230,58 @@ void JavaClassFile::readClassFile(ByteReader& in)
     }
 
     readInterfaces(in);
+    records.reserve(measureRecords(in));
     readFields(in);
     readMethods(in);
     attributes = readAttributes(in);
 }
 
+// ---------------------------------------------------------------------------------------------
+// The constant pool
+
 namespace {
 
-// The most room an entry of type T takes in the pool's storage, where it is placed at the next
-// multiple of its alignment.
-template <typename T> constexpr size_t room()
+// The room that the records take with one more of type T, when they take used bytes so far:
+// it is placed at the next multiple of its alignment, which the storage's start is as well.
+template <typename T> constexpr size_t roomWith(size_t used)
 {
-    return sizeof(T) + alignof(T) - 1;
+    return (used + alignof(T) - 1) / alignof(T) * alignof(T) + sizeof(T);
 }
 
-// The most room one entry of the tag takes; 0 for an unknown tag.
-size_t recordSize(quint8 tag)
+// The same for one entry of the tag, its placeholder included; 0 for an unknown tag.
+size_t roomWithEntry(quint8 tag, size_t used)
 {
     switch (tag) {
     case CONSTANT_Utf8:
-        return room<CONSTANT_Utf8_info>();
+        return roomWith<CONSTANT_Utf8_info>(used);
     case CONSTANT_Integer:
-        return room<CONSTANT_Integer_info>();
+        return roomWith<CONSTANT_Integer_info>(used);
     case CONSTANT_Float:
-        return room<CONSTANT_Float_info>();
+        return roomWith<CONSTANT_Float_info>(used);
     case CONSTANT_Long:
-        return room<CONSTANT_Long_info>() + room<cp_info>();
+        return roomWith<cp_info>(roomWith<CONSTANT_Long_info>(used));
     case CONSTANT_Double:
-        return room<CONSTANT_Double_info>() + room<cp_info>();
+        return roomWith<cp_info>(roomWith<CONSTANT_Double_info>(used));
     case CONSTANT_Class:
-        return room<CONSTANT_Class_info>();
+        return roomWith<CONSTANT_Class_info>(used);
     case CONSTANT_String:
-        return room<CONSTANT_String_info>();
+        return roomWith<CONSTANT_String_info>(used);
     case CONSTANT_Fieldref:
     case CONSTANT_Methodref:
     case CONSTANT_InterfaceMethodref:
-        return room<CONSTANT_Fieldref_info>();
+        return roomWith<CONSTANT_Fieldref_info>(used);
     case CONSTANT_NameAndType:
-        return room<CONSTANT_NameAndType_info>();
+        return roomWith<CONSTANT_NameAndType_info>(used);
     case CONSTANT_MethodHandle:
-        return room<CONSTANT_MethodHandle_info>();
+        return roomWith<CONSTANT_MethodHandle_info>(used);
     case CONSTANT_MethodType:
-        return room<CONSTANT_MethodType_info>();
+        return roomWith<CONSTANT_MethodType_info>(used);
     case CONSTANT_InvokeDynamic:
-        return room<CONSTANT_InvokeDynamic_info>();
+        return roomWith<CONSTANT_InvokeDynamic_info>(used);
     default:
         return 0;
     }
 }
-
-struct PoolRoom
-{
-    size_t records = 0;
-    size_t texts = 0;
-    int entries = 0;
-};
 
 // The payload after the tag, for the tags whose payload has a fixed size.
 quint32 payloadSize(quint8 tag)
@@ -262,22 +309,28 @@ quint32 payloadSize(quint8 tag)
     }
 }
 
+struct PoolRoom
+{
+    size_t records = 0;
+    size_t texts = 0;
+    int entries = 0;
+};
+
 // The room that the records and the texts of a constant pool of count slots take. The look
 // stops quietly where reading the pool stops with its message; every entry before that point
 // is counted, the one it stops in included.
-PoolRoom measurePool(const ByteReader& in, quint16 count)
+PoolRoom measurePool(ByteReader scan, quint16 count)
 {
     PoolRoom room;
     try {
-        ByteReader scan = in;
         for (quint32 i = 1; i < count; ++i) {
             const quint8 tag = scan.readU1("constant pool tag");
-            const size_t size = recordSize(tag);
-            if (size == 0)
+            const size_t records = roomWithEntry(tag, room.records);
+            if (records == 0)
                 break;
-            // Counted before its payload is read: the reading stores an entry before it finds
-            // that its payload is cut.
-            room.records += size;
+            // Counted before its payload is read, so that the room never falls short of what
+            // the reading places.
+            room.records = records;
             ++room.entries;
             if (tag == CONSTANT_Utf8) {
                 const quint16 length = scan.readU2("CONSTANT_Utf8 length");
@@ -297,6 +350,180 @@ PoolRoom measurePool(const ByteReader& in, quint16 count)
     return room;
 }
 
+// Places the entries of one constant pool in the storage measurePool sized, the records from
+// its start and the texts after them, and lists them in the pool in file order. The storage
+// holds every entry that can be read; the checks keep it safe should one get past all the same.
+class PoolPlacer
+{
+public:
+    PoolPlacer(char* storage, const PoolRoom& room, QList<cp_info*>& pool)
+        : storage(storage), recordEnd(room.records), nextText(room.records),
+          textEnd(room.records + room.texts), pool(pool)
+    {
+    }
+
+    // Constructs the record of type T for the entry with index i.
+    template <typename T> T* place(quint8 tag, quint32 i)
+    {
+        const size_t at = roomWith<T>(nextRecord) - sizeof(T);
+        if (at + sizeof(T) > recordEnd)
+            doesNotFit(i);
+        T* record = new (storage + at) T;
+        record->tag = tag;
+        nextRecord = at + sizeof(T);
+        pool.append(record);
+        return record;
+    }
+
+    // Copies the text of the Utf8 entry with index i and returns where it went.
+    const char* readText(ByteReader& in, quint16 length, quint32 i)
+    {
+        if (length > textEnd - nextText)
+            doesNotFit(i);
+        char* text = storage + nextText;
+        in.readInto(text, length, "CONSTANT_Utf8 bytes");
+        nextText += length;
+        return text;
+    }
+
+private:
+    [[noreturn]] static void doesNotFit(quint32 i)
+    {
+        throw BadClassFileException(
+            QStringLiteral("Class file format error - constant pool entry %1 does not fit").arg(i));
+    }
+
+    char* const storage;
+    size_t nextRecord = 0;
+    const size_t recordEnd;
+    size_t nextText;
+    const size_t textEnd;
+    QList<cp_info*>& pool;
+};
+
+// The readers of the entries by kind. Each reads the payload after the tag and only then places
+// the record: an entry whose payload is cut is not in the pool.
+
+void readUtf8Entry(ByteReader& in, PoolPlacer& out, quint32 i)
+{
+    const quint16 length = in.readU2("CONSTANT_Utf8 length");
+    const char* text = out.readText(in, length, i);
+    auto* e = out.place<CONSTANT_Utf8_info>(CONSTANT_Utf8, i);
+    e->length = length;
+    e->textOffset = qint32(text - reinterpret_cast<const char*>(e));
+}
+
+void readNumberEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    switch (tag) {
+    case CONSTANT_Integer: {
+        const qint32 value = in.readI4("CONSTANT_Integer value");
+        out.place<CONSTANT_Integer_info>(tag, i)->value = value;
+        break;
+    }
+    case CONSTANT_Float: {
+        const float value = in.readFloat("CONSTANT_Float value");
+        out.place<CONSTANT_Float_info>(tag, i)->value = value;
+        break;
+    }
+    case CONSTANT_Long: {
+        const qint64 value = in.readI8("CONSTANT_Long value");
+        out.place<CONSTANT_Long_info>(tag, i)->value = value;
+        break;
+    }
+    default: {
+        const double value = in.readDouble("CONSTANT_Double value");
+        out.place<CONSTANT_Double_info>(tag, i)->value = value;
+        break;
+    }
+    }
+}
+
+// Class, String and MethodType: one index each.
+void readIndexEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    switch (tag) {
+    case CONSTANT_Class: {
+        const quint16 name = in.readU2("CONSTANT_Class name_index");
+        out.place<CONSTANT_Class_info>(tag, i)->name_index = name;
+        break;
+    }
+    case CONSTANT_String: {
+        const quint16 string = in.readU2("CONSTANT_String string_index");
+        out.place<CONSTANT_String_info>(tag, i)->string_index = string;
+        break;
+    }
+    default: {
+        const quint16 descriptor = in.readU2("CONSTANT_MethodType descriptor_index");
+        out.place<CONSTANT_MethodType_info>(tag, i)->descriptor_index = descriptor;
+        break;
+    }
+    }
+}
+
+// The member references, NameAndType, MethodHandle and InvokeDynamic: two parts each.
+void readPairEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    if (tag == CONSTANT_NameAndType) {
+        const quint16 name = in.readU2("CONSTANT_NameAndType name_index");
+        const quint16 descriptor = in.readU2("CONSTANT_NameAndType descriptor_index");
+        auto* e = out.place<CONSTANT_NameAndType_info>(tag, i);
+        e->name_index = name;
+        e->descriptor_index = descriptor;
+    } else if (tag == CONSTANT_MethodHandle) {
+        const quint8 kind = in.readU1("CONSTANT_MethodHandle reference_kind");
+        const quint16 reference = in.readU2("CONSTANT_MethodHandle reference_index");
+        auto* e = out.place<CONSTANT_MethodHandle_info>(tag, i);
+        e->reference_kind = kind;
+        e->reference_index = reference;
+    } else if (tag == CONSTANT_InvokeDynamic) {
+        const quint16 bootstrap = in.readU2("CONSTANT_InvokeDynamic bootstrap_method_attr_index");
+        const quint16 nat = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
+        auto* e = out.place<CONSTANT_InvokeDynamic_info>(tag, i);
+        e->bootstrap_method_attr_index = bootstrap;
+        e->name_and_type_index = nat;
+    } else {
+        const quint16 owner = in.readU2("member reference class_index");
+        const quint16 nat = in.readU2("member reference name_and_type_index");
+        auto* e = out.place<CONSTANT_Fieldref_info>(tag, i);
+        e->class_index = owner;
+        e->name_and_type_index = nat;
+    }
+}
+
+// Reads the payload of the entry with index i, whose tag has been read, and places its record.
+void readPoolEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    switch (tag) {
+    case CONSTANT_Utf8:
+        readUtf8Entry(in, out, i);
+        return;
+    case CONSTANT_Integer:
+    case CONSTANT_Float:
+    case CONSTANT_Long:
+    case CONSTANT_Double:
+        readNumberEntry(in, out, tag, i);
+        return;
+    case CONSTANT_Class:
+    case CONSTANT_String:
+    case CONSTANT_MethodType:
+        readIndexEntry(in, out, tag, i);
+        return;
+    case CONSTANT_Fieldref:
+    case CONSTANT_Methodref:
+    case CONSTANT_InterfaceMethodref:
+    case CONSTANT_NameAndType:
+    case CONSTANT_MethodHandle:
+    case CONSTANT_InvokeDynamic:
+        readPairEntry(in, out, tag, i);
+        return;
+    default:
+        throw BadClassFileException(
+            QStringLiteral("Class file format error - unknown constant pool tag (%1)")
+                .arg(uint(tag)));
+    }
+}
+
 } // namespace
 
 void JavaClassFile::readConstantPool(ByteReader& in)
@@ -307,142 +534,32 @@ void JavaClassFile::readConstantPool(ByteReader& in)
 
     // All entries and their texts go into one allocation, sized by a first look over the pool.
     const PoolRoom room = measurePool(in, count);
-    const size_t recordRoom = room.records;
-    const size_t textRoom = room.texts;
-    const int entries = room.entries;
-    poolStorageSize = recordRoom + textRoom;
+    poolStorageSize = room.records + room.texts;
     poolStorage.reset(new char[poolStorageSize == 0 ? 1 : poolStorageSize]);
-    char* nextRecord = poolStorage.get();
-    char* nextText = poolStorage.get() + recordRoom;
-    // Constructs a record of type T at the next multiple of its alignment.
-    const auto place = [&](auto* type) {
-        using T = std::remove_pointer_t<decltype(type)>;
-        const size_t misalignment = reinterpret_cast<quintptr>(nextRecord) % alignof(T);
-        if (misalignment != 0)
-            nextRecord += alignof(T) - misalignment;
-        T* record = new (nextRecord) T;
-        nextRecord += sizeof(T);
-        constant_pool.append(record);
-        return record;
-    };
-    constant_pool.reserve(entries);
+    constant_pool.reserve(room.entries);
+    PoolPlacer out(poolStorage.get(), room, constant_pool);
 
     // Index i counts from 1; a Long or Double takes two indexes.
-    quint32 i = 1;
-    while (i < count) {
+    for (quint32 i = 1; i < count; ++i) {
         const quint8 tag = in.readU1("constant pool tag");
-        // The first look counted every entry that reads without fault, and this one fails
-        // where that one stopped; the guard keeps the storage safe all the same.
-        if (recordSize(tag) != 0 &&
-            size_t(nextRecord - poolStorage.get()) + recordSize(tag) > recordRoom)
-            throw BadClassFileException(
-                QStringLiteral("Class file format error - constant pool entry %1 does not fit")
-                    .arg(i));
-        switch (tag) {
-        case CONSTANT_Utf8: {
-            const quint16 length = in.readU2("CONSTANT_Utf8 length");
-            if (size_t(nextText - poolStorage.get()) + length > poolStorageSize)
-                throw BadClassFileException(
-                    QStringLiteral("Class file format error - constant pool entry %1 does not "
-                                   "fit")
-                        .arg(i));
-            in.readInto(nextText, length, "CONSTANT_Utf8 bytes");
-            auto* e = place(static_cast<CONSTANT_Utf8_info*>(nullptr));
-            e->length = length;
-            e->textOffset = qint32(nextText - reinterpret_cast<char*>(e));
-            nextText += length;
-            break;
-        }
-        case CONSTANT_Integer: {
-            const qint32 value = in.readI4("CONSTANT_Integer value");
-            place(static_cast<CONSTANT_Integer_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Float: {
-            const float value = in.readFloat("CONSTANT_Float value");
-            place(static_cast<CONSTANT_Float_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Long: {
-            const qint64 value = in.readI8("CONSTANT_Long value");
-            place(static_cast<CONSTANT_Long_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Double: {
-            const double value = in.readDouble("CONSTANT_Double value");
-            place(static_cast<CONSTANT_Double_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Class: {
-            const quint16 name = in.readU2("CONSTANT_Class name_index");
-            place(static_cast<CONSTANT_Class_info*>(nullptr))->name_index = name;
-            break;
-        }
-        case CONSTANT_String: {
-            const quint16 string = in.readU2("CONSTANT_String string_index");
-            place(static_cast<CONSTANT_String_info*>(nullptr))->string_index = string;
-            break;
-        }
-        case CONSTANT_Fieldref:
-        case CONSTANT_Methodref:
-        case CONSTANT_InterfaceMethodref: {
-            const quint16 owner = in.readU2("member reference class_index");
-            const quint16 nat = in.readU2("member reference name_and_type_index");
-            auto* e = place(static_cast<CONSTANT_Fieldref_info*>(nullptr));
-            e->class_index = owner;
-            e->name_and_type_index = nat;
-            break;
-        }
-        case CONSTANT_NameAndType: {
-            const quint16 name = in.readU2("CONSTANT_NameAndType name_index");
-            const quint16 descriptor = in.readU2("CONSTANT_NameAndType descriptor_index");
-            auto* e = place(static_cast<CONSTANT_NameAndType_info*>(nullptr));
-            e->name_index = name;
-            e->descriptor_index = descriptor;
-            break;
-        }
-        case CONSTANT_MethodHandle: {
-            const quint8 kind = in.readU1("CONSTANT_MethodHandle reference_kind");
-            const quint16 reference = in.readU2("CONSTANT_MethodHandle reference_index");
-            auto* e = place(static_cast<CONSTANT_MethodHandle_info*>(nullptr));
-            e->reference_kind = kind;
-            e->reference_index = reference;
-            break;
-        }
-        case CONSTANT_MethodType: {
-            const quint16 descriptor = in.readU2("CONSTANT_MethodType descriptor_index");
-            place(static_cast<CONSTANT_MethodType_info*>(nullptr))->descriptor_index = descriptor;
-            break;
-        }
-        case CONSTANT_InvokeDynamic: {
-            const quint16 bootstrap =
-                in.readU2("CONSTANT_InvokeDynamic bootstrap_method_attr_index");
-            const quint16 nat = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
-            auto* e = place(static_cast<CONSTANT_InvokeDynamic_info*>(nullptr));
-            e->bootstrap_method_attr_index = bootstrap;
-            e->name_and_type_index = nat;
-            break;
-        }
-        default:
-            throw BadClassFileException(
-                QStringLiteral("Class file format error - unknown constant pool tag (%1)")
-                    .arg(uint(tag)));
-        }
-        constant_pool.last()->tag = tag;
-        ++i;
+        readPoolEntry(in, out, tag, i);
         if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
             // Also after a Long or Double in the last slot, so the pool may hold one entry
             // more than the count promises; index checks then find the placeholder.
-            place(static_cast<cp_info*>(nullptr))->tag = CONSTANT_Placeholder;
+            out.place<cp_info>(CONSTANT_Placeholder, i);
             ++i;
         }
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Interfaces, fields and methods
+
 void JavaClassFile::readInterfaces(ByteReader& in)
 {
     const quint16 count = in.readU2("interfaces_count");
     in.checkCount(count, 2, "interfaces_count");
+    interfaces.reserve(count);
     for (quint16 k = 0; k < count; ++k) {
         const quint16 index = in.readU2("interface index");
         checkIndex(*this, CONSTANT_Class, index,
@@ -451,131 +568,210 @@ void JavaClassFile::readInterfaces(ByteReader& in)
     }
 }
 
-void JavaClassFile::readMember(ByteReader& in, member_info* member, const char* kind, int k)
+template <typename Member>
+Member* JavaClassFile::readMember(ByteReader& in, const char* kind, int k)
 {
     const auto label = [kind, k] {
         return QStringLiteral("%1[%2]").arg(QLatin1String(kind)).arg(k);
     };
-    member->access_flags = in.readU2("access_flags");
-    member->name_index = in.readU2("name_index");
-    checkIndex(*this, CONSTANT_Utf8, member->name_index, label);
-    member->descriptor_index = in.readU2("descriptor_index");
+    const quint16 flags = in.readU2("access_flags");
+    const quint16 name = in.readU2("name_index");
+    checkIndex(*this, CONSTANT_Utf8, name, label);
+    const quint16 descriptor = in.readU2("descriptor_index");
     // The queries take a member's descriptor to be text; a file where it is not is rejected.
-    checkIndex(*this, CONSTANT_Utf8, member->descriptor_index,
+    checkIndex(*this, CONSTANT_Utf8, descriptor,
                [&label] { return QStringLiteral("%1 descriptor").arg(label()); });
-    member->attributes = readAttributes(in);
+    QList<attribute_info*> kept = readAttributes(in);
+    // Made once its attributes have been read: a member cut short is not in the lists.
+    Member* member = records.create<Member>();
+    member->access_flags = flags;
+    member->name_index = name;
+    member->descriptor_index = descriptor;
+    member->attributes = std::move(kept);
+    return member;
 }
 
 void JavaClassFile::readFields(ByteReader& in)
 {
     const quint16 count = in.readU2("fields_count");
     in.checkCount(count, minMemberSize, "fields_count");
-    for (quint16 k = 0; k < count; ++k) {
-        std::unique_ptr<field_info> field(new field_info);
-        readMember(in, field.get(), "Field", k);
-        fields.append(field.release());
-    }
+    fields.reserve(count);
+    for (quint16 k = 0; k < count; ++k)
+        fields.append(readMember<field_info>(in, "Field", k));
 }
 
 void JavaClassFile::readMethods(ByteReader& in)
 {
     const quint16 count = in.readU2("methods_count");
     in.checkCount(count, minMemberSize, "methods_count");
-    for (quint16 k = 0; k < count; ++k) {
-        std::unique_ptr<method_info> method(new method_info);
-        readMember(in, method.get(), "Method", k);
-        methods.append(method.release());
-    }
+    methods.reserve(count);
+    for (quint16 k = 0; k < count; ++k)
+        methods.append(readMember<method_info>(in, "Method", k));
 }
+
+// The first look over the field, method and attribute tables, which sizes the storage of their
+// records. Each member is its flags, name and descriptor, then its attribute table.
+size_t JavaClassFile::measureRecords(ByteReader in) const
+{
+    size_t room = 0;
+    try {
+        const quint16 fieldCount = in.readU2("fields_count");
+        for (quint32 k = 0; k < fieldCount; ++k) {
+            in.skip(6, "member");
+            room += RecordStorage::slotSize<field_info>();
+            if (!measureAttributes(in, 0, &room))
+                return room;
+        }
+        const quint16 methodCount = in.readU2("methods_count");
+        for (quint32 k = 0; k < methodCount; ++k) {
+            in.skip(6, "member");
+            room += RecordStorage::slotSize<method_info>();
+            if (!measureAttributes(in, 0, &room))
+                return room;
+        }
+        measureAttributes(in, 0, &room);
+    } catch (const BadClassFileException&) {
+        // Reading the tables meets the same fault and reports it.
+    }
+    return room;
+}
+
+// Adds the room of the records of one attribute table to *room; false where reading the table
+// stops with a message that the look does not throw.
+bool JavaClassFile::measureAttributes(ByteReader& in, int depth, size_t* room) const
+{
+    const quint16 count = in.readU2("attributes_count");
+    for (quint32 k = 0; k < count; ++k) {
+        const quint16 nameIndex = in.readU2("attribute_name_index");
+        const quint32 length = in.readU4("attribute_length");
+        ByteReader body = in.window(length, nullptr, 0);
+        const auto* name =
+            static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex, CONSTANT_Utf8));
+        if (!name)
+            return false;
+        const AttributeKind kind = attributeKind(*name);
+        *room += recordSlot(kind);
+        if (kind != AttributeKind::Code)
+            continue;
+        if (depth >= maxCodeNesting)
+            return false;
+        body.skip(4, "max_stack and max_locals");
+        body.skip(body.readU4("code_length"), "code");
+        body.skip(8u * body.readU2("exception_table_length"), "exception_table");
+        if (!measureAttributes(body, depth + 1, room))
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Attributes
 
 namespace {
 
-// One reader per attribute kind. Each reads its record from the attribute's own window and
-// returns it; the caller checks that the window has been used up.
+// One reader per attribute kind. Each reads its record from the attribute's own window and only
+// then makes it; the caller checks that the window has been used up.
 
-attribute_info* readConstantValue(ByteReader& body)
+attribute_info* readConstantValue(ByteReader& body, RecordStorage& records)
 {
     const quint16 index = body.readU2("constant pool index");
-    auto* a = new ConstantValue_attribute;
+    auto* a = records.create<ConstantValue_attribute>();
     a->constantvalue_index = index;
     return a;
 }
 
-attribute_info* readExceptions(ByteReader& body)
+attribute_info* readExceptions(ByteReader& body, RecordStorage& records)
 {
-    std::unique_ptr<Exceptions_attribute> a(new Exceptions_attribute);
     const quint16 n = body.readU2("number_of_exceptions");
     body.checkCount(n, 2, "number_of_exceptions");
-    a->exception_index_table.reserve(n);
+    QList<unsigned short> table;
+    table.reserve(n);
     for (quint16 j = 0; j < n; ++j)
-        a->exception_index_table.append(body.readU2("exception index"));
-    return a.release();
+        table.append(body.readU2("exception index"));
+    auto* a = records.create<Exceptions_attribute>();
+    a->exception_index_table = std::move(table);
+    return a;
 }
 
-attribute_info* readInnerClasses(ByteReader& body)
+attribute_info* readInnerClasses(ByteReader& body, RecordStorage& records)
 {
-    std::unique_ptr<InnerClasses_attribute> a(new InnerClasses_attribute);
     const quint16 n = body.readU2("number_of_classes");
     body.checkCount(n, 8, "number_of_classes");
-    a->classes.reserve(n);
+    QList<InnerClasses_attribute::inner_class_t> classes;
+    classes.reserve(n);
     for (quint16 j = 0; j < n; ++j) {
         InnerClasses_attribute::inner_class_t row;
         row.inner_class_info_index = body.readU2("inner_class_info_index");
         row.outer_class_info_index = body.readU2("outer_class_info_index");
         row.inner_name_index = body.readU2("inner_name_index");
         row.inner_class_access_flags = body.readU2("inner_class_access_flags");
-        a->classes.append(row);
+        classes.append(row);
     }
-    return a.release();
+    auto* a = records.create<InnerClasses_attribute>();
+    a->classes = std::move(classes);
+    return a;
 }
 
-attribute_info* readEnclosingMethod(ByteReader& body)
+attribute_info* readEnclosingMethod(ByteReader& body, RecordStorage& records)
 {
     const quint16 classIndex = body.readU2("class_index");
     const quint16 methodIndex = body.readU2("method_index");
-    auto* a = new EnclosingMethod_attribute;
+    auto* a = records.create<EnclosingMethod_attribute>();
     a->class_index = classIndex;
     a->method_index = methodIndex;
     return a;
 }
 
-attribute_info* readSourceDebugExtension(ByteReader& body, quint32 length)
+attribute_info* readSourceDebugExtension(ByteReader& body, RecordStorage& records)
 {
-    std::unique_ptr<SourceDebugExtension_attribute> a(new SourceDebugExtension_attribute);
-    a->debug_extension = body.readBytes(length, "debug_extension");
-    return a.release();
+    QByteArray extension = body.readBytes(body.bytesLeft(), "debug_extension");
+    auto* a = records.create<SourceDebugExtension_attribute>();
+    a->debug_extension = std::move(extension);
+    return a;
 }
 
 // Line numbers and local variables are checked like every table, but their rows are not kept:
-// no query reads them, and they would be a large part of every class in memory.
-attribute_info* readLineNumberTable(ByteReader& body)
+// no query reads them, and they would be a large part of every class in memory. rowSize is the
+// size of one row in the file.
+template <typename Record>
+attribute_info* readUnkeptTable(ByteReader& body, RecordStorage& records, quint32 rowSize,
+                                const char* countName, const char* tableName)
 {
-    const quint16 n = body.readU2("line_number_table_length");
-    body.checkCount(n, 4, "line_number_table_length");
-    body.skip(4u * n, "line_number_table");
-    return new LineNumberTable_attribute;
+    const quint16 n = body.readU2(countName);
+    body.checkCount(n, rowSize, countName);
+    body.skip(rowSize * n, tableName);
+    return records.create<Record>();
 }
 
-attribute_info* readLocalVariableTable(ByteReader& body)
+// The kept attributes other than Code, by kind.
+attribute_info* readAttributeBody(AttributeKind kind, ByteReader& body, RecordStorage& records)
 {
-    const quint16 n = body.readU2("local_variable_table_length");
-    body.checkCount(n, 10, "local_variable_table_length");
-    body.skip(10u * n, "local_variable_table");
-    return new LocalVariableTable_attribute;
-}
-
-attribute_info* readLocalVariableTypeTable(ByteReader& body)
-{
-    const quint16 n = body.readU2("local_variable_type_table_length");
-    body.checkCount(n, 10, "local_variable_type_table_length");
-    body.skip(10u * n, "local_variable_type_table");
-    return new LocalVariableTypeTable_attribute;
-}
-
-attribute_info* readSkipped(ByteReader& body)
-{
-    body.skip(body.bytesLeft(), "attribute content");
-    return new attribute_info;
+    switch (kind) {
+    case AttributeKind::ConstantValue:
+        return readConstantValue(body, records);
+    case AttributeKind::Exceptions:
+        return readExceptions(body, records);
+    case AttributeKind::InnerClasses:
+        return readInnerClasses(body, records);
+    case AttributeKind::EnclosingMethod:
+        return readEnclosingMethod(body, records);
+    case AttributeKind::SourceDebugExtension:
+        return readSourceDebugExtension(body, records);
+    case AttributeKind::LineNumberTable:
+        return readUnkeptTable<LineNumberTable_attribute>(
+            body, records, 4, "line_number_table_length", "line_number_table");
+    case AttributeKind::LocalVariableTable:
+        return readUnkeptTable<LocalVariableTable_attribute>(
+            body, records, 10, "local_variable_table_length", "local_variable_table");
+    case AttributeKind::LocalVariableTypeTable:
+        return readUnkeptTable<LocalVariableTypeTable_attribute>(
+            body, records, 10, "local_variable_type_table_length", "local_variable_type_table");
+    case AttributeKind::Skipped:
+        body.skip(body.bytesLeft(), "attribute content");
+        return records.create<attribute_info>();
+    default: // Empty: no content
+        return records.create<attribute_info>();
+    }
 }
 
 } // namespace
@@ -593,101 +789,90 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
             checkIndex(*this, CONSTANT_Utf8, nameIndex,
                        [k] { return QStringLiteral("Attr[%1]").arg(k); });
             const quint32 length = in.readU4("attribute_length");
-            const auto& nameEntry = *static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex));
-            // Decoded only for a message.
-            const auto name = [&nameEntry] { return nameEntry.value(); };
-
+            const auto& name = *static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex));
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
-            ByteReader body = in.window(length, nameEntry.bytes(), nameEntry.length);
-            std::unique_ptr<attribute_info> record;
-            switch (attributeKind(nameEntry)) {
-            case AttributeKind::ConstantValue:
-                record.reset(readConstantValue(body));
-                break;
-            case AttributeKind::Code:
-                if (depth >= maxCodeNesting)
-                    throw BadClassFileException(
-                        QStringLiteral("Class file format error - Code attribute at offset %1 "
-                                       "is nested more than %2 deep")
-                            .arg(start)
-                            .arg(maxCodeNesting));
-                record.reset(readCode(body, depth + 1));
-                break;
-            case AttributeKind::Exceptions:
-                record.reset(readExceptions(body));
-                break;
-            case AttributeKind::InnerClasses:
-                record.reset(readInnerClasses(body));
-                break;
-            case AttributeKind::EnclosingMethod:
-                record.reset(readEnclosingMethod(body));
-                break;
-            case AttributeKind::SourceDebugExtension:
-                record.reset(readSourceDebugExtension(body, length));
-                break;
-            case AttributeKind::LineNumberTable:
-                record.reset(readLineNumberTable(body));
-                break;
-            case AttributeKind::LocalVariableTable:
-                record.reset(readLocalVariableTable(body));
-                break;
-            case AttributeKind::LocalVariableTypeTable:
-                record.reset(readLocalVariableTypeTable(body));
-                break;
-            case AttributeKind::Empty:
-                record.reset(new attribute_info);
-                break;
-            case AttributeKind::Skipped:
-                record.reset(readSkipped(body));
-                break;
-            case AttributeKind::Unknown:
-                checkLog.warning(
-                    QStringLiteral("Unknown attribute - %1").arg(FileCheckLog::abbreviate(name())));
+            ByteReader body = in.window(length, name.bytes(), name.length);
+            const AttributeKind kind = attributeKind(name);
+            if (kind == AttributeKind::Unknown) {
+                checkLog.warning(QStringLiteral("Unknown attribute - %1")
+                                     .arg(FileCheckLog::abbreviate(name.value())));
                 continue; // its window has been stepped over already
             }
+            attribute_info* record = kind == AttributeKind::Code
+                                         ? readCode(body, start, depth)
+                                         : readAttributeBody(kind, body, records);
+            // Named at once: releasing a record looks at its name to find what it holds.
+            record->attribute_name_index = nameIndex;
+            record->attribute_length = length;
+            kept.append(record);
             // A structured attribute must fill its window exactly: when the length and the
             // content disagree, there is no telling which of them is right.
             if (!body.atEnd())
                 throw BadClassFileException(
                     QStringLiteral("Class file format error - \"%1\" attribute at offset %2 "
                                    "declares %3 bytes but its content takes %4")
-                        .arg(FileCheckLog::abbreviate(name()))
+                        .arg(FileCheckLog::abbreviate(name.value()))
                         .arg(start)
                         .arg(length)
                         .arg(length - body.bytesLeft()));
-            record->attribute_name_index = nameIndex;
-            record->attribute_length = length;
-            kept.append(record.release());
         }
     } catch (...) {
-        qDeleteAll(kept);
+        releaseAttributes(kept);
         throw;
     }
     return kept;
 }
 
-attribute_info* JavaClassFile::readCode(ByteReader& body, int depth)
+attribute_info* JavaClassFile::readCode(ByteReader& body, int start, int depth)
 {
-    std::unique_ptr<Code_attribute> code(new Code_attribute);
-    code->max_stack = body.readU2("max_stack");
-    code->max_locals = body.readU2("max_locals");
+    if (depth >= maxCodeNesting)
+        throw BadClassFileException(QStringLiteral("Class file format error - Code attribute at "
+                                                   "offset %1 is nested more than %2 deep")
+                                        .arg(start)
+                                        .arg(maxCodeNesting));
+    const quint16 maxStack = body.readU2("max_stack");
+    const quint16 maxLocals = body.readU2("max_locals");
     const quint32 length = body.readU4("code_length");
-    code->code = body.readBytes(length, "code");
-    code->code_length = length;
+    QByteArray code = body.readBytes(length, "code");
     const quint16 n = body.readU2("exception_table_length");
     body.checkCount(n, 8, "exception_table_length");
-    code->exception_table.reserve(n);
+    QList<exception_t> exceptionTable;
+    exceptionTable.reserve(n);
     for (quint16 j = 0; j < n; ++j) {
         exception_t row;
         row.start_pc = body.readU2("start_pc");
         row.end_pc = body.readU2("end_pc");
         row.handler_pc = body.readU2("handler_pc");
         row.catch_type = body.readU2("catch_type");
-        code->exception_table.append(row);
+        exceptionTable.append(row);
     }
-    code->attributes = readAttributes(body, depth);
-    return code.release();
+    QList<attribute_info*> nested = readAttributes(body, depth + 1);
+    auto* record = records.create<Code_attribute>();
+    record->max_stack = maxStack;
+    record->max_locals = maxLocals;
+    record->code_length = length;
+    record->code = std::move(code);
+    record->exception_table = std::move(exceptionTable);
+    record->attributes = std::move(nested);
+    return record;
+}
+
+void JavaClassFile::releaseAttributes(const QList<attribute_info*>& list)
+{
+    for (attribute_info* attribute : list) {
+        // The reader makes a Code_attribute for every attribute named Code and names each
+        // record as soon as it is made.
+        if (isAttrNamed(attribute, "Code"))
+            releaseAttributes(static_cast<Code_attribute*>(attribute)->attributes);
+        records.release(attribute);
+    }
+}
+
+void JavaClassFile::releaseMember(member_info* member)
+{
+    releaseAttributes(member->attributes);
+    records.release(member);
 }
 
 void JavaClassFile::cptest(const QString& label, unsigned char tag, unsigned short index) const

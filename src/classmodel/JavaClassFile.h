@@ -5,6 +5,7 @@
 #include "DepMethod.h"
 #include "FileCheckLog.h"
 #include "MethodSignature.h"
+#include "RecordStorage.h"
 #include "TypeDescriptor.h"
 
 #include <QByteArray>
@@ -42,8 +43,8 @@ public:
     quint16 this_class = 0;
     quint16 super_class = 0;
     QList<cp_info*> interfaces;        // the Class entries named by the interface table; not owned
-    QList<field_info*> fields;         // owned
-    QList<method_info*> methods;       // owned
+    QList<field_info*> fields;         // owned, with their attributes
+    QList<method_info*> methods;       // owned, with their attributes
     QList<attribute_info*> attributes; // owned, the class's own attributes that are kept
     // The dependency sets as findDependencies() fills them. A clean read checks every
     // dependency source at once (its problems are in checkLog) but leaves these empty: the
@@ -155,8 +156,16 @@ private:
     void readBytes(const QByteArray& bytes);
     void readClassFile(ByteReader& in);
     // kind and k name the member in messages ("Field[3]"), composed only when one is needed.
-    void readMember(ByteReader& in, member_info* member, const char* kind, int k);
-    attribute_info* readCode(ByteReader& body, int depth);
+    template <typename Member> Member* readMember(ByteReader& in, const char* kind, int k);
+    // start is the attribute's offset, depth counts the Code attributes around it.
+    attribute_info* readCode(ByteReader& body, int start, int depth);
+    // The room that the records of the field, method and attribute tables ahead take in
+    // records; a first look that stops quietly where reading them stops with a message.
+    size_t measureRecords(ByteReader in) const;
+    bool measureAttributes(ByteReader& in, int depth, size_t* room) const;
+    // Destroys records with every record they hold.
+    void releaseAttributes(const QList<attribute_info*>& list);
+    void releaseMember(member_info* member);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
     const cp_info* entryAt(quint32 index) const;
@@ -187,6 +196,8 @@ private:
     // The constant-pool entries and the bytes of their texts, in one allocation.
     std::unique_ptr<char[]> poolStorage;
     size_t poolStorageSize = 0;
+    // The field, method and attribute records.
+    RecordStorage records;
     // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
     // What the bytecode walk of the check after a clean read met, so that working out the lists
