@@ -1,7 +1,5 @@
 #include "ClassFileStructures.h"
 
-#include <cstring>
-
 QString constantInfoToString(unsigned char tag)
 {
     switch (tag) {
@@ -35,8 +33,3 @@ QString constantInfoToString(unsigned char tag)
 attribute_info::~attribute_info() = default;
 
 member_info::~member_info() = default;
-
-bool CONSTANT_Utf8_info::equals(const char* ascii, int size) const
-{
-    return size == length && std::memcmp(bytes(), ascii, size_t(size)) == 0;
-}

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cstring>
+
 // Constant-pool tags.
 enum : quint8 {
     CONSTANT_Utf8 = 1,
@@ -68,7 +70,10 @@ struct CONSTANT_Utf8_info : cp_info
     // The text, decoded as standard UTF-8.
     QString value() const { return QString::fromUtf8(bytes(), length); }
     // Whether the text is exactly the given ASCII text, without decoding it.
-    bool equals(const char* ascii, int size) const;
+    bool equals(const char* ascii, int size) const
+    {
+        return size == length && std::memcmp(bytes(), ascii, size_t(size)) == 0;
+    }
 };
 
 struct CONSTANT_Integer_info : cp_info

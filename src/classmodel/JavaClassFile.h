@@ -168,9 +168,18 @@ private:
     void releaseMember(member_info* member);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
-    const cp_info* entryAt(quint32 index) const;
+    const cp_info* entryAt(quint32 index) const
+    {
+        if (index == 0 || index > quint32(constant_pool.size()))
+            return nullptr;
+        return constant_pool.at(int(index - 1));
+    }
     // The entry with index i when it has the tag, else null.
-    const cp_info* entryAt(quint32 index, quint8 tag) const;
+    const cp_info* entryAt(quint32 index, quint8 tag) const
+    {
+        const cp_info* entry = entryAt(index);
+        return entry && entry->tag == tag ? entry : nullptr;
+    }
     // True and the text when index names a Utf8 entry.
     bool utf8At(quint32 index, QString* text) const;
     // True and the name when index names a Class entry whose name is a Utf8 entry.
