@@ -61,6 +61,10 @@ struct cp_info
 // looked at, and as UTF-16 it would take more than twice the room.
 struct CONSTANT_Utf8_info : cp_info
 {
+    // The reader's note of what kind of attribute the text names, made when it first meets the
+    // text as an attribute name (0 before that): a file names its attributes with a handful of
+    // texts, dozens of times each. It takes the byte that would otherwise be padding.
+    mutable quint8 attributeKind = 0;
     quint16 length = 0;
     // Where the length bytes begin, counted from this record: the class file keeps them in the
     // same allocation as its entries, and an offset keeps the record at 16 bytes.
@@ -187,6 +191,7 @@ struct InnerClasses_attribute : attribute_info
     };
     QList<inner_class_t> classes;
 };
+Q_DECLARE_TYPEINFO(InnerClasses_attribute::inner_class_t, Q_PRIMITIVE_TYPE);
 
 struct EnclosingMethod_attribute : attribute_info
 {

@@ -60,7 +60,7 @@ struct NamedKind
     AttributeKind kind;
 };
 
-AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
+AttributeKind classifyAttribute(const CONSTANT_Utf8_info& name)
 {
     // Ordered by how often the names occur in real files, the most common first.
     static constexpr NamedKind kinds[] = {
@@ -97,6 +97,16 @@ AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
             return k.kind;
     }
     return AttributeKind::Unknown;
+}
+
+static_assert(sizeof(CONSTANT_Utf8_info) == 8, "the kind note fills padding");
+
+// The kind of attribute that the text names, worked out once per text.
+AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
+{
+    if (name.attributeKind == 0)
+        name.attributeKind = quint8(int(classifyAttribute(name)) + 1);
+    return AttributeKind(name.attributeKind - 1);
 }
 
 // The room that the record of an attribute of the kind takes; 0 for one that is not kept.
@@ -864,11 +874,11 @@ attribute_info* JavaClassFile::readCode(ByteReader& body, int start, int depth)
 void JavaClassFile::releaseAttributes(const QList<attribute_info*>& list)
 {
     for (attribute_info* attribute : list) {
-        // The reader makes a Code_attribute for every attribute named Code and names each
-        // record as soon as it is made.
+        // The reader makes a Code_attribute for every attribute whose name it finds to be a
+        // Code attribute's, and names each record as soon as it is made.
         const auto* name = static_cast<const CONSTANT_Utf8_info*>(
             entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
-        if (name && name->equals("Code", 4))
+        if (name && attributeKind(*name) == AttributeKind::Code)
             releaseAttributes(static_cast<Code_attribute*>(attribute)->attributes);
         records.release(attribute);
     }
