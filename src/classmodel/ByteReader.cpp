@@ -94,24 +94,16 @@ ByteReader ByteReader::window(quint32 length, const QString& attributeName)
     return reader;
 }
 
-void ByteReader::readInto(char* out, quint32 length, const char* what)
+void ByteReader::failCount(quint32 count, quint32 minSize, const char* what,
+                           qint64 shownCount) const
 {
-    const uchar* p = take(length, what);
-    std::memcpy(out, p, length);
-}
-
-void ByteReader::checkCount(quint32 count, quint32 minSize, const char* what,
-                            qint64 shownCount) const
-{
-    // Written as a division so that a huge count cannot overflow the product.
-    if (minSize != 0 && count > bytesLeft() / minSize)
-        throw BadClassFileException(
-            QStringLiteral("Class file format error - %1 (%2) at offset %3 needs at least %4 "
-                           "bytes but only %5 are left in %6")
-                .arg(QLatin1String(what))
-                .arg(shownCount < 0 ? qint64(count) : shownCount)
-                .arg(pos)
-                .arg(quint64(count) * minSize)
-                .arg(bytesLeft())
-                .arg(place()));
+    throw BadClassFileException(
+        QStringLiteral("Class file format error - %1 (%2) at offset %3 needs at least %4 "
+                       "bytes but only %5 are left in %6")
+            .arg(QLatin1String(what))
+            .arg(shownCount < 0 ? qint64(count) : shownCount)
+            .arg(pos)
+            .arg(quint64(count) * minSize)
+            .arg(bytesLeft())
+            .arg(place()));
 }

@@ -61,12 +61,21 @@ public:
         return ByteReader(data, begin, pos, attributeName, attributeNameSize);
     }
     ByteReader window(quint32 length, const QString& attributeName);
-    // Copies length bytes to out, after checking that they are there.
-    void readInto(char* out, quint32 length, const char* what);
+    // Moves past length bytes and returns where they start, after checking that they are
+    // there; they stay where they are as long as the array does.
+    const char* readSpan(quint32 length, const char* what)
+    {
+        return reinterpret_cast<const char*>(take(length, what));
+    }
 
     // Fails unless count records of at least minSize bytes each can still follow. The message
     // shows shownCount when given (a count that includes more than the records to come).
-    void checkCount(quint32 count, quint32 minSize, const char* what, qint64 shownCount = -1) const;
+    void checkCount(quint32 count, quint32 minSize, const char* what, qint64 shownCount = -1) const
+    {
+        // Written as a division so that a huge count cannot overflow the product.
+        if (Q_UNLIKELY(minSize != 0 && count > bytesLeft() / minSize))
+            failCount(count, minSize, what, shownCount);
+    }
 
 private:
     ByteReader(const uchar* data, int begin, int end, const char* attributeName,
@@ -89,6 +98,8 @@ private:
     // Out of line and cold: the message is built only here, off the path of every read.
     [[noreturn]] Q_DECL_COLD_FUNCTION void fail(quint32 n, const char* what) const;
     [[noreturn]] Q_DECL_COLD_FUNCTION void fail(quint32 n, const QString& what) const;
+    [[noreturn]] Q_DECL_COLD_FUNCTION void failCount(quint32 count, quint32 minSize,
+                                                     const char* what, qint64 shownCount) const;
     [[noreturn]] Q_DECL_COLD_FUNCTION void failWindow(quint32 length, const char* attributeName,
                                                       int attributeNameSize) const;
     QString place() const;

@@ -58,7 +58,8 @@ struct cp_info
 };
 
 // The text is kept as the bytes of the file and decoded when asked for: most of it is never
-// looked at, and as UTF-16 it would take more than twice the room.
+// looked at, and as UTF-16 it would take more than twice the room. The bytes follow the record
+// in the storage of the class file's pool, which places every Utf8 record so.
 struct CONSTANT_Utf8_info : cp_info
 {
     // The reader's note of what kind of attribute the text names, made when it first meets the
@@ -66,11 +67,8 @@ struct CONSTANT_Utf8_info : cp_info
     // texts, dozens of times each. It takes the byte that would otherwise be padding.
     mutable quint8 attributeKind = 0;
     quint16 length = 0;
-    // Where the length bytes begin, counted from this record: the class file keeps them in the
-    // same allocation as its entries, and an offset keeps the record at 16 bytes.
-    qint32 textOffset = 0;
 
-    const char* bytes() const { return reinterpret_cast<const char*>(this) + textOffset; }
+    const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
     // The text, decoded as standard UTF-8.
     QString value() const { return QString::fromUtf8(bytes(), length); }
     // Whether the text is exactly the given ASCII text, without decoding it.

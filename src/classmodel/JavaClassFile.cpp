@@ -99,7 +99,7 @@ AttributeKind classifyAttribute(const CONSTANT_Utf8_info& name)
     return AttributeKind::Unknown;
 }
 
-static_assert(sizeof(CONSTANT_Utf8_info) == 8, "the kind note fills padding");
+static_assert(sizeof(CONSTANT_Utf8_info) == 4, "the kind note fills padding");
 
 // The kind of attribute that the text names, worked out once per text.
 AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
@@ -254,150 +254,64 @@ void JavaClassFile::readClassFile(ByteReader& in)
 
 namespace {
 
-// The room that the records take with one more of type T, when they take used bytes so far:
-// it is placed at the next multiple of its alignment, which the storage's start is as well.
-template <typename T> constexpr size_t roomWith(size_t used)
+// The most room that one slot of the pool takes besides a text: its record, placed at the next
+// multiple of its alignment (which the storage's start is as well). A Long or Double takes two
+// slots, its record and a placeholder.
+const size_t maxSlotRoom = 12;
+
+template <typename T> constexpr size_t worstRoom()
 {
-    return (used + alignof(T) - 1) / alignof(T) * alignof(T) + sizeof(T);
+    return sizeof(T) + alignof(T) - 1;
 }
 
-// The same for one entry of the tag, its placeholder included; 0 for an unknown tag.
-size_t roomWithEntry(quint8 tag, size_t used)
-{
-    switch (tag) {
-    case CONSTANT_Utf8:
-        return roomWith<CONSTANT_Utf8_info>(used);
-    case CONSTANT_Integer:
-        return roomWith<CONSTANT_Integer_info>(used);
-    case CONSTANT_Float:
-        return roomWith<CONSTANT_Float_info>(used);
-    case CONSTANT_Long:
-        return roomWith<cp_info>(roomWith<CONSTANT_Long_info>(used));
-    case CONSTANT_Double:
-        return roomWith<cp_info>(roomWith<CONSTANT_Double_info>(used));
-    case CONSTANT_Class:
-        return roomWith<CONSTANT_Class_info>(used);
-    case CONSTANT_String:
-        return roomWith<CONSTANT_String_info>(used);
-    case CONSTANT_Fieldref:
-    case CONSTANT_Methodref:
-    case CONSTANT_InterfaceMethodref:
-        return roomWith<CONSTANT_Fieldref_info>(used);
-    case CONSTANT_NameAndType:
-        return roomWith<CONSTANT_NameAndType_info>(used);
-    case CONSTANT_MethodHandle:
-        return roomWith<CONSTANT_MethodHandle_info>(used);
-    case CONSTANT_MethodType:
-        return roomWith<CONSTANT_MethodType_info>(used);
-    case CONSTANT_InvokeDynamic:
-        return roomWith<CONSTANT_InvokeDynamic_info>(used);
-    default:
-        return 0;
-    }
-}
+static_assert(worstRoom<CONSTANT_Utf8_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Integer_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Float_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Class_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_String_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Fieldref_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_NameAndType_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_MethodHandle_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_MethodType_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_InvokeDynamic_info>() <= maxSlotRoom,
+              "a one-slot record may not fit its slot's room");
+static_assert(worstRoom<CONSTANT_Long_info>() + worstRoom<cp_info>() <= 2 * maxSlotRoom &&
+                  worstRoom<CONSTANT_Double_info>() + worstRoom<cp_info>() <= 2 * maxSlotRoom,
+              "a two-slot record may not fit its slots' room");
 
-// The payload after the tag, for the tags whose payload has a fixed size.
-quint32 payloadSize(quint8 tag)
-{
-    switch (tag) {
-    case CONSTANT_Integer:
-    case CONSTANT_Float:
-    case CONSTANT_Fieldref:
-    case CONSTANT_Methodref:
-    case CONSTANT_InterfaceMethodref:
-    case CONSTANT_NameAndType:
-    case CONSTANT_InvokeDynamic:
-        return 4;
-    case CONSTANT_Long:
-    case CONSTANT_Double:
-        return 8;
-    case CONSTANT_Class:
-    case CONSTANT_String:
-    case CONSTANT_MethodType:
-        return 2;
-    case CONSTANT_MethodHandle:
-        return 3;
-    default:
-        return 0;
-    }
-}
-
-struct PoolRoom
-{
-    size_t records = 0;
-    size_t texts = 0;
-    int entries = 0;
-};
-
-// The room that the records and the texts of a constant pool of count slots take. The look
-// stops quietly where reading the pool stops with its message; every entry before that point
-// is counted, the one it stops in included.
-PoolRoom measurePool(ByteReader scan, quint16 count)
-{
-    PoolRoom room;
-    try {
-        for (quint32 i = 1; i < count; ++i) {
-            const quint8 tag = scan.readU1("constant pool tag");
-            const size_t records = roomWithEntry(tag, room.records);
-            if (records == 0)
-                break;
-            // Counted before its payload is read, so that the room never falls short of what
-            // the reading places.
-            room.records = records;
-            ++room.entries;
-            if (tag == CONSTANT_Utf8) {
-                const quint16 length = scan.readU2("CONSTANT_Utf8 length");
-                room.texts += length;
-                scan.skip(length, "CONSTANT_Utf8 bytes");
-            } else {
-                scan.skip(payloadSize(tag), "constant pool entry");
-            }
-            if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
-                ++room.entries;
-                ++i;
-            }
-        }
-    } catch (const BadClassFileException&) {
-        // Reading the pool meets the same fault and reports it.
-    }
-    return room;
-}
-
-// Places the entries of one constant pool in the storage measurePool sized, the records from
-// its start and the texts after them, and lists them in the pool in file order. The storage
-// holds every entry that can be read; the checks keep it safe should one get past all the same.
+// Places the entries of one constant pool in its storage one after the other, each Utf8 record
+// followed by its text, and lists them in the pool in file order. The storage is sized for the
+// worst case; the check keeps it safe should an entry get past that all the same.
 class PoolPlacer
 {
 public:
-    PoolPlacer(char* storage, const PoolRoom& room, QList<cp_info*>& pool)
-        : storage(storage), recordEnd(room.records), nextText(room.records),
-          textEnd(room.records + room.texts), pool(pool)
+    PoolPlacer(char* storage, size_t size, QList<cp_info*>& pool)
+        : storage(storage), end(size), pool(pool)
     {
     }
 
-    // Constructs the record of type T for the entry with index i.
-    template <typename T> T* place(quint8 tag, quint32 i)
+    // Where the entry with index i goes, when its record is of type T and extra bytes follow
+    // it; the room is taken.
+    template <typename T> char* claim(quint32 i, size_t extra = 0)
     {
-        const size_t at = roomWith<T>(nextRecord) - sizeof(T);
-        if (at + sizeof(T) > recordEnd)
+        const size_t at = (next + alignof(T) - 1) / alignof(T) * alignof(T);
+        if (at > end || end - at < sizeof(T) + extra)
             doesNotFit(i);
-        T* record = new (storage + at) T;
+        next = at + sizeof(T) + extra;
+        return storage + at;
+    }
+
+    // Constructs the record of type T for the entry with index i, at where when given.
+    template <typename T> T* place(quint8 tag, quint32 i, char* where = nullptr)
+    {
+        T* record = new (where ? where : claim<T>(i)) T;
         record->tag = tag;
-        nextRecord = at + sizeof(T);
         pool.append(record);
         return record;
     }
 
-    // Copies the text of the Utf8 entry with index i and returns where it went.
-    const char* readText(ByteReader& in, quint16 length, quint32 i)
-    {
-        if (length > textEnd - nextText)
-            doesNotFit(i);
-        char* text = storage + nextText;
-        in.readInto(text, length, "CONSTANT_Utf8 bytes");
-        nextText += length;
-        return text;
-    }
+    // The bytes that the entries take.
+    size_t used() const { return next; }
 
 private:
     [[noreturn]] static void doesNotFit(quint32 i)
@@ -407,10 +321,8 @@ private:
     }
 
     char* const storage;
-    size_t nextRecord = 0;
-    const size_t recordEnd;
-    size_t nextText;
-    const size_t textEnd;
+    size_t next = 0;
+    const size_t end;
     QList<cp_info*>& pool;
 };
 
@@ -420,10 +332,10 @@ private:
 void readUtf8Entry(ByteReader& in, PoolPlacer& out, quint32 i)
 {
     const quint16 length = in.readU2("CONSTANT_Utf8 length");
-    const char* text = out.readText(in, length, i);
-    auto* e = out.place<CONSTANT_Utf8_info>(CONSTANT_Utf8, i);
-    e->length = length;
-    e->textOffset = qint32(text - reinterpret_cast<const char*>(e));
+    const char* text = in.readSpan(length, "CONSTANT_Utf8 bytes");
+    char* at = out.claim<CONSTANT_Utf8_info>(i, length);
+    std::memcpy(at + sizeof(CONSTANT_Utf8_info), text, length);
+    out.place<CONSTANT_Utf8_info>(CONSTANT_Utf8, i, at)->length = length;
 }
 
 void readNumberEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
@@ -545,12 +457,16 @@ void JavaClassFile::readConstantPool(ByteReader& in)
     if (count > 1)
         in.checkCount(count - 1, minPoolSlotSize, "constant_pool_count", count);
 
-    // All entries and their texts go into one allocation, sized by a first look over the pool.
-    const PoolRoom room = measurePool(in, count);
-    poolStorageSize = room.records + room.texts;
-    poolStorage.reset(new char[poolStorageSize == 0 ? 1 : poolStorageSize]);
-    constant_pool.reserve(room.entries);
-    PoolPlacer out(poolStorage.get(), room, constant_pool);
+    // All entries and their texts go into one allocation. It is sized for the worst case, every
+    // slot taking the most room and every byte left being text, and cut to what the entries
+    // take once they have been read: looking over the pool first to size it exactly would cost
+    // as much again as reading it.
+    const size_t worstCase = maxSlotRoom * count + in.bytesLeft();
+    poolStorage.reset(static_cast<char*>(std::malloc(worstCase == 0 ? 1 : worstCase)));
+    if (!poolStorage)
+        throw std::bad_alloc();
+    constant_pool.reserve(count);
+    PoolPlacer out(poolStorage.get(), worstCase, constant_pool);
 
     // Index i counts from 1; a Long or Double takes two indexes.
     for (quint32 i = 1; i < count; ++i) {
@@ -563,6 +479,23 @@ void JavaClassFile::readConstantPool(ByteReader& in)
             ++i;
         }
     }
+    fitPoolStorage(out.used());
+}
+
+void JavaClassFile::fitPoolStorage(size_t used)
+{
+    // Where the block was, as a number: the entries are found again by their offsets in it.
+    const quintptr from = reinterpret_cast<quintptr>(poolStorage.get());
+    char* const fitted = static_cast<char*>(std::realloc(poolStorage.get(), used == 0 ? 1 : used));
+    if (!fitted)
+        return; // the larger block stays, and works as well
+    poolStorage.release();
+    poolStorage.reset(fitted);
+    if (reinterpret_cast<quintptr>(fitted) == from)
+        return;
+    // The C library moves a block that it cuts only when it is a large one of its own mapping.
+    for (cp_info*& entry : constant_pool)
+        entry = reinterpret_cast<cp_info*>(fitted + (reinterpret_cast<quintptr>(entry) - from));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -202,9 +203,15 @@ private:
     mutable QList<TypeDescriptor> stashedClasses;
     mutable QList<DepField> stashedFields;
     mutable QList<DepMethod> stashedMethods;
-    // The constant-pool entries and the bytes of their texts, in one allocation.
-    std::unique_ptr<char[]> poolStorage;
-    size_t poolStorageSize = 0;
+    // The constant-pool entries and the bytes of their texts, in one allocation from the C
+    // library, which can cut it to size where it is.
+    struct FreeStorage
+    {
+        void operator()(char* storage) const { std::free(storage); }
+    };
+    std::unique_ptr<char, FreeStorage> poolStorage;
+    // Gives back what the entries do not take of poolStorage, used bytes from its start.
+    void fitPoolStorage(size_t used);
     // The field, method and attribute records.
     RecordStorage records;
     // The size of the bytes read, which bounds the work of dependency extraction.
