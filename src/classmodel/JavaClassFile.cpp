@@ -25,6 +25,12 @@ const int maxCodeNesting = 8;
 const quint32 minPoolSlotSize = 3;  // a tag and a u16 (Class, or a Utf8 of length 0)
 const quint32 minMemberSize = 8;    // flags, name, descriptor, attribute count
 const quint32 minAttributeSize = 6; // name index and length
+const quint32 minCodeSize = 18;     // and the fixed fields of a Code attribute
+
+// The most room that the records of a member or an attribute take for each byte of it in the
+// file (an empty SourceDebugExtension is 6 bytes, its record 24). The fixed part of each is
+// its own, so the records of a table take at most this many bytes for each of the table's.
+const size_t maxRecordRoomPerByte = 4;
 
 enum class AttributeKind {
     ConstantValue,
@@ -101,43 +107,31 @@ AttributeKind classifyAttribute(const CONSTANT_Utf8_info& name)
 
 static_assert(sizeof(CONSTANT_Utf8_info) == 4, "the kind note fills padding");
 
+template <typename T> constexpr bool fitsRoomPerByte(quint32 minSize)
+{
+    return RecordStorage::slotSize<T>() <= maxRecordRoomPerByte * minSize;
+}
+
+static_assert(fitsRoomPerByte<field_info>(minMemberSize) &&
+                  fitsRoomPerByte<method_info>(minMemberSize) &&
+                  fitsRoomPerByte<Code_attribute>(minCodeSize) &&
+                  fitsRoomPerByte<attribute_info>(minAttributeSize) &&
+                  fitsRoomPerByte<ConstantValue_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<Exceptions_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<InnerClasses_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<EnclosingMethod_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<SourceDebugExtension_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<LineNumberTable_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<LocalVariableTable_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<LocalVariableTypeTable_attribute>(minAttributeSize),
+              "a record may not fit the room set aside for it");
+
 // The kind of attribute that the text names, worked out once per text.
 AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
 {
     if (name.attributeKind == 0)
         name.attributeKind = quint8(int(classifyAttribute(name)) + 1);
     return AttributeKind(name.attributeKind - 1);
-}
-
-// The room that the record of an attribute of the kind takes; 0 for one that is not kept.
-size_t recordSlot(AttributeKind kind)
-{
-    switch (kind) {
-    case AttributeKind::ConstantValue:
-        return RecordStorage::slotSize<ConstantValue_attribute>();
-    case AttributeKind::Code:
-        return RecordStorage::slotSize<Code_attribute>();
-    case AttributeKind::Exceptions:
-        return RecordStorage::slotSize<Exceptions_attribute>();
-    case AttributeKind::InnerClasses:
-        return RecordStorage::slotSize<InnerClasses_attribute>();
-    case AttributeKind::EnclosingMethod:
-        return RecordStorage::slotSize<EnclosingMethod_attribute>();
-    case AttributeKind::SourceDebugExtension:
-        return RecordStorage::slotSize<SourceDebugExtension_attribute>();
-    case AttributeKind::LineNumberTable:
-        return RecordStorage::slotSize<LineNumberTable_attribute>();
-    case AttributeKind::LocalVariableTable:
-        return RecordStorage::slotSize<LocalVariableTable_attribute>();
-    case AttributeKind::LocalVariableTypeTable:
-        return RecordStorage::slotSize<LocalVariableTypeTable_attribute>();
-    case AttributeKind::Empty:
-    case AttributeKind::Skipped:
-        return RecordStorage::slotSize<attribute_info>();
-    case AttributeKind::Unknown:
-        break;
-    }
-    return 0;
 }
 
 int permissionOf(quint16 flags)
@@ -243,10 +237,13 @@ void JavaClassFile::readClassFile(ByteReader& in)
     }
 
     readInterfaces(in);
-    records.reserve(measureRecords(in));
+    // The records of the tables ahead take at most maxRecordRoomPerByte bytes for each byte
+    // of them; the storage is cut to what they take once they have been read.
+    records.reserve(maxRecordRoomPerByte * in.bytesLeft());
     readFields(in);
     readMethods(in);
     attributes = readAttributes(in);
+    fitRecords();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -555,61 +552,6 @@ void JavaClassFile::readMethods(ByteReader& in)
         methods.append(readMember<method_info>(in, "Method", k));
 }
 
-// The first look over the field, method and attribute tables, which sizes the storage of their
-// records. Each member is its flags, name and descriptor, then its attribute table.
-size_t JavaClassFile::measureRecords(ByteReader in) const
-{
-    size_t room = 0;
-    try {
-        const quint16 fieldCount = in.readU2("fields_count");
-        for (quint32 k = 0; k < fieldCount; ++k) {
-            in.skip(6, "member");
-            room += RecordStorage::slotSize<field_info>();
-            if (!measureAttributes(in, 0, &room))
-                return room;
-        }
-        const quint16 methodCount = in.readU2("methods_count");
-        for (quint32 k = 0; k < methodCount; ++k) {
-            in.skip(6, "member");
-            room += RecordStorage::slotSize<method_info>();
-            if (!measureAttributes(in, 0, &room))
-                return room;
-        }
-        measureAttributes(in, 0, &room);
-    } catch (const BadClassFileException&) {
-        // Reading the tables meets the same fault and reports it.
-    }
-    return room;
-}
-
-// Adds the room of the records of one attribute table to *room; false where reading the table
-// stops with a message that the look does not throw.
-bool JavaClassFile::measureAttributes(ByteReader& in, int depth, size_t* room) const
-{
-    const quint16 count = in.readU2("attributes_count");
-    for (quint32 k = 0; k < count; ++k) {
-        const quint16 nameIndex = in.readU2("attribute_name_index");
-        const quint32 length = in.readU4("attribute_length");
-        ByteReader body = in.window(length, nullptr, 0);
-        const auto* name =
-            static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex, CONSTANT_Utf8));
-        if (!name)
-            return false;
-        const AttributeKind kind = attributeKind(*name);
-        *room += recordSlot(kind);
-        if (kind != AttributeKind::Code)
-            continue;
-        if (depth >= maxCodeNesting)
-            return false;
-        body.skip(4, "max_stack and max_locals");
-        body.skip(body.readU4("code_length"), "code");
-        body.skip(8u * body.readU2("exception_table_length"), "exception_table");
-        if (!measureAttributes(body, depth + 1, room))
-            return false;
-    }
-    return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Attributes
 
@@ -804,16 +746,45 @@ attribute_info* JavaClassFile::readCode(ByteReader& body, int start, int depth)
     return record;
 }
 
+bool JavaClassFile::isCodeRecord(const attribute_info* attribute) const
+{
+    // The reader makes a Code_attribute for every attribute whose name it finds to be a Code
+    // attribute's, and names each record as soon as it is made.
+    const auto* name = static_cast<const CONSTANT_Utf8_info*>(
+        entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
+    return name && attributeKind(*name) == AttributeKind::Code;
+}
+
 void JavaClassFile::releaseAttributes(const QList<attribute_info*>& list)
 {
     for (attribute_info* attribute : list) {
-        // The reader makes a Code_attribute for every attribute whose name it finds to be a
-        // Code attribute's, and names each record as soon as it is made.
-        const auto* name = static_cast<const CONSTANT_Utf8_info*>(
-            entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
-        if (name && attributeKind(*name) == AttributeKind::Code)
+        if (isCodeRecord(attribute))
             releaseAttributes(static_cast<Code_attribute*>(attribute)->attributes);
         records.release(attribute);
+    }
+}
+
+void JavaClassFile::fitRecords()
+{
+    if (records.fit())
+        return;
+    for (field_info*& field : fields) {
+        field = records.moved(field);
+        moveAttributes(field->attributes);
+    }
+    for (method_info*& method : methods) {
+        method = records.moved(method);
+        moveAttributes(method->attributes);
+    }
+    moveAttributes(attributes);
+}
+
+void JavaClassFile::moveAttributes(QList<attribute_info*>& list)
+{
+    for (attribute_info*& attribute : list) {
+        attribute = records.moved(attribute);
+        if (isCodeRecord(attribute))
+            moveAttributes(static_cast<Code_attribute*>(attribute)->attributes);
     }
 }
 

@@ -160,13 +160,15 @@ private:
     template <typename Member> Member* readMember(ByteReader& in, const char* kind, int k);
     // start is the attribute's offset, depth counts the Code attributes around it.
     attribute_info* readCode(ByteReader& body, int start, int depth);
-    // The room that the records of the field, method and attribute tables ahead take in
-    // records; a first look that stops quietly where reading them stops with a message.
-    size_t measureRecords(ByteReader in) const;
-    bool measureAttributes(ByteReader& in, int depth, size_t* room) const;
+    // Whether the record is a Code_attribute, which holds records of its own.
+    bool isCodeRecord(const attribute_info* attribute) const;
     // Destroys records with every record they hold.
     void releaseAttributes(const QList<attribute_info*>& list);
     void releaseMember(member_info* member);
+    // Gives back the room of records that the records did not take, and follows them should
+    // they move.
+    void fitRecords();
+    void moveAttributes(QList<attribute_info*>& list);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
     const cp_info* entryAt(quint32 index) const

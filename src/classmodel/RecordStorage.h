@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -10,10 +11,11 @@
 // instead of one allocation each: a class file holds dozens of them, and allocating and freeing
 // them one by one was a large part of reading one.
 //
-// The reader sizes the storage once, by a first look over the tables, and then creates the
-// records one after the other. A record that does not fit is created on the heap instead, so a
-// look that counts too little costs an allocation, never a fault. A record is given back through
-// release(), which knows where it lives; the storage itself goes with its owner.
+// The reader sets aside room for the most that the records can take, creates them one after
+// the other and then gives back the room they did not take. A record that does not fit is
+// created on the heap instead, so a reservation that is too small costs an allocation, never a
+// fault. A record is given back through release(), which knows where it lives; the storage
+// itself goes with its owner.
 class RecordStorage
 {
 public:
@@ -29,9 +31,24 @@ public:
         return (sizeof(T) + recordAlignment - 1) / recordAlignment * recordAlignment;
     }
 
-    // Sets aside size bytes (a sum of slot sizes) for the records to come. Called once, before
-    // the first record is created.
+    // Sets aside size bytes for the records to come. Called once, before the first record is
+    // created. Room that is never written to costs no memory in a large reservation, which the
+    // C library maps page by page.
     void reserve(size_t size);
+
+    // Gives back the room that the records have not taken. False when the C library moved the
+    // records to do so, which it only does with a large block of its own mapping: every pointer
+    // to a record must then be passed through moved().
+    bool fit();
+
+    // Where a record created before fit() is now.
+    template <typename T> T* moved(T* record) const
+    {
+        const auto address = reinterpret_cast<quintptr>(record);
+        if (movedFrom == 0 || address - movedFrom >= used)
+            return record; // on the heap, or in a block that has not moved
+        return reinterpret_cast<T*>(bytes.get() + (address - movedFrom));
+    }
 
     // A default-constructed record, in the storage while there is room, else on the heap.
     template <typename T> T* create()
@@ -61,10 +78,16 @@ public:
     }
 
 private:
-    // What operator new[] guarantees for the start of the storage, and more than any record needs.
+    // What malloc guarantees for the start of the storage, and more than any record needs.
     static const size_t recordAlignment = 8;
 
-    std::unique_ptr<char[]> bytes;
+    struct FreeBytes
+    {
+        void operator()(char* block) const { std::free(block); }
+    };
+    std::unique_ptr<char, FreeBytes> bytes;
     size_t size = 0;
     size_t used = 0;
+    // Where the records were before fit() moved them; 0 while they have not moved.
+    quintptr movedFrom = 0;
 };
