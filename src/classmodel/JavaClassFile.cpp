@@ -683,8 +683,10 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
             ByteReader body = in.window(length, name.bytes(), name.length);
             const AttributeKind kind = attributeKind(name);
             if (kind == AttributeKind::Unknown) {
-                checkLog.warning(QStringLiteral("Unknown attribute - %1")
-                                     .arg(FileCheckLog::abbreviate(name.value())));
+                // Joined rather than formatted: classes from newer compilers carry attributes
+                // that this reader does not know, many of them.
+                checkLog.warning(QLatin1String("Unknown attribute - ") +
+                                 FileCheckLog::abbreviate(name.value()));
                 continue; // its window has been stepped over already
             }
             attribute_info* record = kind == AttributeKind::Code
