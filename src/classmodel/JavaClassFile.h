@@ -165,8 +165,8 @@ private:
     // Destroys records with every record they hold.
     void releaseAttributes(const QList<attribute_info*>& list);
     void releaseMember(member_info* member);
-    // Gives back the room of records that the records did not take, and follows them should
-    // they move.
+    // Gives back the room in records that the records did not take, and follows the records
+    // should they move.
     void fitRecords();
     void moveAttributes(QList<attribute_info*>& list);
 
