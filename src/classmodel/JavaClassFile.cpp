@@ -154,13 +154,15 @@ QString formatError(const QString& label, unsigned short index, const QString& p
 }
 
 // Checks a pool index like JavaClassFile::cptest, but builds the label naming the place only
-// when the check fails: reading a sound file composes no message text.
+// when the check fails: reading a sound file composes no message text. Returns the entry.
 template <typename Label>
-void checkIndex(const JavaClassFile& file, unsigned char tag, unsigned short index, Label label)
+const cp_info* checkIndex(const JavaClassFile& file, unsigned char tag, unsigned short index,
+                          Label label)
 {
     if (index == 0 || index > file.constant_pool.size() ||
         file.constant_pool.at(index - 1)->tag != tag)
         file.cptest(label(), tag, index);
+    return file.constant_pool.at(index - 1);
 }
 
 } // namespace
@@ -674,10 +676,10 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
         for (quint16 k = 0; k < count; ++k) {
             const int start = in.offset();
             const quint16 nameIndex = in.readU2("attribute_name_index");
-            checkIndex(*this, CONSTANT_Utf8, nameIndex,
-                       [k] { return QStringLiteral("Attr[%1]").arg(k); });
+            const auto& name = *static_cast<const CONSTANT_Utf8_info*>(
+                checkIndex(*this, CONSTANT_Utf8, nameIndex,
+                           [k] { return QStringLiteral("Attr[%1]").arg(k); }));
             const quint32 length = in.readU4("attribute_length");
-            const auto& name = *static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex));
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
             ByteReader body = in.window(length, name.bytes(), name.length);

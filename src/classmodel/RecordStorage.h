@@ -33,7 +33,7 @@ public:
 
     // Sets aside size bytes for the records to come. Called once, before the first record is
     // created. Room that is never written to costs no memory in a large reservation, which the
-    // C library maps page by page.
+    // C library maps page by page; room that cannot be had sends every record to the heap.
     void reserve(size_t size);
 
     // Gives back the room that the records have not taken. False when the C library moved the
