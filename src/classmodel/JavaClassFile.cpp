@@ -1013,15 +1013,6 @@ JavaClassFile::getMethodExceptionsTypeDescriptors(const method_info* method) con
     return types;
 }
 
-bool JavaClassFile::isAttrNamed(const attribute_info* attribute, const char* ascii) const
-{
-    if (!attribute)
-        return false;
-    const auto* entry = static_cast<const CONSTANT_Utf8_info*>(
-        entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
-    return entry && entry->equals(ascii, int(std::strlen(ascii)));
-}
-
 bool JavaClassFile::isAttr(const attribute_info* attribute, const QString& name) const
 {
     QString text;

@@ -15,6 +15,7 @@
 #include <QVector>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -116,7 +117,15 @@ public:
     QList<TypeDescriptor> getMethodExceptionsTypeDescriptors(const method_info* method) const;
     bool isAttr(const attribute_info* attribute, const QString& name) const;
     // The same for an ASCII name, compared with the bytes of the file without decoding them.
-    bool isAttrNamed(const attribute_info* attribute, const char* ascii) const;
+    // Inline, so that the size of a literal name is known where it is asked.
+    bool isAttrNamed(const attribute_info* attribute, const char* ascii) const
+    {
+        if (!attribute)
+            return false;
+        const auto* entry = static_cast<const CONSTANT_Utf8_info*>(
+            entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
+        return entry && entry->equals(ascii, int(std::strlen(ascii)));
+    }
 
     // Member references of the constant pool (tags 9, 10 and 11), in pool order.
     QList<CONSTANT_Fieldref_info*> getFieldRefInfos() const;
