@@ -492,7 +492,8 @@ void JavaClassFile::fitPoolStorage(size_t used)
     poolStorage.reset(fitted);
     if (reinterpret_cast<quintptr>(fitted) == from)
         return;
-    // The C library moves a block that it cuts only when it is a large one of its own mapping.
+    // The block moved while being cut (glibc does so only with large blocks that it maps
+    // itself, ASan every time); the entries kept their offsets in it.
     for (cp_info*& entry : constant_pool)
         entry = reinterpret_cast<cp_info*>(fitted + (reinterpret_cast<quintptr>(entry) - from));
 }

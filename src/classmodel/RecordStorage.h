@@ -37,8 +37,8 @@ public:
     void reserve(size_t size);
 
     // Gives back the room that the records have not taken. False when the C library moved the
-    // records to do so, which it only does with a large block of its own mapping: every pointer
-    // to a record must then be passed through moved().
+    // records to do so (glibc only with a large block that it maps itself, ASan every time):
+    // every pointer to a record must then be passed through moved().
     bool fit();
 
     // Where a record created before fit() is now.
