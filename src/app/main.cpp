@@ -10,8 +10,21 @@
 
 #include <csignal>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv)
 {
+#ifdef __GLIBC__
+    // The loaders' threads each allocate from an area of their own, which the allocator
+    // otherwise makes usable a page at a time as it fills: one call per page that locks the
+    // whole address space, during which every other thread's page faults wait. Asking for this
+    // much room at a time makes each area usable in full when it is made (it cannot be larger).
+    // Only pages that are touched use memory; in return, memory freed at the end of an area
+    // stays with the process for its next allocations instead of going back to the system.
+    mallopt(M_TOP_PAD, 64 * 1024 * 1024);
+#endif
     // A reader of standard output that goes away early (a pipe into head) must not end the run
     // before its results are stored: the failed write is ignored instead.
     std::signal(SIGPIPE, SIG_IGN);

@@ -5,11 +5,8 @@
 
 #include <cstring>
 
-ByteReader::ByteReader(const QByteArray& data) : ByteReader(data, 0, data.size(), nullptr, 0) {}
-
-ByteReader::ByteReader(const QByteArray& data, int begin, int end, const char* attributeName,
-                       int attributeNameSize)
-    : data(data), pos(begin), end(end), attribute(attributeName), attributeSize(attributeNameSize)
+ByteReader::ByteReader(const QByteArray& data)
+    : ByteReader(reinterpret_cast<const uchar*>(data.constData()), 0, data.size(), nullptr, 0)
 {
 }
 
@@ -35,22 +32,16 @@ void ByteReader::fail(quint32 n, const QString& what) const
             .arg(place()));
 }
 
+void ByteReader::fail(quint32 n, const char* what) const
+{
+    fail(n, QString(QLatin1String(what)));
+}
+
 quint8 ByteReader::peekU1(const char* what) const
 {
     if (bytesLeft() < 1)
-        fail(1, QLatin1String(what));
-    return reinterpret_cast<const uchar*>(data.constData())[pos];
-}
-
-quint32 ByteReader::readU4(const char* what)
-{
-    const uchar* p = take(4, what);
-    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
-qint32 ByteReader::readI4(const char* what)
-{
-    return qint32(readU4(what));
+        fail(1, what);
+    return data[pos];
 }
 
 qint64 ByteReader::readI8(const char* what)
@@ -84,20 +75,11 @@ QByteArray ByteReader::readBytes(quint32 length, const char* what)
     return QByteArray(reinterpret_cast<const char*>(p), int(length));
 }
 
-void ByteReader::skip(quint32 length, const char* what)
+void ByteReader::failWindow(quint32 length, const char* attributeName, int attributeNameSize) const
 {
-    take(length, what);
-}
-
-ByteReader ByteReader::window(quint32 length, const char* attributeName, int attributeNameSize)
-{
-    if (length > bytesLeft())
-        fail(length, QStringLiteral("\"%1\" attribute")
-                         .arg(FileCheckLog::abbreviate(
-                             QString::fromUtf8(attributeName, attributeNameSize))));
-    const int begin = pos;
-    pos += int(length);
-    return ByteReader(data, begin, pos, attributeName, attributeNameSize);
+    fail(length,
+         QStringLiteral("\"%1\" attribute")
+             .arg(FileCheckLog::abbreviate(QString::fromUtf8(attributeName, attributeNameSize))));
 }
 
 ByteReader ByteReader::window(quint32 length, const QString& attributeName)
@@ -112,24 +94,16 @@ ByteReader ByteReader::window(quint32 length, const QString& attributeName)
     return reader;
 }
 
-void ByteReader::readInto(char* out, quint32 length, const char* what)
+void ByteReader::failCount(quint32 count, quint32 minSize, const char* what,
+                           qint64 shownCount) const
 {
-    const uchar* p = take(length, what);
-    std::memcpy(out, p, length);
-}
-
-void ByteReader::checkCount(quint32 count, quint32 minSize, const char* what,
-                            qint64 shownCount) const
-{
-    // Written as a division so that a huge count cannot overflow the product.
-    if (minSize != 0 && count > bytesLeft() / minSize)
-        throw BadClassFileException(
-            QStringLiteral("Class file format error - %1 (%2) at offset %3 needs at least %4 "
-                           "bytes but only %5 are left in %6")
-                .arg(QLatin1String(what))
-                .arg(shownCount < 0 ? qint64(count) : shownCount)
-                .arg(pos)
-                .arg(quint64(count) * minSize)
-                .arg(bytesLeft())
-                .arg(place()));
+    throw BadClassFileException(
+        QStringLiteral("Class file format error - %1 (%2) at offset %3 needs at least %4 "
+                       "bytes but only %5 are left in %6")
+            .arg(QLatin1String(what))
+            .arg(shownCount < 0 ? qint64(count) : shownCount)
+            .arg(pos)
+            .arg(quint64(count) * minSize)
+            .arg(bytesLeft())
+            .arg(place()));
 }

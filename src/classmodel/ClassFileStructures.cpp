@@ -1,7 +1,5 @@
 #include "ClassFileStructures.h"
 
-#include <cstring>
-
 QString constantInfoToString(unsigned char tag)
 {
     switch (tag) {
@@ -34,17 +32,4 @@ QString constantInfoToString(unsigned char tag)
 
 attribute_info::~attribute_info() = default;
 
-Code_attribute::~Code_attribute()
-{
-    qDeleteAll(attributes);
-}
-
-member_info::~member_info()
-{
-    qDeleteAll(attributes);
-}
-
-bool CONSTANT_Utf8_info::equals(const char* ascii, int size) const
-{
-    return size == length && std::memcmp(bytes(), ascii, size_t(size)) == 0;
-}
+member_info::~member_info() = default;

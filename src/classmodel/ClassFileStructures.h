@@ -4,12 +4,16 @@
 // and attributes hold their raw constant-pool indexes, which JavaClassFile resolves on demand.
 // Each record kind is identified by its tag (constant-pool entries) or by its name (attributes);
 // a record is only ever created for the tag or name that selects it, so a checked tag or name
-// makes the cast to the record type safe. All records are owned by their JavaClassFile.
+// makes the cast to the record type safe. All records are owned by their JavaClassFile, which
+// creates them in storage of its own and destroys them, those in the lists of other records
+// included: a record never deletes another.
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+
+#include <cstring>
 
 // Constant-pool tags.
 enum : quint8 {
@@ -54,19 +58,24 @@ struct cp_info
 };
 
 // The text is kept as the bytes of the file and decoded when asked for: most of it is never
-// looked at, and as UTF-16 it would take more than twice the room.
+// looked at, and as UTF-16 it would take more than twice the room. The bytes follow the record
+// in the storage of the class file's pool, which places every Utf8 record so.
 struct CONSTANT_Utf8_info : cp_info
 {
+    // The reader's note of what kind of attribute the text names, made when it first meets the
+    // text as an attribute name (0 before that): a file names its attributes with a handful of
+    // texts, dozens of times each. It takes the byte that would otherwise be padding.
+    mutable quint8 attributeKind = 0;
     quint16 length = 0;
-    // Where the length bytes begin, counted from this record: the class file keeps them in the
-    // same allocation as its entries, and an offset keeps the record at 16 bytes.
-    qint32 textOffset = 0;
 
-    const char* bytes() const { return reinterpret_cast<const char*>(this) + textOffset; }
+    const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
     // The text, decoded as standard UTF-8.
     QString value() const { return QString::fromUtf8(bytes(), length); }
     // Whether the text is exactly the given ASCII text, without decoding it.
-    bool equals(const char* ascii, int size) const;
+    bool equals(const char* ascii, int size) const
+    {
+        return size == length && std::memcmp(bytes(), ascii, size_t(size)) == 0;
+    }
 };
 
 struct CONSTANT_Integer_info : cp_info
@@ -161,8 +170,7 @@ struct Code_attribute : attribute_info
     quint32 code_length = 0; // always code.size()
     QByteArray code;
     QList<exception_t> exception_table;
-    QList<attribute_info*> attributes; // owned
-    ~Code_attribute() override;
+    QList<attribute_info*> attributes; // owned by the class file
 };
 
 struct Exceptions_attribute : attribute_info
@@ -181,6 +189,7 @@ struct InnerClasses_attribute : attribute_info
     };
     QList<inner_class_t> classes;
 };
+Q_DECLARE_TYPEINFO(InnerClasses_attribute::inner_class_t, Q_PRIMITIVE_TYPE);
 
 struct EnclosingMethod_attribute : attribute_info
 {
@@ -238,7 +247,7 @@ struct member_info
     quint16 access_flags = 0;
     quint16 name_index = 0;
     quint16 descriptor_index = 0;
-    QList<attribute_info*> attributes; // owned
+    QList<attribute_info*> attributes; // owned by the class file
     member_info() = default;
     member_info(const member_info&) = delete;
     member_info& operator=(const member_info&) = delete;

@@ -9,13 +9,33 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
+#include <qplatformdefs.h>
 
+#include <cerrno>
 #include <memory>
 #include <vector>
 
 namespace {
 
 const QDir::Filters walkFilter = QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot;
+
+// Reads up to `size` bytes into `data`, as many calls as it takes; the bytes read, or -1 when
+// the first call fails.
+qint64 readFully(int fd, char* data, qint64 size)
+{
+    qint64 total = 0;
+    while (total < size) {
+        const ssize_t got = QT_READ(fd, data + total, size_t(size - total));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return total > 0 ? total : -1;
+        if (got == 0)
+            break;
+        total += got;
+    }
+    return total;
+}
 
 } // namespace
 
@@ -32,20 +52,37 @@ void FileSystemClassLoader::loadAllClasses()
         walk(&FileSystemClassLoader::loadAllClasses);
         return;
     }
-    // The walk names the classes first; the threads then read and parse the files, and the
-    // classes are defined in walk order.
-    walk(&FileSystemClassLoader::collectClassName);
-    QStringList names;
-    names.swap(walkedNames);
+    // The threads read and parse the files that the walk has named while it goes on; the
+    // classes are defined in walk order once it is done.
     const QString path = directory.path();
-    loadInOrder(
-        names, [path](const QString& name) { return readClassFile(path, name); }, true);
+    OrderedLoad load(
+        this, [path](const QString& name) { return readClassFile(path, name); }, true);
+    walkedNames.clear();
+    orderedLoad = &load;
+    try {
+        walk(&FileSystemClassLoader::collectClassName);
+    } catch (...) {
+        orderedLoad = nullptr;
+        walkedNames.clear();
+        throw;
+    }
+    orderedLoad = nullptr;
+    load.add(walkedNames);
+    walkedNames.clear();
+    load.finish();
 }
 
 void FileSystemClassLoader::collectClassName(const QString& relativePath, const QFileInfo& file)
 {
-    if (file.completeSuffix() == QLatin1String("class"))
-        walkedNames.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
+    if (file.completeSuffix() != QLatin1String("class"))
+        return;
+    walkedNames.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
+    // Small pieces, so that the threads start early; not so small that handing them over
+    // costs more than it saves.
+    if (walkedNames.size() >= 64) {
+        orderedLoad->add(walkedNames);
+        walkedNames.clear();
+    }
 }
 
 void FileSystemClassLoader::createJarFileReaders()
@@ -59,6 +96,8 @@ void FileSystemClassLoader::walk(FileAction atFile)
     struct Level
     {
         QString relativePath; // empty for the top level
+        // The directory's canonical path; empty when it could not be had.
+        QString canonicalPath;
         // Lists the entries in the order the file system returns them; the information it
         // gives comes with the listing, so a plain file costs no query of its own.
         std::unique_ptr<QDirIterator> entries;
@@ -70,7 +109,7 @@ void FileSystemClassLoader::walk(FileAction atFile)
         visited.insert(top);
 
     std::vector<Level> stack;
-    stack.push_back({QString(), std::make_unique<QDirIterator>(directory.path(), walkFilter)});
+    stack.push_back({QString(), top, std::make_unique<QDirIterator>(directory.path(), walkFilter)});
     while (!stack.empty()) {
         Level& level = stack.back();
         if (!level.entries->hasNext()) {
@@ -83,13 +122,24 @@ void FileSystemClassLoader::walk(FileAction atFile)
         const QString relativePath =
             stack.size() == 1 ? name : level.relativePath + QLatin1Char('/') + name;
         if (info.isDir()) {
-            const QString canonical = info.canonicalFilePath();
+            // A directory that is no link lies, by that name, in the canonical path of the one
+            // listing it; only links need the file system resolve them. Links are what can
+            // form a cycle, so the visited set still sees every directory by its one true path.
+            QString canonical;
+            if (!info.isSymLink() && !level.canonicalPath.isEmpty()) {
+                canonical = level.canonicalPath;
+                if (!canonical.endsWith(QLatin1Char('/')))
+                    canonical += QLatin1Char('/');
+                canonical += name;
+            } else {
+                canonical = info.canonicalFilePath();
+            }
             if (canonical.isEmpty() || visited.contains(canonical))
                 continue;
             visited.insert(canonical);
             // `level` is not used past this point: pushing may move it.
-            stack.push_back(
-                {relativePath, std::make_unique<QDirIterator>(info.filePath(), walkFilter)});
+            stack.push_back({relativePath, canonical,
+                             std::make_unique<QDirIterator>(info.filePath(), walkFilter)});
         } else {
             (this->*atFile)(relativePath, info);
         }
@@ -139,9 +189,43 @@ JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& d
     }
     // Every '.' of the dotted name becomes a '/', so no path component of the result can be
     // "..": the path stays inside the directory.
-    const QFileInfo info(directoryPath + QLatin1Char('/') +
+    const QString path = directoryPath + QLatin1Char('/') +
                          QString(type.className).replace(QLatin1Char('.'), QLatin1Char('/')) +
-                         QLatin1String(".class"));
+                         QLatin1String(".class");
+    // Reads the open file of `size` bytes into the result, or says why not, and closes it.
+    const auto readOpenFile = [&](int fd, qint64 size) {
+        if (size > maxClassFileSize) {
+            QT_CLOSE(fd);
+            // One pass over the placeholders, so a '%' in the name is not taken for one.
+            debug(QString("Could not read class %1 because the file is larger than %2 bytes")
+                      .arg(name, QString::number(maxClassFileSize)));
+            return result;
+        }
+        // Read straight into the result, in as few calls as the system allows.
+        QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
+        const qint64 got = readFully(fd, bytes.data(), size);
+        QT_CLOSE(fd);
+        if (got != size) {
+            // The file shrank since its size was taken, or reading failed: half a buffer is no
+            // class file.
+            debug(QString("Could not read class %1 because only %2 of %3 bytes could be read")
+                      .arg(name, QString::number(qMax<qint64>(got, 0)), QString::number(size)));
+            return result;
+        }
+        result.bytes = bytes;
+        return result;
+    };
+    // The usual case, a regular file that opens, costs a status query, an open, the reads and a
+    // close. Nothing but a regular file is opened (a device might answer an open), and whatever
+    // fails here goes the long way below, whose queries name what is wrong.
+    const QByteArray nativePath = QFile::encodeName(path);
+    QT_STATBUF status;
+    if (QT_STAT(nativePath.constData(), &status) == 0 && S_ISREG(status.st_mode)) {
+        const int fd = QT_OPEN(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+            return readOpenFile(fd, status.st_size);
+    }
+    const QFileInfo info(path);
     if (!info.exists()) {
         debug(QString("Could not read class %1 because the class file %2 does not exist")
                   .arg(name, info.absoluteFilePath()));
@@ -157,28 +241,10 @@ JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& d
         debug(QString("Could not read class %1 because the file is not readable").arg(name));
         return result;
     }
-    QFile file(info.filePath());
-    // Read in one call straight into the result; a buffer of the device's own would only copy.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    const int fd = QT_OPEN(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         debug(QString("Could not read class %1 because the file could not be opened").arg(name));
         return result;
     }
-    const qint64 size = info.size();
-    if (size > maxClassFileSize) {
-        // One pass over the placeholders, so a '%' in the name is not taken for one.
-        debug(QString("Could not read class %1 because the file is larger than %2 bytes")
-                  .arg(name, QString::number(maxClassFileSize)));
-        return result;
-    }
-    QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
-    const qint64 got = size > 0 ? file.read(bytes.data(), size) : 0;
-    if (got != size) {
-        // The file shrank since its size was taken, or reading failed: half a buffer is no
-        // class file.
-        debug(QString("Could not read class %1 because only %2 of %3 bytes could be read")
-                  .arg(name, QString::number(qMax<qint64>(got, 0)), QString::number(size)));
-        return result;
-    }
-    result.bytes = bytes;
-    return result;
+    return readOpenFile(fd, info.size());
 }

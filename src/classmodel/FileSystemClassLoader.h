@@ -53,6 +53,9 @@ private:
     // touches nothing but the file system, so several threads may call it at once.
     static ClassData readClassFile(const QString& directoryPath, const QString& name);
 
-    // The class names that a collecting walk met, in walk order.
+    // The class names that a collecting walk met and has not handed to `orderedLoad` yet, in
+    // walk order.
     QStringList walkedNames;
+    // The load that a collecting walk hands its names to; not owned.
+    OrderedLoad* orderedLoad = nullptr;
 };

@@ -25,6 +25,12 @@ const int maxCodeNesting = 8;
 const quint32 minPoolSlotSize = 3;  // a tag and a u16 (Class, or a Utf8 of length 0)
 const quint32 minMemberSize = 8;    // flags, name, descriptor, attribute count
 const quint32 minAttributeSize = 6; // name index and length
+const quint32 minCodeSize = 18;     // and the fixed fields of a Code attribute
+
+// The most room that the records of a member or an attribute take for each byte of it in the
+// file (an empty SourceDebugExtension is 6 bytes, its record 24). The fixed part of each is
+// its own, so the records of a table take at most this many bytes for each of the table's.
+const size_t maxRecordRoomPerByte = 4;
 
 enum class AttributeKind {
     ConstantValue,
@@ -41,43 +47,91 @@ enum class AttributeKind {
     Unknown
 };
 
-AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
+constexpr int asciiSize(const char* text)
 {
-    static const struct
+    int size = 0;
+    while (text[size] != 0)
+        ++size;
+    return size;
+}
+
+struct NamedKind
+{
+    constexpr NamedKind(const char* name, AttributeKind kind)
+        : name(name), size(asciiSize(name)), kind(kind)
     {
-        const char* name;
-        AttributeKind kind;
-    } kinds[] = {
-        {"ConstantValue", AttributeKind::ConstantValue},
-        {"Signature", AttributeKind::ConstantValue},
-        {"SourceFile", AttributeKind::ConstantValue},
+    }
+    const char* name;
+    int size;
+    AttributeKind kind;
+};
+
+AttributeKind classifyAttribute(const CONSTANT_Utf8_info& name)
+{
+    // Ordered by how often the names occur in real files, the most common first.
+    static constexpr NamedKind kinds[] = {
         {"Code", AttributeKind::Code},
-        {"Exceptions", AttributeKind::Exceptions},
-        {"InnerClasses", AttributeKind::InnerClasses},
-        {"EnclosingMethod", AttributeKind::EnclosingMethod},
-        {"SourceDebugExtension", AttributeKind::SourceDebugExtension},
         {"LineNumberTable", AttributeKind::LineNumberTable},
-        {"LocalVariableTable", AttributeKind::LocalVariableTable},
-        {"LocalVariableTypeTable", AttributeKind::LocalVariableTypeTable},
-        {"Synthetic", AttributeKind::Empty},
-        {"Deprecated", AttributeKind::Empty},
         {"StackMapTable", AttributeKind::Skipped},
+        {"LocalVariableTable", AttributeKind::LocalVariableTable},
+        {"Signature", AttributeKind::ConstantValue},
+        {"Exceptions", AttributeKind::Exceptions},
         {"RuntimeVisibleAnnotations", AttributeKind::Skipped},
+        {"LocalVariableTypeTable", AttributeKind::LocalVariableTypeTable},
+        {"SourceFile", AttributeKind::ConstantValue},
+        {"InnerClasses", AttributeKind::InnerClasses},
+        {"ConstantValue", AttributeKind::ConstantValue},
+        {"MethodParameters", AttributeKind::Skipped},
+        {"Deprecated", AttributeKind::Empty},
+        {"Synthetic", AttributeKind::Empty},
+        {"EnclosingMethod", AttributeKind::EnclosingMethod},
+        {"BootstrapMethods", AttributeKind::Skipped},
         {"RuntimeInvisibleAnnotations", AttributeKind::Skipped},
         {"RuntimeVisibleParameterAnnotations", AttributeKind::Skipped},
         {"RuntimeInvisibleParameterAnnotations", AttributeKind::Skipped},
         {"AnnotationDefault", AttributeKind::Skipped},
-        {"BootstrapMethods", AttributeKind::Skipped},
         {"RuntimeVisibleTypeAnnotations", AttributeKind::Skipped},
         {"RuntimeInvisibleTypeAnnotations", AttributeKind::Skipped},
-        {"MethodParameters", AttributeKind::Skipped},
+        {"SourceDebugExtension", AttributeKind::SourceDebugExtension},
     };
-    // The names are ASCII, so the bytes of the file are compared as they stand.
-    for (const auto& k : kinds) {
-        if (name.equals(k.name, int(std::strlen(k.name))))
+    // The names are ASCII, so the bytes of the file are compared as they stand; the size and
+    // the first letter, known in advance, rule out nearly every other name before a compare.
+    const char* bytes = name.bytes();
+    for (const NamedKind& k : kinds) {
+        if (k.size == name.length && bytes[0] == k.name[0] &&
+            std::memcmp(bytes, k.name, size_t(k.size)) == 0)
             return k.kind;
     }
     return AttributeKind::Unknown;
+}
+
+static_assert(sizeof(CONSTANT_Utf8_info) == 4, "the kind note fills padding");
+
+template <typename T> constexpr bool fitsRoomPerByte(quint32 minSize)
+{
+    return RecordStorage::slotSize<T>() <= maxRecordRoomPerByte * minSize;
+}
+
+static_assert(fitsRoomPerByte<field_info>(minMemberSize) &&
+                  fitsRoomPerByte<method_info>(minMemberSize) &&
+                  fitsRoomPerByte<Code_attribute>(minCodeSize) &&
+                  fitsRoomPerByte<attribute_info>(minAttributeSize) &&
+                  fitsRoomPerByte<ConstantValue_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<Exceptions_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<InnerClasses_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<EnclosingMethod_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<SourceDebugExtension_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<LineNumberTable_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<LocalVariableTable_attribute>(minAttributeSize) &&
+                  fitsRoomPerByte<LocalVariableTypeTable_attribute>(minAttributeSize),
+              "a record may not fit the room set aside for it");
+
+// The kind of attribute that the text names, worked out once per text.
+AttributeKind attributeKind(const CONSTANT_Utf8_info& name)
+{
+    if (name.attributeKind == 0)
+        name.attributeKind = quint8(int(classifyAttribute(name)) + 1);
+    return AttributeKind(name.attributeKind - 1);
 }
 
 int permissionOf(quint16 flags)
@@ -100,13 +154,15 @@ QString formatError(const QString& label, unsigned short index, const QString& p
 }
 
 // Checks a pool index like JavaClassFile::cptest, but builds the label naming the place only
-// when the check fails: reading a sound file composes no message text.
+// when the check fails: reading a sound file composes no message text. Returns the entry.
 template <typename Label>
-void checkIndex(const JavaClassFile& file, unsigned char tag, unsigned short index, Label label)
+const cp_info* checkIndex(const JavaClassFile& file, unsigned char tag, unsigned short index,
+                          Label label)
 {
     if (index == 0 || index > file.constant_pool.size() ||
         file.constant_pool.at(index - 1)->tag != tag)
         file.cptest(label(), tag, index);
+    return file.constant_pool.at(index - 1);
 }
 
 } // namespace
@@ -115,10 +171,13 @@ JavaClassFile::JavaClassFile() = default;
 
 JavaClassFile::~JavaClassFile()
 {
-    qDeleteAll(fields);
-    qDeleteAll(methods);
-    qDeleteAll(attributes);
-    // The constant-pool entries are plain data in poolStorage, which frees them.
+    for (field_info* field : qAsConst(fields))
+        releaseMember(field);
+    for (method_info* method : qAsConst(methods))
+        releaseMember(method);
+    releaseAttributes(attributes);
+    // The constant-pool entries are plain data in poolStorage, which frees them; the storage of
+    // the other records goes with records.
 }
 
 JavaClassFile* JavaClassFile::create(const QByteArray& bytes)
@@ -180,121 +239,213 @@ void JavaClassFile::readClassFile(ByteReader& in)
     }
 
     readInterfaces(in);
+    // The records of the tables ahead take at most maxRecordRoomPerByte bytes for each byte
+    // of them; the storage is cut to what they take once they have been read.
+    records.reserve(maxRecordRoomPerByte * in.bytesLeft());
     readFields(in);
     readMethods(in);
     attributes = readAttributes(in);
+    fitRecords();
 }
+
+// ---------------------------------------------------------------------------------------------
+// The constant pool
 
 namespace {
 
-// The most room an entry of type T takes in the pool's storage, where it is placed at the next
-// multiple of its alignment.
-template <typename T> constexpr size_t room()
+// The most room that one slot of the pool takes besides a text: its record, placed at the next
+// multiple of its alignment (which the storage's start is as well). A Long or Double takes two
+// slots, its record and a placeholder.
+const size_t maxSlotRoom = 12;
+
+template <typename T> constexpr size_t worstRoom()
 {
     return sizeof(T) + alignof(T) - 1;
 }
 
-// The most room one entry of the tag takes; 0 for an unknown tag.
-size_t recordSize(quint8 tag)
+static_assert(worstRoom<CONSTANT_Utf8_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Integer_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Float_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Class_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_String_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_Fieldref_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_NameAndType_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_MethodHandle_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_MethodType_info>() <= maxSlotRoom &&
+                  worstRoom<CONSTANT_InvokeDynamic_info>() <= maxSlotRoom,
+              "a one-slot record may not fit its slot's room");
+static_assert(worstRoom<CONSTANT_Long_info>() + worstRoom<cp_info>() <= 2 * maxSlotRoom &&
+                  worstRoom<CONSTANT_Double_info>() + worstRoom<cp_info>() <= 2 * maxSlotRoom,
+              "a two-slot record may not fit its slots' room");
+
+// Places the entries of one constant pool in its storage one after the other, each Utf8 record
+// followed by its text, and lists them in the pool in file order. The storage is sized for the
+// worst case; the check keeps it safe should an entry get past that all the same.
+class PoolPlacer
+{
+public:
+    PoolPlacer(char* storage, size_t size, QList<cp_info*>& pool)
+        : storage(storage), end(size), pool(pool)
+    {
+    }
+
+    // Where the entry with index i goes, when its record is of type T and extra bytes follow
+    // it; the room is taken.
+    template <typename T> char* claim(quint32 i, size_t extra = 0)
+    {
+        const size_t at = (next + alignof(T) - 1) / alignof(T) * alignof(T);
+        if (at > end || end - at < sizeof(T) + extra)
+            doesNotFit(i);
+        next = at + sizeof(T) + extra;
+        return storage + at;
+    }
+
+    // Constructs the record of type T for the entry with index i, at where when given.
+    template <typename T> T* place(quint8 tag, quint32 i, char* where = nullptr)
+    {
+        T* record = new (where ? where : claim<T>(i)) T;
+        record->tag = tag;
+        pool.append(record);
+        return record;
+    }
+
+    // The bytes that the entries take.
+    size_t used() const { return next; }
+
+private:
+    [[noreturn]] static void doesNotFit(quint32 i)
+    {
+        throw BadClassFileException(
+            QStringLiteral("Class file format error - constant pool entry %1 does not fit").arg(i));
+    }
+
+    char* const storage;
+    size_t next = 0;
+    const size_t end;
+    QList<cp_info*>& pool;
+};
+
+// The readers of the entries by kind. Each reads the payload after the tag and only then places
+// the record: an entry whose payload is cut is not in the pool.
+
+void readUtf8Entry(ByteReader& in, PoolPlacer& out, quint32 i)
+{
+    const quint16 length = in.readU2("CONSTANT_Utf8 length");
+    const char* text = in.readSpan(length, "CONSTANT_Utf8 bytes");
+    char* at = out.claim<CONSTANT_Utf8_info>(i, length);
+    std::memcpy(at + sizeof(CONSTANT_Utf8_info), text, length);
+    out.place<CONSTANT_Utf8_info>(CONSTANT_Utf8, i, at)->length = length;
+}
+
+void readNumberEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    switch (tag) {
+    case CONSTANT_Integer: {
+        const qint32 value = in.readI4("CONSTANT_Integer value");
+        out.place<CONSTANT_Integer_info>(tag, i)->value = value;
+        break;
+    }
+    case CONSTANT_Float: {
+        const float value = in.readFloat("CONSTANT_Float value");
+        out.place<CONSTANT_Float_info>(tag, i)->value = value;
+        break;
+    }
+    case CONSTANT_Long: {
+        const qint64 value = in.readI8("CONSTANT_Long value");
+        out.place<CONSTANT_Long_info>(tag, i)->value = value;
+        break;
+    }
+    default: {
+        const double value = in.readDouble("CONSTANT_Double value");
+        out.place<CONSTANT_Double_info>(tag, i)->value = value;
+        break;
+    }
+    }
+}
+
+// Class, String and MethodType: one index each.
+void readIndexEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    switch (tag) {
+    case CONSTANT_Class: {
+        const quint16 name = in.readU2("CONSTANT_Class name_index");
+        out.place<CONSTANT_Class_info>(tag, i)->name_index = name;
+        break;
+    }
+    case CONSTANT_String: {
+        const quint16 string = in.readU2("CONSTANT_String string_index");
+        out.place<CONSTANT_String_info>(tag, i)->string_index = string;
+        break;
+    }
+    default: {
+        const quint16 descriptor = in.readU2("CONSTANT_MethodType descriptor_index");
+        out.place<CONSTANT_MethodType_info>(tag, i)->descriptor_index = descriptor;
+        break;
+    }
+    }
+}
+
+// The member references, NameAndType, MethodHandle and InvokeDynamic: two parts each.
+void readPairEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
+{
+    if (tag == CONSTANT_NameAndType) {
+        const quint16 name = in.readU2("CONSTANT_NameAndType name_index");
+        const quint16 descriptor = in.readU2("CONSTANT_NameAndType descriptor_index");
+        auto* e = out.place<CONSTANT_NameAndType_info>(tag, i);
+        e->name_index = name;
+        e->descriptor_index = descriptor;
+    } else if (tag == CONSTANT_MethodHandle) {
+        const quint8 kind = in.readU1("CONSTANT_MethodHandle reference_kind");
+        const quint16 reference = in.readU2("CONSTANT_MethodHandle reference_index");
+        auto* e = out.place<CONSTANT_MethodHandle_info>(tag, i);
+        e->reference_kind = kind;
+        e->reference_index = reference;
+    } else if (tag == CONSTANT_InvokeDynamic) {
+        const quint16 bootstrap = in.readU2("CONSTANT_InvokeDynamic bootstrap_method_attr_index");
+        const quint16 nat = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
+        auto* e = out.place<CONSTANT_InvokeDynamic_info>(tag, i);
+        e->bootstrap_method_attr_index = bootstrap;
+        e->name_and_type_index = nat;
+    } else {
+        const quint16 owner = in.readU2("member reference class_index");
+        const quint16 nat = in.readU2("member reference name_and_type_index");
+        auto* e = out.place<CONSTANT_Fieldref_info>(tag, i);
+        e->class_index = owner;
+        e->name_and_type_index = nat;
+    }
+}
+
+// Reads the payload of the entry with index i, whose tag has been read, and places its record.
+void readPoolEntry(ByteReader& in, PoolPlacer& out, quint8 tag, quint32 i)
 {
     switch (tag) {
     case CONSTANT_Utf8:
-        return room<CONSTANT_Utf8_info>();
+        readUtf8Entry(in, out, i);
+        return;
     case CONSTANT_Integer:
-        return room<CONSTANT_Integer_info>();
     case CONSTANT_Float:
-        return room<CONSTANT_Float_info>();
     case CONSTANT_Long:
-        return room<CONSTANT_Long_info>() + room<cp_info>();
     case CONSTANT_Double:
-        return room<CONSTANT_Double_info>() + room<cp_info>();
+        readNumberEntry(in, out, tag, i);
+        return;
     case CONSTANT_Class:
-        return room<CONSTANT_Class_info>();
     case CONSTANT_String:
-        return room<CONSTANT_String_info>();
-    case CONSTANT_Fieldref:
-    case CONSTANT_Methodref:
-    case CONSTANT_InterfaceMethodref:
-        return room<CONSTANT_Fieldref_info>();
-    case CONSTANT_NameAndType:
-        return room<CONSTANT_NameAndType_info>();
-    case CONSTANT_MethodHandle:
-        return room<CONSTANT_MethodHandle_info>();
     case CONSTANT_MethodType:
-        return room<CONSTANT_MethodType_info>();
-    case CONSTANT_InvokeDynamic:
-        return room<CONSTANT_InvokeDynamic_info>();
-    default:
-        return 0;
-    }
-}
-
-struct PoolRoom
-{
-    size_t records = 0;
-    size_t texts = 0;
-    int entries = 0;
-};
-
-// The payload after the tag, for the tags whose payload has a fixed size.
-quint32 payloadSize(quint8 tag)
-{
-    switch (tag) {
-    case CONSTANT_Integer:
-    case CONSTANT_Float:
+        readIndexEntry(in, out, tag, i);
+        return;
     case CONSTANT_Fieldref:
     case CONSTANT_Methodref:
     case CONSTANT_InterfaceMethodref:
     case CONSTANT_NameAndType:
-    case CONSTANT_InvokeDynamic:
-        return 4;
-    case CONSTANT_Long:
-    case CONSTANT_Double:
-        return 8;
-    case CONSTANT_Class:
-    case CONSTANT_String:
-    case CONSTANT_MethodType:
-        return 2;
     case CONSTANT_MethodHandle:
-        return 3;
+    case CONSTANT_InvokeDynamic:
+        readPairEntry(in, out, tag, i);
+        return;
     default:
-        return 0;
+        throw BadClassFileException(
+            QStringLiteral("Class file format error - unknown constant pool tag (%1)")
+                .arg(uint(tag)));
     }
-}
-
-// The room that the records and the texts of a constant pool of count slots take. The look
-// stops quietly where reading the pool stops with its message; every entry before that point
-// is counted, the one it stops in included.
-PoolRoom measurePool(const ByteReader& in, quint16 count)
-{
-    PoolRoom room;
-    try {
-        ByteReader scan = in;
-        for (quint32 i = 1; i < count; ++i) {
-            const quint8 tag = scan.readU1("constant pool tag");
-            const size_t size = recordSize(tag);
-            if (size == 0)
-                break;
-            // Counted before its payload is read: the reading stores an entry before it finds
-            // that its payload is cut.
-            room.records += size;
-            ++room.entries;
-            if (tag == CONSTANT_Utf8) {
-                const quint16 length = scan.readU2("CONSTANT_Utf8 length");
-                room.texts += length;
-                scan.skip(length, "CONSTANT_Utf8 bytes");
-            } else {
-                scan.skip(payloadSize(tag), "constant pool entry");
-            }
-            if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
-                ++room.entries;
-                ++i;
-            }
-        }
-    } catch (const BadClassFileException&) {
-        // Reading the pool meets the same fault and reports it.
-    }
-    return room;
 }
 
 } // namespace
@@ -305,144 +456,56 @@ void JavaClassFile::readConstantPool(ByteReader& in)
     if (count > 1)
         in.checkCount(count - 1, minPoolSlotSize, "constant_pool_count", count);
 
-    // All entries and their texts go into one allocation, sized by a first look over the pool.
-    const PoolRoom room = measurePool(in, count);
-    const size_t recordRoom = room.records;
-    const size_t textRoom = room.texts;
-    const int entries = room.entries;
-    poolStorageSize = recordRoom + textRoom;
-    poolStorage.reset(new char[poolStorageSize == 0 ? 1 : poolStorageSize]);
-    char* nextRecord = poolStorage.get();
-    char* nextText = poolStorage.get() + recordRoom;
-    // Constructs a record of type T at the next multiple of its alignment.
-    const auto place = [&](auto* type) {
-        using T = std::remove_pointer_t<decltype(type)>;
-        const size_t misalignment = reinterpret_cast<quintptr>(nextRecord) % alignof(T);
-        if (misalignment != 0)
-            nextRecord += alignof(T) - misalignment;
-        T* record = new (nextRecord) T;
-        nextRecord += sizeof(T);
-        constant_pool.append(record);
-        return record;
-    };
-    constant_pool.reserve(entries);
+    // All entries and their texts go into one allocation. It is sized for the worst case, every
+    // slot taking the most room and every byte left being text, and cut to what the entries
+    // take once they have been read: looking over the pool first to size it exactly would cost
+    // as much again as reading it.
+    const size_t worstCase = maxSlotRoom * count + in.bytesLeft();
+    poolStorage.reset(static_cast<char*>(std::malloc(worstCase == 0 ? 1 : worstCase)));
+    if (!poolStorage)
+        throw std::bad_alloc();
+    constant_pool.reserve(count);
+    PoolPlacer out(poolStorage.get(), worstCase, constant_pool);
 
     // Index i counts from 1; a Long or Double takes two indexes.
-    quint32 i = 1;
-    while (i < count) {
+    for (quint32 i = 1; i < count; ++i) {
         const quint8 tag = in.readU1("constant pool tag");
-        // The first look counted every entry that reads without fault, and this one fails
-        // where that one stopped; the guard keeps the storage safe all the same.
-        if (recordSize(tag) != 0 &&
-            size_t(nextRecord - poolStorage.get()) + recordSize(tag) > recordRoom)
-            throw BadClassFileException(
-                QStringLiteral("Class file format error - constant pool entry %1 does not fit")
-                    .arg(i));
-        switch (tag) {
-        case CONSTANT_Utf8: {
-            const quint16 length = in.readU2("CONSTANT_Utf8 length");
-            if (size_t(nextText - poolStorage.get()) + length > poolStorageSize)
-                throw BadClassFileException(
-                    QStringLiteral("Class file format error - constant pool entry %1 does not "
-                                   "fit")
-                        .arg(i));
-            in.readInto(nextText, length, "CONSTANT_Utf8 bytes");
-            auto* e = place(static_cast<CONSTANT_Utf8_info*>(nullptr));
-            e->length = length;
-            e->textOffset = qint32(nextText - reinterpret_cast<char*>(e));
-            nextText += length;
-            break;
-        }
-        case CONSTANT_Integer: {
-            const qint32 value = in.readI4("CONSTANT_Integer value");
-            place(static_cast<CONSTANT_Integer_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Float: {
-            const float value = in.readFloat("CONSTANT_Float value");
-            place(static_cast<CONSTANT_Float_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Long: {
-            const qint64 value = in.readI8("CONSTANT_Long value");
-            place(static_cast<CONSTANT_Long_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Double: {
-            const double value = in.readDouble("CONSTANT_Double value");
-            place(static_cast<CONSTANT_Double_info*>(nullptr))->value = value;
-            break;
-        }
-        case CONSTANT_Class: {
-            const quint16 name = in.readU2("CONSTANT_Class name_index");
-            place(static_cast<CONSTANT_Class_info*>(nullptr))->name_index = name;
-            break;
-        }
-        case CONSTANT_String: {
-            const quint16 string = in.readU2("CONSTANT_String string_index");
-            place(static_cast<CONSTANT_String_info*>(nullptr))->string_index = string;
-            break;
-        }
-        case CONSTANT_Fieldref:
-        case CONSTANT_Methodref:
-        case CONSTANT_InterfaceMethodref: {
-            const quint16 owner = in.readU2("member reference class_index");
-            const quint16 nat = in.readU2("member reference name_and_type_index");
-            auto* e = place(static_cast<CONSTANT_Fieldref_info*>(nullptr));
-            e->class_index = owner;
-            e->name_and_type_index = nat;
-            break;
-        }
-        case CONSTANT_NameAndType: {
-            const quint16 name = in.readU2("CONSTANT_NameAndType name_index");
-            const quint16 descriptor = in.readU2("CONSTANT_NameAndType descriptor_index");
-            auto* e = place(static_cast<CONSTANT_NameAndType_info*>(nullptr));
-            e->name_index = name;
-            e->descriptor_index = descriptor;
-            break;
-        }
-        case CONSTANT_MethodHandle: {
-            const quint8 kind = in.readU1("CONSTANT_MethodHandle reference_kind");
-            const quint16 reference = in.readU2("CONSTANT_MethodHandle reference_index");
-            auto* e = place(static_cast<CONSTANT_MethodHandle_info*>(nullptr));
-            e->reference_kind = kind;
-            e->reference_index = reference;
-            break;
-        }
-        case CONSTANT_MethodType: {
-            const quint16 descriptor = in.readU2("CONSTANT_MethodType descriptor_index");
-            place(static_cast<CONSTANT_MethodType_info*>(nullptr))->descriptor_index = descriptor;
-            break;
-        }
-        case CONSTANT_InvokeDynamic: {
-            const quint16 bootstrap =
-                in.readU2("CONSTANT_InvokeDynamic bootstrap_method_attr_index");
-            const quint16 nat = in.readU2("CONSTANT_InvokeDynamic name_and_type_index");
-            auto* e = place(static_cast<CONSTANT_InvokeDynamic_info*>(nullptr));
-            e->bootstrap_method_attr_index = bootstrap;
-            e->name_and_type_index = nat;
-            break;
-        }
-        default:
-            throw BadClassFileException(
-                QStringLiteral("Class file format error - unknown constant pool tag (%1)")
-                    .arg(uint(tag)));
-        }
-        constant_pool.last()->tag = tag;
-        ++i;
+        readPoolEntry(in, out, tag, i);
         if (tag == CONSTANT_Long || tag == CONSTANT_Double) {
             // Also after a Long or Double in the last slot, so the pool may hold one entry
             // more than the count promises; index checks then find the placeholder.
-            place(static_cast<cp_info*>(nullptr))->tag = CONSTANT_Placeholder;
+            out.place<cp_info>(CONSTANT_Placeholder, i);
             ++i;
         }
     }
+    fitPoolStorage(out.used());
 }
+
+void JavaClassFile::fitPoolStorage(size_t used)
+{
+    // Where the block was, as a number: the entries are found again by their offsets in it.
+    const quintptr from = reinterpret_cast<quintptr>(poolStorage.get());
+    char* const fitted = static_cast<char*>(std::realloc(poolStorage.get(), used == 0 ? 1 : used));
+    if (!fitted)
+        return; // the larger block stays, and works as well
+    poolStorage.release();
+    poolStorage.reset(fitted);
+    if (reinterpret_cast<quintptr>(fitted) == from)
+        return;
+    // The block moved while being cut (glibc does so only with large blocks that it maps
+    // itself, ASan every time); the entries kept their offsets in it.
+    for (cp_info*& entry : constant_pool)
+        entry = reinterpret_cast<cp_info*>(fitted + (reinterpret_cast<quintptr>(entry) - from));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Interfaces, fields and methods
 
 void JavaClassFile::readInterfaces(ByteReader& in)
 {
     const quint16 count = in.readU2("interfaces_count");
     in.checkCount(count, 2, "interfaces_count");
+    interfaces.reserve(count);
     for (quint16 k = 0; k < count; ++k) {
         const quint16 index = in.readU2("interface index");
         checkIndex(*this, CONSTANT_Class, index,
@@ -451,131 +514,155 @@ void JavaClassFile::readInterfaces(ByteReader& in)
     }
 }
 
-void JavaClassFile::readMember(ByteReader& in, member_info* member, const char* kind, int k)
+template <typename Member>
+Member* JavaClassFile::readMember(ByteReader& in, const char* kind, int k)
 {
     const auto label = [kind, k] {
         return QStringLiteral("%1[%2]").arg(QLatin1String(kind)).arg(k);
     };
-    member->access_flags = in.readU2("access_flags");
-    member->name_index = in.readU2("name_index");
-    checkIndex(*this, CONSTANT_Utf8, member->name_index, label);
-    member->descriptor_index = in.readU2("descriptor_index");
+    const quint16 flags = in.readU2("access_flags");
+    const quint16 name = in.readU2("name_index");
+    checkIndex(*this, CONSTANT_Utf8, name, label);
+    const quint16 descriptor = in.readU2("descriptor_index");
     // The queries take a member's descriptor to be text; a file where it is not is rejected.
-    checkIndex(*this, CONSTANT_Utf8, member->descriptor_index,
+    checkIndex(*this, CONSTANT_Utf8, descriptor,
                [&label] { return QStringLiteral("%1 descriptor").arg(label()); });
-    member->attributes = readAttributes(in);
+    QList<attribute_info*> kept = readAttributes(in);
+    // Made once its attributes have been read: a member cut short is not in the lists.
+    Member* member = records.create<Member>();
+    member->access_flags = flags;
+    member->name_index = name;
+    member->descriptor_index = descriptor;
+    member->attributes = std::move(kept);
+    return member;
 }
 
 void JavaClassFile::readFields(ByteReader& in)
 {
     const quint16 count = in.readU2("fields_count");
     in.checkCount(count, minMemberSize, "fields_count");
-    for (quint16 k = 0; k < count; ++k) {
-        std::unique_ptr<field_info> field(new field_info);
-        readMember(in, field.get(), "Field", k);
-        fields.append(field.release());
-    }
+    fields.reserve(count);
+    for (quint16 k = 0; k < count; ++k)
+        fields.append(readMember<field_info>(in, "Field", k));
 }
 
 void JavaClassFile::readMethods(ByteReader& in)
 {
     const quint16 count = in.readU2("methods_count");
     in.checkCount(count, minMemberSize, "methods_count");
-    for (quint16 k = 0; k < count; ++k) {
-        std::unique_ptr<method_info> method(new method_info);
-        readMember(in, method.get(), "Method", k);
-        methods.append(method.release());
-    }
+    methods.reserve(count);
+    for (quint16 k = 0; k < count; ++k)
+        methods.append(readMember<method_info>(in, "Method", k));
 }
+
+// ---------------------------------------------------------------------------------------------
+// Attributes
 
 namespace {
 
-// One reader per attribute kind. Each reads its record from the attribute's own window and
-// returns it; the caller checks that the window has been used up.
+// One reader per attribute kind. Each reads its record from the attribute's own window and only
+// then makes it; the caller checks that the window has been used up.
 
-attribute_info* readConstantValue(ByteReader& body)
+attribute_info* readConstantValue(ByteReader& body, RecordStorage& records)
 {
     const quint16 index = body.readU2("constant pool index");
-    auto* a = new ConstantValue_attribute;
+    auto* a = records.create<ConstantValue_attribute>();
     a->constantvalue_index = index;
     return a;
 }
 
-attribute_info* readExceptions(ByteReader& body)
+attribute_info* readExceptions(ByteReader& body, RecordStorage& records)
 {
-    std::unique_ptr<Exceptions_attribute> a(new Exceptions_attribute);
     const quint16 n = body.readU2("number_of_exceptions");
     body.checkCount(n, 2, "number_of_exceptions");
-    a->exception_index_table.reserve(n);
+    QList<unsigned short> table;
+    table.reserve(n);
     for (quint16 j = 0; j < n; ++j)
-        a->exception_index_table.append(body.readU2("exception index"));
-    return a.release();
+        table.append(body.readU2("exception index"));
+    auto* a = records.create<Exceptions_attribute>();
+    a->exception_index_table = std::move(table);
+    return a;
 }
 
-attribute_info* readInnerClasses(ByteReader& body)
+attribute_info* readInnerClasses(ByteReader& body, RecordStorage& records)
 {
-    std::unique_ptr<InnerClasses_attribute> a(new InnerClasses_attribute);
     const quint16 n = body.readU2("number_of_classes");
     body.checkCount(n, 8, "number_of_classes");
-    a->classes.reserve(n);
+    QList<InnerClasses_attribute::inner_class_t> classes;
+    classes.reserve(n);
     for (quint16 j = 0; j < n; ++j) {
         InnerClasses_attribute::inner_class_t row;
         row.inner_class_info_index = body.readU2("inner_class_info_index");
         row.outer_class_info_index = body.readU2("outer_class_info_index");
         row.inner_name_index = body.readU2("inner_name_index");
         row.inner_class_access_flags = body.readU2("inner_class_access_flags");
-        a->classes.append(row);
+        classes.append(row);
     }
-    return a.release();
+    auto* a = records.create<InnerClasses_attribute>();
+    a->classes = std::move(classes);
+    return a;
 }
 
-attribute_info* readEnclosingMethod(ByteReader& body)
+attribute_info* readEnclosingMethod(ByteReader& body, RecordStorage& records)
 {
     const quint16 classIndex = body.readU2("class_index");
     const quint16 methodIndex = body.readU2("method_index");
-    auto* a = new EnclosingMethod_attribute;
+    auto* a = records.create<EnclosingMethod_attribute>();
     a->class_index = classIndex;
     a->method_index = methodIndex;
     return a;
 }
 
-attribute_info* readSourceDebugExtension(ByteReader& body, quint32 length)
+attribute_info* readSourceDebugExtension(ByteReader& body, RecordStorage& records)
 {
-    std::unique_ptr<SourceDebugExtension_attribute> a(new SourceDebugExtension_attribute);
-    a->debug_extension = body.readBytes(length, "debug_extension");
-    return a.release();
+    QByteArray extension = body.readBytes(body.bytesLeft(), "debug_extension");
+    auto* a = records.create<SourceDebugExtension_attribute>();
+    a->debug_extension = std::move(extension);
+    return a;
 }
 
 // Line numbers and local variables are checked like every table, but their rows are not kept:
-// no query reads them, and they would be a large part of every class in memory.
-attribute_info* readLineNumberTable(ByteReader& body)
+// no query reads them, and they would be a large part of every class in memory. rowSize is the
+// size of one row in the file.
+template <typename Record>
+attribute_info* readUnkeptTable(ByteReader& body, RecordStorage& records, quint32 rowSize,
+                                const char* countName, const char* tableName)
 {
-    const quint16 n = body.readU2("line_number_table_length");
-    body.checkCount(n, 4, "line_number_table_length");
-    body.skip(4u * n, "line_number_table");
-    return new LineNumberTable_attribute;
+    const quint16 n = body.readU2(countName);
+    body.checkCount(n, rowSize, countName);
+    body.skip(rowSize * n, tableName);
+    return records.create<Record>();
 }
 
-attribute_info* readLocalVariableTable(ByteReader& body)
+// The kept attributes other than Code, by kind.
+attribute_info* readAttributeBody(AttributeKind kind, ByteReader& body, RecordStorage& records)
 {
-    const quint16 n = body.readU2("local_variable_table_length");
-    body.checkCount(n, 10, "local_variable_table_length");
-    body.skip(10u * n, "local_variable_table");
-    return new LocalVariableTable_attribute;
-}
-
-attribute_info* readLocalVariableTypeTable(ByteReader& body)
-{
-    const quint16 n = body.readU2("local_variable_type_table_length");
-    body.checkCount(n, 10, "local_variable_type_table_length");
-    body.skip(10u * n, "local_variable_type_table");
-    return new LocalVariableTypeTable_attribute;
-}
-
-attribute_info* readSkipped(ByteReader& body)
-{
-    body.skip(body.bytesLeft(), "attribute content");
-    return new attribute_info;
+    switch (kind) {
+    case AttributeKind::ConstantValue:
+        return readConstantValue(body, records);
+    case AttributeKind::Exceptions:
+        return readExceptions(body, records);
+    case AttributeKind::InnerClasses:
+        return readInnerClasses(body, records);
+    case AttributeKind::EnclosingMethod:
+        return readEnclosingMethod(body, records);
+    case AttributeKind::SourceDebugExtension:
+        return readSourceDebugExtension(body, records);
+    case AttributeKind::LineNumberTable:
+        return readUnkeptTable<LineNumberTable_attribute>(
+            body, records, 4, "line_number_table_length", "line_number_table");
+    case AttributeKind::LocalVariableTable:
+        return readUnkeptTable<LocalVariableTable_attribute>(
+            body, records, 10, "local_variable_table_length", "local_variable_table");
+    case AttributeKind::LocalVariableTypeTable:
+        return readUnkeptTable<LocalVariableTypeTable_attribute>(
+            body, records, 10, "local_variable_type_table_length", "local_variable_type_table");
+    case AttributeKind::Skipped:
+        body.skip(body.bytesLeft(), "attribute content");
+        return records.create<attribute_info>();
+    default: // Empty: no content
+        return records.create<attribute_info>();
+    }
 }
 
 } // namespace
@@ -590,104 +677,126 @@ QList<attribute_info*> JavaClassFile::readAttributes(ByteReader& in, int depth)
         for (quint16 k = 0; k < count; ++k) {
             const int start = in.offset();
             const quint16 nameIndex = in.readU2("attribute_name_index");
-            checkIndex(*this, CONSTANT_Utf8, nameIndex,
-                       [k] { return QStringLiteral("Attr[%1]").arg(k); });
+            const auto& name = *static_cast<const CONSTANT_Utf8_info*>(
+                checkIndex(*this, CONSTANT_Utf8, nameIndex,
+                           [k] { return QStringLiteral("Attr[%1]").arg(k); }));
             const quint32 length = in.readU4("attribute_length");
-            const auto& nameEntry = *static_cast<const CONSTANT_Utf8_info*>(entryAt(nameIndex));
-            // Decoded only for a message.
-            const auto name = [&nameEntry] { return nameEntry.value(); };
-
             // Each attribute is parsed inside a window of exactly its declared length, so a
             // lying count inside it cannot reach the attribute that follows.
-            ByteReader body = in.window(length, nameEntry.bytes(), nameEntry.length);
-            std::unique_ptr<attribute_info> record;
-            switch (attributeKind(nameEntry)) {
-            case AttributeKind::ConstantValue:
-                record.reset(readConstantValue(body));
-                break;
-            case AttributeKind::Code:
-                if (depth >= maxCodeNesting)
-                    throw BadClassFileException(
-                        QStringLiteral("Class file format error - Code attribute at offset %1 "
-                                       "is nested more than %2 deep")
-                            .arg(start)
-                            .arg(maxCodeNesting));
-                record.reset(readCode(body, depth + 1));
-                break;
-            case AttributeKind::Exceptions:
-                record.reset(readExceptions(body));
-                break;
-            case AttributeKind::InnerClasses:
-                record.reset(readInnerClasses(body));
-                break;
-            case AttributeKind::EnclosingMethod:
-                record.reset(readEnclosingMethod(body));
-                break;
-            case AttributeKind::SourceDebugExtension:
-                record.reset(readSourceDebugExtension(body, length));
-                break;
-            case AttributeKind::LineNumberTable:
-                record.reset(readLineNumberTable(body));
-                break;
-            case AttributeKind::LocalVariableTable:
-                record.reset(readLocalVariableTable(body));
-                break;
-            case AttributeKind::LocalVariableTypeTable:
-                record.reset(readLocalVariableTypeTable(body));
-                break;
-            case AttributeKind::Empty:
-                record.reset(new attribute_info);
-                break;
-            case AttributeKind::Skipped:
-                record.reset(readSkipped(body));
-                break;
-            case AttributeKind::Unknown:
-                checkLog.warning(
-                    QStringLiteral("Unknown attribute - %1").arg(FileCheckLog::abbreviate(name())));
+            ByteReader body = in.window(length, name.bytes(), name.length);
+            const AttributeKind kind = attributeKind(name);
+            if (kind == AttributeKind::Unknown) {
+                // Joined rather than formatted: classes from newer compilers carry attributes
+                // that this reader does not know, many of them.
+                checkLog.warning(QLatin1String("Unknown attribute - ") +
+                                 FileCheckLog::abbreviate(name.value()));
                 continue; // its window has been stepped over already
             }
+            attribute_info* record = kind == AttributeKind::Code
+                                         ? readCode(body, start, depth)
+                                         : readAttributeBody(kind, body, records);
+            // Named at once: releasing a record looks at its name to find what it holds.
+            record->attribute_name_index = nameIndex;
+            record->attribute_length = length;
+            kept.append(record);
             // A structured attribute must fill its window exactly: when the length and the
             // content disagree, there is no telling which of them is right.
             if (!body.atEnd())
                 throw BadClassFileException(
                     QStringLiteral("Class file format error - \"%1\" attribute at offset %2 "
                                    "declares %3 bytes but its content takes %4")
-                        .arg(FileCheckLog::abbreviate(name()))
+                        .arg(FileCheckLog::abbreviate(name.value()))
                         .arg(start)
                         .arg(length)
                         .arg(length - body.bytesLeft()));
-            record->attribute_name_index = nameIndex;
-            record->attribute_length = length;
-            kept.append(record.release());
         }
     } catch (...) {
-        qDeleteAll(kept);
+        releaseAttributes(kept);
         throw;
     }
     return kept;
 }
 
-attribute_info* JavaClassFile::readCode(ByteReader& body, int depth)
+attribute_info* JavaClassFile::readCode(ByteReader& body, int start, int depth)
 {
-    std::unique_ptr<Code_attribute> code(new Code_attribute);
-    code->max_stack = body.readU2("max_stack");
-    code->max_locals = body.readU2("max_locals");
+    if (depth >= maxCodeNesting)
+        throw BadClassFileException(QStringLiteral("Class file format error - Code attribute at "
+                                                   "offset %1 is nested more than %2 deep")
+                                        .arg(start)
+                                        .arg(maxCodeNesting));
+    const quint16 maxStack = body.readU2("max_stack");
+    const quint16 maxLocals = body.readU2("max_locals");
     const quint32 length = body.readU4("code_length");
-    code->code = body.readBytes(length, "code");
-    code->code_length = length;
+    QByteArray code = body.readBytes(length, "code");
     const quint16 n = body.readU2("exception_table_length");
     body.checkCount(n, 8, "exception_table_length");
-    code->exception_table.reserve(n);
+    QList<exception_t> exceptionTable;
+    exceptionTable.reserve(n);
     for (quint16 j = 0; j < n; ++j) {
         exception_t row;
         row.start_pc = body.readU2("start_pc");
         row.end_pc = body.readU2("end_pc");
         row.handler_pc = body.readU2("handler_pc");
         row.catch_type = body.readU2("catch_type");
-        code->exception_table.append(row);
+        exceptionTable.append(row);
     }
-    code->attributes = readAttributes(body, depth);
-    return code.release();
+    QList<attribute_info*> nested = readAttributes(body, depth + 1);
+    auto* record = records.create<Code_attribute>();
+    record->max_stack = maxStack;
+    record->max_locals = maxLocals;
+    record->code_length = length;
+    record->code = std::move(code);
+    record->exception_table = std::move(exceptionTable);
+    record->attributes = std::move(nested);
+    return record;
+}
+
+bool JavaClassFile::isCodeRecord(const attribute_info* attribute) const
+{
+    // The reader makes a Code_attribute for every attribute whose name it finds to be a Code
+    // attribute's, and names each record as soon as it is made.
+    const auto* name = static_cast<const CONSTANT_Utf8_info*>(
+        entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
+    return name && attributeKind(*name) == AttributeKind::Code;
+}
+
+void JavaClassFile::releaseAttributes(const QList<attribute_info*>& list)
+{
+    for (attribute_info* attribute : list) {
+        if (isCodeRecord(attribute))
+            releaseAttributes(static_cast<Code_attribute*>(attribute)->attributes);
+        records.release(attribute);
+    }
+}
+
+void JavaClassFile::fitRecords()
+{
+    if (records.fit())
+        return;
+    for (field_info*& field : fields) {
+        field = records.moved(field);
+        moveAttributes(field->attributes);
+    }
+    for (method_info*& method : methods) {
+        method = records.moved(method);
+        moveAttributes(method->attributes);
+    }
+    moveAttributes(attributes);
+}
+
+void JavaClassFile::moveAttributes(QList<attribute_info*>& list)
+{
+    for (attribute_info*& attribute : list) {
+        attribute = records.moved(attribute);
+        if (isCodeRecord(attribute))
+            moveAttributes(static_cast<Code_attribute*>(attribute)->attributes);
+    }
+}
+
+void JavaClassFile::releaseMember(member_info* member)
+{
+    releaseAttributes(member->attributes);
+    records.release(member);
 }
 
 void JavaClassFile::cptest(const QString& label, unsigned char tag, unsigned short index) const
@@ -703,20 +812,8 @@ void JavaClassFile::cptest(const QString& label, unsigned char tag, unsigned sho
 }
 
 // ---------------------------------------------------------------------------------------------
-// Constant-pool access. Every lookup goes through entryAt, which never reaches outside the pool.
-
-const cp_info* JavaClassFile::entryAt(quint32 index) const
-{
-    if (index == 0 || index > quint32(constant_pool.size()))
-        return nullptr;
-    return constant_pool.at(int(index - 1));
-}
-
-const cp_info* JavaClassFile::entryAt(quint32 index, quint8 tag) const
-{
-    const cp_info* entry = entryAt(index);
-    return entry && entry->tag == tag ? entry : nullptr;
-}
+// Constant-pool access. Every lookup goes through entryAt (in the header, for the readers'
+// sake), which never reaches outside the pool.
 
 bool JavaClassFile::utf8At(quint32 index, QString* text) const
 {
@@ -915,15 +1012,6 @@ JavaClassFile::getMethodExceptionsTypeDescriptors(const method_info* method) con
     for (const QString& name : getMethodExceptions(method))
         types.append(TypeDescriptor::fromMungedClassDescriptorName(name));
     return types;
-}
-
-bool JavaClassFile::isAttrNamed(const attribute_info* attribute, const char* ascii) const
-{
-    if (!attribute)
-        return false;
-    const auto* entry = static_cast<const CONSTANT_Utf8_info*>(
-        entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
-    return entry && entry->equals(ascii, int(std::strlen(ascii)));
 }
 
 bool JavaClassFile::isAttr(const attribute_info* attribute, const QString& name) const

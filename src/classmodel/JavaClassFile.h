@@ -5,6 +5,7 @@
 #include "DepMethod.h"
 #include "FileCheckLog.h"
 #include "MethodSignature.h"
+#include "RecordStorage.h"
 #include "TypeDescriptor.h"
 
 #include <QByteArray>
@@ -13,6 +14,8 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -42,8 +45,8 @@ public:
     quint16 this_class = 0;
     quint16 super_class = 0;
     QList<cp_info*> interfaces;        // the Class entries named by the interface table; not owned
-    QList<field_info*> fields;         // owned
-    QList<method_info*> methods;       // owned
+    QList<field_info*> fields;         // owned, with their attributes
+    QList<method_info*> methods;       // owned, with their attributes
     QList<attribute_info*> attributes; // owned, the class's own attributes that are kept
     // The dependency sets as findDependencies() fills them. A clean read checks every
     // dependency source at once (its problems are in checkLog) but leaves these empty: the
@@ -114,7 +117,15 @@ public:
     QList<TypeDescriptor> getMethodExceptionsTypeDescriptors(const method_info* method) const;
     bool isAttr(const attribute_info* attribute, const QString& name) const;
     // The same for an ASCII name, compared with the bytes of the file without decoding them.
-    bool isAttrNamed(const attribute_info* attribute, const char* ascii) const;
+    // Inline, so that the size of a literal name is known where it is asked.
+    bool isAttrNamed(const attribute_info* attribute, const char* ascii) const
+    {
+        if (!attribute)
+            return false;
+        const auto* entry = static_cast<const CONSTANT_Utf8_info*>(
+            entryAt(attribute->attribute_name_index, CONSTANT_Utf8));
+        return entry && entry->equals(ascii, int(std::strlen(ascii)));
+    }
 
     // Member references of the constant pool (tags 9, 10 and 11), in pool order.
     QList<CONSTANT_Fieldref_info*> getFieldRefInfos() const;
@@ -155,13 +166,32 @@ private:
     void readBytes(const QByteArray& bytes);
     void readClassFile(ByteReader& in);
     // kind and k name the member in messages ("Field[3]"), composed only when one is needed.
-    void readMember(ByteReader& in, member_info* member, const char* kind, int k);
-    attribute_info* readCode(ByteReader& body, int depth);
+    template <typename Member> Member* readMember(ByteReader& in, const char* kind, int k);
+    // start is the attribute's offset, depth counts the Code attributes around it.
+    attribute_info* readCode(ByteReader& body, int start, int depth);
+    // Whether the record is a Code_attribute, which holds records of its own.
+    bool isCodeRecord(const attribute_info* attribute) const;
+    // Destroys records with every record they hold.
+    void releaseAttributes(const QList<attribute_info*>& list);
+    void releaseMember(member_info* member);
+    // Gives back the room in records that the records did not take, and follows the records
+    // should they move.
+    void fitRecords();
+    void moveAttributes(QList<attribute_info*>& list);
 
     // The entry with index i, or null when i is 0 or beyond the pool.
-    const cp_info* entryAt(quint32 index) const;
+    const cp_info* entryAt(quint32 index) const
+    {
+        if (index == 0 || index > quint32(constant_pool.size()))
+            return nullptr;
+        return constant_pool.at(int(index - 1));
+    }
     // The entry with index i when it has the tag, else null.
-    const cp_info* entryAt(quint32 index, quint8 tag) const;
+    const cp_info* entryAt(quint32 index, quint8 tag) const
+    {
+        const cp_info* entry = entryAt(index);
+        return entry && entry->tag == tag ? entry : nullptr;
+    }
     // True and the text when index names a Utf8 entry.
     bool utf8At(quint32 index, QString* text) const;
     // True and the name when index names a Class entry whose name is a Utf8 entry.
@@ -184,9 +214,17 @@ private:
     mutable QList<TypeDescriptor> stashedClasses;
     mutable QList<DepField> stashedFields;
     mutable QList<DepMethod> stashedMethods;
-    // The constant-pool entries and the bytes of their texts, in one allocation.
-    std::unique_ptr<char[]> poolStorage;
-    size_t poolStorageSize = 0;
+    // The constant-pool entries and the bytes of their texts, in one allocation from the C
+    // library, which can cut it to size where it is.
+    struct FreeStorage
+    {
+        void operator()(char* storage) const { std::free(storage); }
+    };
+    std::unique_ptr<char, FreeStorage> poolStorage;
+    // Gives back what the entries do not take of poolStorage, used bytes from its start.
+    void fitPoolStorage(size_t used);
+    // The field, method and attribute records.
+    RecordStorage records;
     // The size of the bytes read, which bounds the work of dependency extraction.
     qint64 readSize = 0;
     // What the bytecode walk of the check after a clean read met, so that working out the lists

@@ -5,16 +5,20 @@
 #include "TypeDescriptor.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QRunnable>
+#include <QSemaphore>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QVector>
+#include <QWaitCondition>
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -24,11 +28,25 @@ void logLines(const JavaClassLoader::LogLines& lines)
         emit Logger::logger->log(line.first, line.second);
 }
 
-// Classes handed to the threads at a time: enough to keep every core busy, few enough that the
-// bytes in flight stay small.
+// Classes read ahead at a time when this thread reads them: enough to keep every core busy, few
+// enough that the bytes in flight stay small.
 const int batchSize = 512;
-// Fewer classes than this are parsed by the calling thread, one by one.
-const int minParallelClasses = 64;
+// Fewer classes than this are parsed by the calling thread, one by one. The pool's threads are
+// kept between loads, so handing them even a few dozen classes pays.
+const int minParallelClasses = 16;
+
+// Runs `task` on `count` runnables of `pool` and returns when all of them have ended.
+void runOnPool(QThreadPool* pool, int count, const std::function<void()>& task)
+{
+    QSemaphore ended;
+    for (int i = 0; i < count; ++i) {
+        pool->start(QRunnable::create([&task, &ended] {
+            task();
+            ended.release();
+        }));
+    }
+    ended.acquire(count);
+}
 
 } // namespace
 
@@ -36,14 +54,34 @@ JavaClassLoader::~JavaClassLoader()
 {
     // Every cached class is one of ours, so the base finds nothing left to delete.
     QVector<Class*> classes;
-    classes.reserve(cache.size());
-    for (Class* cls : qAsConst(cache))
-        classes.append(cls);
-    cache.clear();
-    deleteClasses(classes);
+    releaseClasses(&classes);
+    deleteClasses(classes, lentPool ? lentPool : ownPool);
+    delete ownPool;
 }
 
-void JavaClassLoader::deleteClasses(QVector<Class*> classes)
+void JavaClassLoader::releaseClasses(QVector<Class*>* classes)
+{
+    classes->reserve(classes->size() + cache.size());
+    for (Class* cls : qAsConst(cache))
+        classes->append(cls);
+    cache.clear();
+}
+
+void JavaClassLoader::setThreadPool(QThreadPool* pool)
+{
+    lentPool = pool;
+}
+
+QThreadPool* JavaClassLoader::threadPool()
+{
+    if (lentPool)
+        return lentPool;
+    if (!ownPool)
+        ownPool = new QThreadPool();
+    return ownPool;
+}
+
+void JavaClassLoader::deleteClasses(QVector<Class*> classes, QThreadPool* pool)
 {
     const int threads = parsingThreads();
     if (threads < 2 || classes.size() < minParallelClasses) {
@@ -53,37 +91,41 @@ void JavaClassLoader::deleteClasses(QVector<Class*> classes)
     }
     // What one thread allocated tends to lie together, in an area of the allocator's that
     // serves that thread. Threads freeing in different areas do not queue for one another, so
-    // the classes are dealt out by neighbourhood: one thread frees a whole neighbourhood.
+    // the classes are dealt out by neighbourhood: one thread frees a whole neighbourhood, the
+    // largest first so that the threads end together.
     const auto area = [](const Class* cls) { return quintptr(cls) >> 26; };
-    std::sort(classes.begin(), classes.end(),
-              [&area](const Class* a, const Class* b) { return area(a) < area(b); });
-    QVector<int> groupStarts;
+    std::sort(classes.begin(), classes.end());
+    QVector<QPair<int, int>> groups; // start and end in `classes`
     for (int i = 0; i < classes.size(); ++i) {
         if (i == 0 || area(classes.at(i)) != area(classes.at(i - 1)))
-            groupStarts.append(i);
+            groups.append(qMakePair(i, i));
+        groups.last().second = i + 1;
     }
-    groupStarts.append(classes.size());
-    const int groups = groupStarts.size() - 1;
-    if (groups < 2) {
+    if (groups.size() < 2) {
         for (Class* cls : qAsConst(classes))
             delete cls;
         return;
     }
-    // A pool of its own, for the same reason as loadInOrder's.
-    QThreadPool pool;
-    pool.setMaxThreadCount(qMin(threads, groups));
+    std::sort(groups.begin(), groups.end(), [](const QPair<int, int>& a, const QPair<int, int>& b) {
+        return a.second - a.first > b.second - b.first;
+    });
+    // A pool of the call's own when none is given, not the shared one: see threadPool().
+    std::unique_ptr<QThreadPool> ownPool;
+    if (!pool) {
+        ownPool.reset(new QThreadPool());
+        pool = ownPool.get();
+    }
+    pool->setMaxThreadCount(threads);
     std::atomic<int> next(0);
     Class* const* const items = classes.constData();
-    const int* const starts = groupStarts.constData();
-    for (int t = 0; t < qMin(threads, groups); ++t) {
-        pool.start(QRunnable::create([&next, items, starts, groups] {
-            for (int g = next++; g < groups; g = next++) {
-                for (int i = starts[g]; i < starts[g + 1]; ++i)
-                    delete items[i];
-            }
-        }));
-    }
-    pool.waitForDone();
+    const QPair<int, int>* const ranges = groups.constData();
+    const int count = groups.size();
+    runOnPool(pool, qMin(threads, count), [&next, items, ranges, count] {
+        for (int g = next++; g < count; g = next++) {
+            for (int i = ranges[g].first; i < ranges[g].second; ++i)
+                delete items[i];
+        }
+    });
 }
 
 Class* JavaClassLoader::defineClass(const QString& name)
@@ -164,9 +206,13 @@ bool JavaClassLoader::parsesInParallel(int count)
     return parsingThreads() > 1 && count >= minParallelClasses;
 }
 
-void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
-                                  const Read& orderedRead)
+// The requests of an ordered load, handed to a pool's threads in batches. The threads take the
+// requests one by one, batch after batch, without waiting for anybody; the loading thread waits
+// for each request in turn and, while the one it waits for is not taken yet, takes requests
+// itself.
+class JavaClassLoader::OrderedLoad::Pipeline
 {
+public:
     struct Request
     {
         QString name;
@@ -176,133 +222,264 @@ void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bo
         JavaClassFile* file = nullptr;
         // The view over an accepted file, made on the parsing thread too.
         Class* cls = nullptr;
-        // What the parse threw (memory running out), to be thrown again in this thread.
+        // What the parse threw (memory running out), to be thrown again in the loading thread.
         std::exception_ptr failure;
+        // Set once the threads are done with the request; they touch nothing of it afterwards.
+        std::atomic<bool> finished{false};
     };
 
-    // A pool of its own, so that waiting for it cannot wait for (or on) anybody else's work,
-    // even when this runs on a thread of the shared pool.
-    QThreadPool pool;
-    const int threads = parsingThreads();
-    pool.setMaxThreadCount(threads);
-    // What a request that defined nothing logged, by name, for the requests that repeat it.
-    QHash<QString, LogLines> replay;
-    QSet<QString> seen;
+    struct Batch
+    {
+        explicit Batch(int count) : requests(new Request[size_t(count)]), count(count) {}
 
-    // Reads (unless the threads do) the requests of one batch.
-    const auto prepare = [&](int from) {
-        QVector<Request> batch;
-        const int to = qMin(names.size(), from + batchSize);
-        batch.reserve(to - from);
+        std::unique_ptr<Request[]> requests;
+        const int count;
+        // The next request to take; taking counts on past the end.
+        std::atomic<int> next{0};
+        // The batch after this one; set and read under the lock.
+        Batch* following = nullptr;
+    };
+
+    // `read` is run on the threads when `readInParallel`; the caller keeps it alive.
+    Pipeline(QThreadPool* pool, int threads, const Read& read, bool readInParallel)
+        : pool(pool), threads(threads), read(read), readInParallel(readInParallel)
+    {
+        pool->setMaxThreadCount(threads);
+    }
+
+    // A new batch of `count` requests, to be filled and then handed over with add().
+    Batch* create(int count)
+    {
+        batches.emplace_back(new Batch(count));
+        return batches.back().get();
+    }
+
+    // Hands the batch to the threads, after the batches handed over before.
+    void add(Batch* batch)
+    {
+        QMutexLocker locker(&lock);
+        if (last)
+            last->following = batch;
+        last = batch;
+        // Runnables that ran out of work have ended; as many new ones start here.
+        for (; active < threads; ++active)
+            pool->start(QRunnable::create([this, batch] { work(batch); }));
+    }
+
+    // Returns when the threads are done with `request`.
+    void waitFor(Request& request)
+    {
+        while (!request.finished.load(std::memory_order_acquire)) {
+            if (helpOnce())
+                continue;
+            QMutexLocker locker(&lock);
+            awaited.store(&request);
+            while (!request.finished.load())
+                changed.wait(&lock);
+            awaited.store(nullptr);
+        }
+    }
+
+    // Stops the threads from taking further requests when `cancel`, and returns when every
+    // runnable has ended. Called before the pipeline goes.
+    void stop(bool cancel)
+    {
+        if (cancel)
+            cancelled.store(true);
+        QMutexLocker locker(&lock);
+        while (active > 0)
+            changed.wait(&lock);
+    }
+
+    // Every batch made, in order.
+    std::vector<std::unique_ptr<Batch>> batches;
+
+private:
+    void work(Batch* batch)
+    {
+        for (;;) {
+            if (!cancelled.load(std::memory_order_relaxed)) {
+                const int i = batch->next++;
+                if (i < batch->count) {
+                    run(batch->requests[size_t(i)]);
+                    continue;
+                }
+            }
+            QMutexLocker locker(&lock);
+            if (!batch->following || cancelled.load()) {
+                if (--active == 0)
+                    changed.wakeAll();
+                return;
+            }
+            batch = batch->following;
+        }
+    }
+
+    // Takes one request that nobody has taken yet and works it out in this thread; false when
+    // there is none.
+    bool helpOnce()
+    {
+        for (; firstOpen < batches.size(); ++firstOpen) {
+            Batch& batch = *batches[firstOpen];
+            if (batch.next.load(std::memory_order_relaxed) >= batch.count)
+                continue;
+            const int i = batch.next++;
+            if (i < batch.count) {
+                run(batch.requests[size_t(i)]);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void run(Request& request)
+    {
+        if (request.reads) {
+            try {
+                if (readInParallel)
+                    request.data = read(request.name);
+                if (!request.data.bytes.isEmpty())
+                    request.file = JavaClassFile::create(request.data.bytes);
+                if (request.file && !request.file->checkLog.hasError) {
+                    request.cls = new JavaClass(request.file);
+                    request.file = nullptr;
+                }
+            } catch (...) {
+                request.failure = std::current_exception();
+            }
+            request.data.bytes = QByteArray();
+        }
+        // Both sequentially consistent: either the waiting thread sees the request finished, or
+        // this thread sees it waiting and wakes it, under the lock it waits with.
+        request.finished.store(true);
+        if (awaited.load() == &request) {
+            QMutexLocker locker(&lock);
+            changed.wakeAll();
+        }
+    }
+
+    QThreadPool* const pool;
+    const int threads;
+    const Read& read;
+    const bool readInParallel;
+
+    QMutex lock;
+    QWaitCondition changed;
+    // Under the lock: the runnables that have not ended, and the batch added last.
+    int active = 0;
+    Batch* last = nullptr;
+    // The loading thread's: the first batch whose requests may not all be taken yet.
+    size_t firstOpen = 0;
+    // The request that the loading thread waits for.
+    std::atomic<Request*> awaited{nullptr};
+    std::atomic<bool> cancelled{false};
+};
+
+JavaClassLoader::OrderedLoad::OrderedLoad(JavaClassLoader* loader, const Read& read,
+                                          bool readInParallel, const Read& orderedRead)
+    : loader(loader), read(read), readInParallel(readInParallel), orderedRead(orderedRead),
+      pipeline(new Pipeline(loader->threadPool(), parsingThreads(), this->read, readInParallel))
+{
+}
+
+JavaClassLoader::OrderedLoad::~OrderedLoad()
+{
+    if (finished)
+        return;
+    // Left early by an exception: the threads stop, and what was parsed but not defined goes.
+    pipeline->stop(true);
+    for (const auto& batch : pipeline->batches) {
+        for (int i = 0; i < batch->count; ++i) {
+            delete batch->requests[size_t(i)].file;
+            delete batch->requests[size_t(i)].cls;
+        }
+    }
+}
+
+void JavaClassLoader::OrderedLoad::add(const QStringList& names)
+{
+    int from = 0;
+    while (from < names.size()) {
+        // With this thread reading, the threads parse one batch while it reads the next; a batch
+        // is defined once the one after it is on its way, so that few bytes wait.
+        if (!readInParallel) {
+            while (pipeline->batches.size() - defined >= 2)
+                defineBatch();
+        }
+        const int to = readInParallel ? names.size() : qMin(names.size(), from + batchSize);
+        Pipeline::Batch* batch = pipeline->create(to - from);
         for (int i = from; i < to; ++i) {
-            Request request;
+            Pipeline::Request& request = batch->requests[size_t(i - from)];
             request.name = names.at(i);
-            request.reads = !cache.contains(request.name) && !seen.contains(request.name);
+            request.reads = !loader->cache.contains(request.name) && !seen.contains(request.name);
             seen.insert(request.name);
             if (request.reads && !readInParallel)
                 request.data = read(request.name);
-            batch.append(request);
         }
-        return batch;
-    };
-    // Parses the batch on the pool's threads, each taking the next request until none is left.
-    std::atomic<int> next(0);
-    const auto startParsing = [&](QVector<Request>* batch) {
-        next = 0;
-        // Taken here, in this thread: the threads must not detach the vector.
-        Request* const requests = batch->data();
-        const int count = batch->size();
-        for (int t = 0; t < threads; ++t) {
-            pool.start(QRunnable::create([&, requests, count] {
-                for (int i = next++; i < count; i = next++) {
-                    Request& request = requests[i];
-                    if (!request.reads)
-                        continue;
-                    try {
-                        if (readInParallel)
-                            request.data = read(request.name);
-                        if (!request.data.bytes.isEmpty())
-                            request.file = JavaClassFile::create(request.data.bytes);
-                        if (request.file && !request.file->checkLog.hasError) {
-                            request.cls = new JavaClass(request.file);
-                            request.file = nullptr;
-                        }
-                    } catch (...) {
-                        request.failure = std::current_exception();
-                    }
-                    request.data.bytes = QByteArray();
-                }
-            }));
-        }
-    };
-    // Defines the batch's classes in request order, logging what each request logs.
-    const auto define = [&](QVector<Request>* batch) {
-        for (Request& request : *batch) {
-            if (request.failure)
-                std::rethrow_exception(request.failure);
-            if (cache.contains(request.name))
-                continue;
-            if (!request.reads) {
-                logLines(replay.value(request.name));
-                continue;
-            }
-            if (request.data.declined) {
-                request.data = orderedRead(request.name);
-                if (!request.data.bytes.isEmpty())
-                    request.file = JavaClassFile::create(request.data.bytes);
-                request.data.bytes = QByteArray();
-            }
-            LogLines lines = request.data.lines;
-            if (request.cls) {
-                logLines(lines);
-                cache.insert(request.name, request.cls);
-                request.cls = nullptr;
-                continue;
-            }
-            if (request.file) {
-                const QStringList rejection = rejectionLines(request.name, request.file);
-                if (rejection.isEmpty()) {
-                    logLines(lines);
-                    cache.insert(request.name, new JavaClass(request.file));
-                    request.file = nullptr;
-                    continue;
-                }
-                for (const QString& line : rejection)
-                    lines.append(qMakePair(Logger::L_WARN, line));
-                delete request.file;
-                request.file = nullptr;
-            }
-            logLines(lines);
-            replay.insert(request.name, lines);
-        }
-    };
-
-    // While the threads parse one batch, this thread reads the next.
-    QVector<Request> current;
-    QVector<Request> following;
-    try {
-        current = prepare(0);
-        for (int from = 0; from < names.size(); from += batchSize) {
-            startParsing(&current);
-            following =
-                from + batchSize < names.size() ? prepare(from + batchSize) : QVector<Request>();
-            pool.waitForDone();
-            define(&current);
-            current = following;
-            following.clear();
-        }
-    } catch (...) {
-        // Whatever was thrown leaves through this thread, after the threads are done with the
-        // batches and the files parsed but not defined are gone.
-        pool.waitForDone();
-        for (const Request& request : qAsConst(current)) {
-            delete request.file;
-            delete request.cls;
-        }
-        for (const Request& request : qAsConst(following)) {
-            delete request.file;
-            delete request.cls;
-        }
-        throw;
+        pipeline->add(batch);
+        from = to;
     }
+}
+
+void JavaClassLoader::OrderedLoad::finish()
+{
+    while (defined < pipeline->batches.size())
+        defineBatch();
+    pipeline->stop(false);
+    finished = true;
+}
+
+void JavaClassLoader::OrderedLoad::defineBatch()
+{
+    QHash<QString, Class*>& cache = loader->cache;
+    Pipeline::Batch& batch = *pipeline->batches[defined];
+    for (int i = 0; i < batch.count; ++i) {
+        Pipeline::Request& request = batch.requests[size_t(i)];
+        pipeline->waitFor(request);
+        if (request.failure)
+            std::rethrow_exception(request.failure);
+        if (cache.contains(request.name))
+            continue;
+        if (!request.reads) {
+            logLines(replay.value(request.name));
+            continue;
+        }
+        if (request.data.declined) {
+            request.data = orderedRead(request.name);
+            if (!request.data.bytes.isEmpty())
+                request.file = JavaClassFile::create(request.data.bytes);
+            request.data.bytes = QByteArray();
+        }
+        LogLines lines = request.data.lines;
+        if (request.cls) {
+            logLines(lines);
+            cache.insert(request.name, request.cls);
+            request.cls = nullptr;
+            continue;
+        }
+        if (request.file) {
+            const QStringList rejection = rejectionLines(request.name, request.file);
+            if (rejection.isEmpty()) {
+                logLines(lines);
+                cache.insert(request.name, new JavaClass(request.file));
+                request.file = nullptr;
+                continue;
+            }
+            for (const QString& line : rejection)
+                lines.append(qMakePair(Logger::L_WARN, line));
+            delete request.file;
+            request.file = nullptr;
+        }
+        logLines(lines);
+        replay.insert(request.name, lines);
+    }
+    ++defined;
+}
+
+void JavaClassLoader::loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
+                                  const Read& orderedRead)
+{
+    OrderedLoad load(this, read, readInParallel, orderedRead);
+    load.add(names);
+    load.finish();
 }

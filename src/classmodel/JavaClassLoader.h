@@ -4,14 +4,18 @@
 #include "Logger.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
+#include <QSet>
 #include <QStringList>
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class JavaClassFile;
+class QThreadPool;
 
 // The base of the loaders that read class files: a subclass supplies the bytes of a class file
 // (readClassData), this class parses them, rejects files with structural errors and makes the
@@ -37,7 +41,14 @@ public:
     };
 
     JavaClassLoader() = default;
+    // Deletes the cached classes, then the pool of its own, if it made one.
     ~JavaClassLoader() override;
+
+    // Lends the loader a pool for its parsing threads and for deleting its classes; the lender
+    // keeps it until the loader is gone and uses it from the loader's thread only. Without one,
+    // the loader makes a pool at its first parallel load and keeps it as long as it lives, so
+    // that its threads are started once rather than at every load.
+    void setThreadPool(QThreadPool* pool);
 
     // A new JavaClass over the parsed bytes of `name`, or null when the source has no bytes for
     // it or the file has errors; each message of a rejected file is logged at WARN.
@@ -70,9 +81,14 @@ public:
     // The number of threads that parse for loadInOrder; 1 leaves the work to one-by-one loads.
     static int parsingThreads();
 
+    // Appends every cached class to `classes` and empties the cache: the caller deletes them
+    // now (with deleteClasses), the loader no longer owns them.
+    void releaseClasses(QVector<Class*>* classes);
+
     // Deletes `classes`, class-file views that share nothing with one another, on up to
-    // parsingThreads() threads; all are gone when it returns.
-    static void deleteClasses(QVector<Class*> classes);
+    // parsingThreads() threads of `pool` (of a pool made for the call when null); all are gone
+    // when it returns. Nothing else may be running in `pool` meanwhile.
+    static void deleteClasses(QVector<Class*> classes, QThreadPool* pool = nullptr);
 
 protected:
     // Whether loading `count` classes is worth handing to the parsing threads.
@@ -88,7 +104,55 @@ protected:
     void loadInOrder(const QStringList& names, const Read& read, bool readInParallel,
                      const Read& orderedRead = Read());
 
+    // loadInOrder for names that come in pieces: the threads read and parse the names handed
+    // over while this thread goes on finding more. Used by one thread; the loader outlives it.
+    class OrderedLoad
+    {
+    public:
+        OrderedLoad(JavaClassLoader* loader, const Read& read, bool readInParallel,
+                    const Read& orderedRead = Read());
+        // When finish() was not reached (an exception), stops the threads and frees what was
+        // parsed but not defined.
+        ~OrderedLoad();
+
+        // Requests `names` after the names handed over before. When this thread reads, it reads
+        // them now, and defines the earlier requests as the threads get through them.
+        void add(const QStringList& names);
+        // Defines the classes of every request not defined yet; nothing may be added afterwards.
+        void finish();
+
+    private:
+        class Pipeline;
+
+        // Defines the classes of the oldest batch not defined yet, in request order.
+        void defineBatch();
+
+        JavaClassLoader* const loader;
+        const Read read;
+        const bool readInParallel;
+        const Read orderedRead;
+        std::unique_ptr<Pipeline> pipeline;
+        // The batches defined so far.
+        size_t defined = 0;
+        // What a request that defined nothing logged, by name, for the requests that repeat it.
+        QHash<QString, LogLines> replay;
+        QSet<QString> seen;
+        bool finished = false;
+
+        Q_DISABLE_COPY(OrderedLoad)
+    };
+
 private:
+    // The lent pool, else the loader's own, made now if need be. Never the process's shared
+    // pool: waiting for the loader's threads must not wait for (or on) anybody else's work,
+    // even when the loader runs on a thread of the shared pool.
+    QThreadPool* threadPool();
+
+    // Not owned.
+    QThreadPool* lentPool = nullptr;
+    // Owned; made at the first parallel load without a lent pool.
+    QThreadPool* ownPool = nullptr;
+
     // The WARN lines that reject the parsed file of `name`; empty when it is accepted.
     static QStringList rejectionLines(const QString& name, const JavaClassFile* file);
 };

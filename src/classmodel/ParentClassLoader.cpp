@@ -92,13 +92,14 @@ ParentClassLoader::~ParentClassLoader()
     // The threads read through the children: they finish first.
     finishBatch();
     dropPrefetched();
-    delete pool;
-    for (ClassLoader* loader : qAsConst(loaders))
-        delete loader;
-    for (ClassLoader* loader : qAsConst(idleLoaders))
-        delete loader;
-    // The class-file views go on several cores; the base deletes the rest (gold-file views).
+    // Every class-file view, the children's and the parent's own, goes in one pass on several
+    // cores, which shares the work out better than a pass per child; nothing of a view needs its
+    // loader. The base deletes the rest (gold-file views).
     QVector<Class*> classFileViews;
+    for (ClassLoader* loader : qAsConst(loaders)) {
+        if (auto* javaLoader = dynamic_cast<JavaClassLoader*>(loader))
+            javaLoader->releaseClasses(&classFileViews);
+    }
     for (auto it = cache.begin(); it != cache.end();) {
         if (dynamic_cast<JavaClass*>(it.value())) {
             classFileViews.append(it.value());
@@ -107,13 +108,28 @@ ParentClassLoader::~ParentClassLoader()
             ++it;
         }
     }
-    JavaClassLoader::deleteClasses(classFileViews);
+    JavaClassLoader::deleteClasses(classFileViews, pool);
+    for (ClassLoader* loader : qAsConst(loaders))
+        delete loader;
+    for (ClassLoader* loader : qAsConst(idleLoaders))
+        delete loader;
+    delete pool;
 }
 
 void ParentClassLoader::loadAllClasses()
 {
     // The children are not read from two sides at once.
     finishBatch();
+    // One pool serves every child, so that its threads are started once for the whole
+    // classpath.
+    if (JavaClassLoader::parsingThreads() > 1) {
+        if (!pool)
+            pool = new QThreadPool();
+        for (ClassLoader* loader : qAsConst(loaders)) {
+            if (auto* javaLoader = dynamic_cast<JavaClassLoader*>(loader))
+                javaLoader->setThreadPool(pool);
+        }
+    }
     for (ClassLoader* loader : qAsConst(loaders))
         loader->loadAllClasses();
 }

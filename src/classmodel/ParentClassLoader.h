@@ -18,8 +18,9 @@ class ParentClassLoader : public ClassLoader
 {
 public:
     ParentClassLoader() = default;
-    // Deletes the children of `loaders`, then those of `idleLoaders`, then (as a ClassLoader) the
-    // parent's own cached classes.
+    // Deletes every class-file view, the consulted children's and its own, in one pass, then the
+    // children of `loaders`, then those of `idleLoaders`, then (as a ClassLoader) the parent's
+    // other cached classes.
     ~ParentClassLoader() override;
 
     // Runs loadAllClasses() of every consulted child, in order; the parent's cache is not filled.
@@ -66,6 +67,6 @@ private:
     QHash<QString, Prefetched> prefetched;
     // Owned; null when no batch runs.
     Batch* running = nullptr;
-    // Made at the first batch; owned.
+    // Made at the first batch or parallel load; owned, and lent to the class-file children.
     QThreadPool* pool = nullptr;
 };

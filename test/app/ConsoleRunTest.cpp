@@ -253,6 +253,25 @@ TEST_F(ConsoleRunTest, ListContentsPrintsOneClassPerLineInKeyOrder)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
               QString("java.lang.Object\nseg.Counter\nseg.Counter\nseg.Service\nseg.Service\n"));
+
+    // Enough classes that their lines are made on several threads, in pieces that a line count
+    // of three does not divide: the pieces still come out in key order. Each file is a copy
+    // listed under its own name, so the lines repeat in threes.
+    QString expected;
+    for (int i = 0; i < 300; ++i) {
+        const QString package = QString("%1/many/p%2/").arg(work.path()).arg(i, 3, 10, QChar('0'));
+        QDir().mkpath(package);
+        int copy = 0;
+        for (const char* name : {"Client", "Counter", "Service"}) {
+            const QString copyName = package + QChar('A' + copy++) + ".class";
+            ASSERT_TRUE(QFile::copy(fixture("supplied") + "/seg/" + name + ".class", copyName));
+            expected += QString("seg.%1\n").arg(name);
+        }
+    }
+    r = run({"--nogui", "--listcontents", "--classpath", "many"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, QString());
 }
 
 TEST_F(ConsoleRunTest, ListingAnEmptyDirectoryPrintsNothing)

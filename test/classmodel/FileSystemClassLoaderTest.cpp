@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QThreadPool>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class FileSystemClassLoaderTest : public testing::Test
@@ -135,6 +138,33 @@ TEST_F(FileSystemClassLoaderTest, OversizedClassFileIsRefusedNamingItExactly)
     EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_DEBUG,
                                           "Could not read class Lp/%1; because the file is larger "
                                           "than 67108864 bytes"}}));
+}
+
+TEST_F(FileSystemClassLoaderTest, PipesAndUnreadableFilesAreExplainedWithoutBeingRead)
+{
+    // Opening a pipe for reading would wait for a writer: it must be refused before any open.
+    ASSERT_EQ(mkfifo(QFile::encodeName(path("Pipe.class")).constData(), 0600), 0);
+    writeFile(path("Locked.class"), fixtureClass("Top.class"));
+    ASSERT_TRUE(QFile::setPermissions(path("Locked.class"), QFileDevice::Permissions()));
+    // A link to a readable class file reads as the file does.
+    writeFile(path("real/Top.class"), fixtureClass("Top.class"));
+    link(path("real/Top.class"), "Top.class");
+
+    FileSystemClassLoader loader{QDir(dir.path())};
+    EXPECT_TRUE(loader.readClassData("LPipe;").isEmpty());
+    EXPECT_EQ(loader.readClassData("LTop;"), fixtureClass("Top.class"));
+    QList<LogLine> expected = {{Logger::L_DEBUG, "Could not read class LPipe; because the file "
+                                                 "system object referenced is not a file"}};
+    EXPECT_EQ(log.lines, expected);
+
+    // The superuser reads whatever the permissions say.
+    if (geteuid() == 0)
+        return;
+    log.lines.clear();
+    EXPECT_TRUE(loader.readClassData("LLocked;").isEmpty());
+    expected = {
+        {Logger::L_DEBUG, "Could not read class LLocked; because the file is not readable"}};
+    EXPECT_EQ(log.lines, expected);
 }
 
 TEST_F(FileSystemClassLoaderTest, LinkCyclesAreWalkedOnce)

@@ -7,6 +7,7 @@
 #include "JavaClass.h"
 #include "JavaFixtureSupport.h"
 #include "Method.h"
+#include "RecordStorage.h"
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,36 @@ TEST(ClassFileReaderAccepted, SkippedAndDebugAttributesAreKept)
     EXPECT_EQ(debug->attribute_length, 7u);
     EXPECT_EQ(f->attributes[1]->attribute_length, 2u);
     EXPECT_TRUE(f->isAttr(f->attributes[2], "Deprecated"));
+}
+
+// The reader sets aside room for every record it can make; a record beyond the room goes on the
+// heap all the same, and both kinds are released where they live (ASan reports a destructor that
+// does not run, or a record freed as the wrong kind).
+TEST(ClassFileReaderAccepted, RecordsBeyondTheirStorageGoOnTheHeapAndAllAreReleased)
+{
+    using S = RecordStorage;
+    RecordStorage storage;
+    // Room for the first record and not quite for the second.
+    storage.reserve(S::slotSize<Exceptions_attribute>() + S::slotSize<Code_attribute>() - 8);
+    auto* inside = storage.create<Exceptions_attribute>();
+    auto* beyond = storage.create<Code_attribute>();
+    EXPECT_TRUE(storage.holds(inside));
+    EXPECT_FALSE(storage.holds(beyond));
+    inside->exception_index_table = {1, 2, 3};
+    beyond->code = QByteArray(100, 'b');
+
+    // Cut to the room taken; the records are where moved() says, whether or not the C library
+    // moved them to cut it (it does under ASan).
+    const bool inPlace = storage.fit();
+    inside = storage.moved(inside);
+    beyond = storage.moved(beyond);
+    EXPECT_TRUE(storage.holds(inside));
+    EXPECT_FALSE(storage.holds(beyond));
+    EXPECT_EQ(inside->exception_index_table, (QList<unsigned short>{1, 2, 3}))
+        << (inPlace ? "in place" : "moved");
+    EXPECT_EQ(beyond->code, QByteArray(100, 'b'));
+    storage.release<attribute_info>(inside);
+    storage.release<attribute_info>(beyond);
 }
 
 // ---------------------------------------------------------------------------------------------
