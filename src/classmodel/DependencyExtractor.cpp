@@ -5,6 +5,7 @@
 #include "ClassFileStructures.h"
 #include "JavaClassFile.h"
 #include "Opcode.h"
+#include "TypeTable.h"
 
 #include <QHash>
 
@@ -78,24 +79,6 @@ int comparePieces(const Piece* a, int na, const Piece* b, int nb)
         ++ca;
         ++cb;
     }
-}
-
-// A hash of a key for the candidate tables: four code units at a time, mixed by a multiply.
-// Keys are short names and descriptors; qHash takes them one code unit at a time.
-size_t hashKey(const QChar* data, quint32 size)
-{
-    quint64 h = 0x9E3779B97F4A7C15ull ^ size;
-    quint32 i = 0;
-    for (; i + 4 <= size; i += 4) {
-        quint64 chunk;
-        std::memcpy(&chunk, data + i, sizeof chunk);
-        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    for (; i < size; ++i)
-        h = (h ^ data[i].unicode()) * 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 29;
-    return size_t(h);
 }
 
 // Candidates are ordered by the rules' own order: a phase, a section inside it, a position and a
@@ -1211,7 +1194,7 @@ void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, std::pmr::vect
         return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
     };
     const auto hashOf = [this](const Candidate& c) {
-        return hashKey(keys.data() + c.keyOffset, c.keyLength);
+        return TypeTable::hash(keys.data() + c.keyOffset, c.keyLength);
     };
     const auto place = [&](quint32 entry) {
         size_t h = hashOf(list[entry - 1]) & (slots.size() - 1);
@@ -1250,82 +1233,11 @@ void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, std::pmr::vect
     slots[h] = quint32(list.size());
 }
 
-// The type values of one run by their descriptor texts: each distinct text is parsed once, and
-// every value built from it shares its strings.
-class DependencyExtractor::Types
-{
-public:
-    explicit Types(std::pmr::memory_resource* memory) : values(memory), slots(memory) {}
-
-    // owned, when given, holds the text and is taken for the new value's descriptor.
-    const TypeDescriptor& get(QStringView text, QString* owned = nullptr)
-    {
-        if (slots.size() < 2 * (values.size() + 1)) {
-            size_t size = 64;
-            while (size < 4 * (values.size() + 1))
-                size *= 2;
-            slots.assign(size, 0);
-            for (quint32 entry = 1; entry <= values.size(); ++entry)
-                slots[freeSlot(values[entry - 1].descriptor)] = entry;
-        }
-        size_t h = hashKey(text.data(), quint32(text.size())) & (slots.size() - 1);
-        for (; slots[h] != 0; h = (h + 1) & (slots.size() - 1)) {
-            const TypeDescriptor& value = values[slots[h] - 1];
-            if (QStringView(value.descriptor) == text)
-                return value;
-        }
-        values.emplace_back(owned ? *owned : text.toString());
-        slots[h] = quint32(values.size());
-        return values.back();
-    }
-
-    // The signature of a method descriptor, its types taken from the table. The parameters are
-    // split as TypeDescriptor::toDescriptorList splits them; a run that list would mark invalid
-    // (a trailing '[' run, a class type without its ';') is left to MethodSignature itself.
-    MethodSignature signature(const QString& text)
-    {
-        const int close = text.indexOf(QLatin1Char(')'));
-        const int end = close <= 0 ? text.size() : close;
-        QList<TypeDescriptor> parameters;
-        for (int pos = 1; pos < end;) {
-            int last = pos;
-            while (last < end && text.at(last) == QLatin1Char('['))
-                ++last;
-            if (last == end)
-                return MethodSignature(text);
-            if (text.at(last) == QLatin1Char('L')) {
-                last = text.indexOf(QLatin1Char(';'), last);
-                if (last < 0 || last >= end)
-                    return MethodSignature(text);
-            }
-            parameters.append(get(QStringView(text).mid(pos, last - pos + 1)));
-            pos = last + 1;
-        }
-        MethodSignature signature{QString()};
-        signature.descriptor = text;
-        signature.returnType = get(QStringView(text).mid(close + 1));
-        signature.parameters = parameters;
-        return signature;
-    }
-
-private:
-    size_t freeSlot(const QString& text) const
-    {
-        size_t h = hashKey(text.constData(), quint32(text.size())) & (slots.size() - 1);
-        while (slots[h] != 0)
-            h = (h + 1) & (slots.size() - 1);
-        return h;
-    }
-
-    std::pmr::deque<TypeDescriptor> values; // stable: handed out by reference
-    std::pmr::vector<quint32> slots;        // entry + 1, 0 for a free slot
-};
-
 // Sorts each candidate list by key and adds the values in ascending order. The candidates have
 // distinct keys (keep() merged the others), so the sorted candidates are the sets.
 void DependencyExtractor::build()
 {
-    Types types(&arena);
+    TypeTable types(&arena);
     buildClasses(types);
     buildMembers(types);
 }
@@ -1340,7 +1252,7 @@ void DependencyExtractor::sortByKey(std::pmr::vector<Candidate>& candidates) con
     });
 }
 
-void DependencyExtractor::buildClasses(Types& types)
+void DependencyExtractor::buildClasses(TypeTable& types)
 {
     sortByKey(classes);
     const bool toSets = !out.classes && !out.fields && !out.methods;
@@ -1367,7 +1279,7 @@ void DependencyExtractor::buildClasses(Types& types)
     }
 }
 
-void DependencyExtractor::buildMembers(Types& types)
+void DependencyExtractor::buildMembers(TypeTable& types)
 {
     const bool toSets = !out.classes && !out.fields && !out.methods;
     // Puts the members in key order into the getter's list or into the file's set. A value goes

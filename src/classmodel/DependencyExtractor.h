@@ -16,6 +16,7 @@ class ByteReader;
 class JavaClassFile;
 struct Opcode;
 class TypeDescriptor;
+class TypeTable;
 class DepField;
 class DepMethod;
 struct method_info;
@@ -134,12 +135,10 @@ private:
     template <typename Candidate>
     void keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
               const Candidate& candidate);
-    // The type values of a run, each made once.
-    class Types;
     void build();
     template <typename Candidate> void sortByKey(std::pmr::vector<Candidate>& candidates) const;
-    void buildClasses(Types& types);
-    void buildMembers(Types& types);
+    void buildClasses(TypeTable& types);
+    void buildMembers(TypeTable& types);
 
     JavaClassFile& file;
     // What a run allocates for itself comes from here: a block inside the extractor first, which

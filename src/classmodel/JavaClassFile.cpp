@@ -4,6 +4,7 @@
 #include "ByteReader.h"
 #include "DependencyExtractor.h"
 #include "Opcode.h"
+#include "PlainDependencies.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -1112,7 +1113,8 @@ void JavaClassFile::workOutDependencies(quint8 wanted) const
     out.fields = &stashedFields;
     out.methods = &stashedMethods;
     // The run reads the file and records nothing.
-    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
+    if (!PlainDependencies(*this).run(&stashedClasses, &stashedFields, &stashedMethods))
+        DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
     stashed = quint8(StashedAll & ~wanted);
 }
 

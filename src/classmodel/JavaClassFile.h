@@ -205,6 +205,7 @@ private:
     bool declaresMethod(const QString& name, const QString& descriptor) const;
 
     friend class DependencyExtractor;
+    friend class PlainDependencies;
     // Set by a clean read: the getters work the sets out from the file.
     bool dependenciesPending = false;
     // Lists worked out together with one that a getter returned, until they are asked for.

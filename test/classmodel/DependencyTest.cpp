@@ -165,6 +165,50 @@ TEST(DependenciesOfFixtures, GettersAskedInAnyOrderAndAgainGiveTheSets)
     }
 }
 
+TEST(DependenciesOfFixtures, UnusualSpellingsGiveWhatTheFullRulesGive)
+{
+    // The getters take a quick way for the files compilers write and leave the rest to the full
+    // rules; either way the lists are what findDependencies() puts into the sets.
+    const auto withCode = [](const std::function<QByteArray(B&)>& code) {
+        B b;
+        b.addCodeMethod(code(b) + B::u1(177));
+        return b.build();
+    };
+    const auto getField = [](B& b, const QString& owner, const QString& name, const QString& type) {
+        return B::u1(178) + B::u2(b.fieldref(owner, name, type)) + B::u1(87);
+    };
+    const QList<QByteArray> files = {
+        // A class name spelt with dots, and the same class with slashes.
+        withCode([&](B& b) {
+            return getField(b, "a.b/C", "x", "I") + B::u1(187) + B::u2(b.classEntry("a/b/C")) +
+                   B::u1(87);
+        }),
+        // Two descriptors of one printed name.
+        withCode([&](B& b) {
+            return getField(b, "p/Q", "y", "La/b;") + B::u1(187) + B::u2(b.classEntry("a.b")) +
+                   B::u1(87);
+        }),
+        // Two fields whose parts join to one text.
+        withCode(
+            [&](B& b) { return getField(b, "a", "xL", "Lb;") + getField(b, "a", "x", "LLb;"); }),
+        // Names beyond ASCII, and a plain file.
+        withCode([&](B& b) {
+            return getField(b, QStringLiteral("p/\u00dcber"), QStringLiteral("\u00e9"), "I");
+        }),
+        withCode(
+            [&](B& b) { return getField(b, "java/lang/System", "out", "Ljava/io/PrintStream;"); }),
+    };
+    for (const QByteArray& bytes : files) {
+        const FilePtr asked = parse(bytes);
+        ASSERT_FALSE(asked->checkLog.hasError) << asked->checkLog.messages.join('\n').toStdString();
+        const FilePtr filled = parse(bytes);
+        filled->findDependencies();
+        EXPECT_EQ(classesOf(*asked), classesOf(*filled));
+        EXPECT_EQ(fieldsOf(*asked), fieldsOf(*filled));
+        EXPECT_EQ(methodsOf(*asked), methodsOf(*filled));
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Recording rules, on hand-built classes
 
