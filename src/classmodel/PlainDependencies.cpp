@@ -37,6 +37,23 @@ bool isAscii(const char* data, int size)
     return (any & 0x8080808080808080ull) == 0;
 }
 
+// A hash of a key for the candidate table: eight bytes at a time, mixed by a multiply.
+size_t hashBytes(const char* data, quint32 size)
+{
+    quint64 h = 0x9E3779B97F4A7C15ull ^ size;
+    quint32 i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 chunk;
+        std::memcpy(&chunk, data + i, sizeof chunk);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    for (; i < size; ++i)
+        h = (h ^ quint8(data[i])) * 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 29;
+    return size_t(h);
+}
+
 int compareBytes(const char* a, int na, const char* b, int nb)
 {
     const int c = std::memcmp(a, b, size_t(std::min(na, nb)));
@@ -70,9 +87,29 @@ struct PlainDependencies::OwnMember
     Text typeText;
 };
 
+// Whether two candidates stand for one descriptor: "L" + name + ";" or that very text.
+bool PlainDependencies::sameDescriptor(const ClassCandidate& a, const ClassCandidate& b)
+{
+    const auto at = [](const ClassCandidate& c, int i) {
+        if (!c.wrapped)
+            return c.source.data[i];
+        return i == 0 ? 'L' : i == c.source.size + 1 ? ';' : c.source.data[i - 1];
+    };
+    const int na = a.wrapped ? a.source.size + 2 : a.source.size;
+    const int nb = b.wrapped ? b.source.size + 2 : b.source.size;
+    if (na != nb)
+        return false;
+    for (int i = 0; i < na; ++i) {
+        if (at(a, i) != at(b, i))
+            return false;
+    }
+    return true;
+}
+
 PlainDependencies::PlainDependencies(const JavaClassFile& file)
     : file(file), state(&arena), done(&arena), texts(&arena), owners(&arena), ownFields(&arena),
-      ownMethods(&arena), classes(&arena), fields(&arena), methods(&arena), keys(&arena)
+      ownMethods(&arena), classes(&arena), classSlots(&arena), fields(&arena), methods(&arena),
+      keys(&arena)
 {
 }
 
@@ -126,9 +163,41 @@ void PlainDependencies::addClassText(Text source, bool wrapped)
     const int size = wrapped ? source.size : (source.size < 2 ? 0 : source.size - 2);
     c.keyOffset = quint32(keys.size());
     c.keyLength = quint32(size);
+    keys.resize(keys.size() + size_t(size));
+    char* key = keys.data() + c.keyOffset;
     for (int i = 0; i < size; ++i)
-        keys.push_back(inner[i] == '/' ? '.' : inner[i]);
-    classes.push_back(c);
+        key[i] = inner[i] == '/' ? '.' : inner[i];
+
+    // Most names come again and again; each key is kept once, and must be one descriptor.
+    if (classSlots.size() < 2 * (classes.size() + 1)) {
+        size_t slots = 64;
+        while (slots < 4 * (classes.size() + 1))
+            slots *= 2;
+        classSlots.assign(slots, 0);
+        for (quint32 k = 0; k < classes.size(); ++k) {
+            size_t h = hashBytes(keys.data() + classes[k].keyOffset, classes[k].keyLength);
+            while (classSlots[h & (slots - 1)] != 0)
+                ++h;
+            classSlots[h & (slots - 1)] = k + 1;
+        }
+    }
+    const size_t mask = classSlots.size() - 1;
+    for (size_t h = hashBytes(key, c.keyLength);; ++h) {
+        quint32& slot = classSlots[h & mask];
+        if (slot == 0) {
+            classes.push_back(c);
+            slot = quint32(classes.size());
+            return;
+        }
+        const ClassCandidate& other = classes[slot - 1];
+        if (other.keyLength == c.keyLength &&
+            std::memcmp(keys.data() + other.keyOffset, key, c.keyLength) == 0) {
+            if (!sameDescriptor(other, c))
+                clash = true;
+            keys.resize(c.keyOffset);
+            return;
+        }
+    }
 }
 
 void PlainDependencies::addFieldType(Text text, int from, int size, bool arrays)
@@ -432,45 +501,14 @@ bool PlainDependencies::addDeclarations()
 
 bool PlainDependencies::mergeClasses()
 {
+    // The candidates have distinct keys already (addClassText merged the others).
     const char* base = keys.data();
     std::sort(classes.begin(), classes.end(),
               [base](const ClassCandidate& a, const ClassCandidate& b) {
                   return compareBytes(base + a.keyOffset, int(a.keyLength), base + b.keyOffset,
                                       int(b.keyLength)) < 0;
               });
-    // Candidates of one key must be one descriptor: "L" + name + ";" or that very text.
-    const auto descriptorOf = [](const ClassCandidate& c, int i) {
-        if (!c.wrapped)
-            return c.source.data[i];
-        return i == 0 ? 'L' : i == c.source.size + 1 ? ';' : c.source.data[i - 1];
-    };
-    const auto sameDescriptor = [&](const ClassCandidate& a, const ClassCandidate& b) {
-        const int na = a.wrapped ? a.source.size + 2 : a.source.size;
-        const int nb = b.wrapped ? b.source.size + 2 : b.source.size;
-        if (na != nb)
-            return false;
-        for (int i = 0; i < na; ++i) {
-            if (descriptorOf(a, i) != descriptorOf(b, i))
-                return false;
-        }
-        return true;
-    };
-    size_t kept = 0;
-    for (size_t i = 0; i < classes.size(); ++i) {
-        const ClassCandidate& c = classes[i];
-        if (kept > 0) {
-            const ClassCandidate& last = classes[kept - 1];
-            if (c.keyLength == last.keyLength &&
-                std::memcmp(base + c.keyOffset, base + last.keyOffset, c.keyLength) == 0) {
-                if (!sameDescriptor(c, last))
-                    return false;
-                continue;
-            }
-        }
-        classes[kept++] = c;
-    }
-    classes.resize(kept);
-    return true;
+    return !clash;
 }
 
 bool PlainDependencies::mergeMembers(std::pmr::vector<MemberCandidate>& members)

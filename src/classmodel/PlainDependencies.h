@@ -54,6 +54,7 @@ private:
     bool resolve(quint32 refIndex, quint16* className, quint16* name, quint16* type) const;
 
     // The candidates of each source, as the extraction rules make them.
+    static bool sameDescriptor(const ClassCandidate& a, const ClassCandidate& b);
     bool addClassName(quint16 index);
     void addClassText(Text name, bool wrapped);
     void addFieldType(Text text, int from, int size, bool arrays);
@@ -94,6 +95,10 @@ private:
     std::pmr::vector<OwnMember> ownFields;
     std::pmr::vector<OwnMember> ownMethods;
     std::pmr::vector<ClassCandidate> classes;
+    // Open addressing over classes by key (candidate + 1, 0 for a free slot).
+    std::pmr::vector<quint32> classSlots;
+    // Set when one key has come with two descriptors.
+    bool clash = false;
     std::pmr::vector<MemberCandidate> fields;
     std::pmr::vector<MemberCandidate> methods;
     // The keys of the candidates, one after the other.
