@@ -37,23 +37,6 @@ bool isAscii(const char* data, int size)
     return (any & 0x8080808080808080ull) == 0;
 }
 
-// A hash of a key for the candidate table: eight bytes at a time, mixed by a multiply.
-size_t hashBytes(const char* data, quint32 size)
-{
-    quint64 h = 0x9E3779B97F4A7C15ull ^ size;
-    quint32 i = 0;
-    for (; i + 8 <= size; i += 8) {
-        quint64 chunk;
-        std::memcpy(&chunk, data + i, sizeof chunk);
-        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    for (; i < size; ++i)
-        h = (h ^ quint8(data[i])) * 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 29;
-    return size_t(h);
-}
-
 int compareBytes(const char* a, int na, const char* b, int nb)
 {
     const int c = std::memcmp(a, b, size_t(std::min(na, nb)));
@@ -175,14 +158,15 @@ void PlainDependencies::addClassText(Text source, bool wrapped)
             slots *= 2;
         classSlots.assign(slots, 0);
         for (quint32 k = 0; k < classes.size(); ++k) {
-            size_t h = hashBytes(keys.data() + classes[k].keyOffset, classes[k].keyLength);
+            size_t h =
+                TypeTable::hashBytes(keys.data() + classes[k].keyOffset, classes[k].keyLength);
             while (classSlots[h & (slots - 1)] != 0)
                 ++h;
             classSlots[h & (slots - 1)] = k + 1;
         }
     }
     const size_t mask = classSlots.size() - 1;
-    for (size_t h = hashBytes(key, c.keyLength);; ++h) {
+    for (size_t h = TypeTable::hashBytes(key, c.keyLength);; ++h) {
         quint32& slot = classSlots[h & mask];
         if (slot == 0) {
             classes.push_back(c);

@@ -54,16 +54,21 @@ MethodSignature TypeTable::signature(const QString& text)
 
 size_t TypeTable::hash(const QChar* data, quint32 size)
 {
+    return hashBytes(reinterpret_cast<const char*>(data), size_t(size) * sizeof(QChar));
+}
+
+size_t TypeTable::hashBytes(const char* data, size_t size)
+{
     quint64 h = 0x9E3779B97F4A7C15ull ^ size;
-    quint32 i = 0;
-    for (; i + 4 <= size; i += 4) {
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
         quint64 chunk;
         std::memcpy(&chunk, data + i, sizeof chunk);
         h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
         h ^= h >> 32;
     }
     for (; i < size; ++i)
-        h = (h ^ data[i].unicode()) * 0xC4CEB9FE1A85EC53ull;
+        h = (h ^ quint8(data[i])) * 0xC4CEB9FE1A85EC53ull;
     h ^= h >> 29;
     return size_t(h);
 }

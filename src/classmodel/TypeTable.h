@@ -27,9 +27,10 @@ public:
     // (a trailing '[' run, a class type without its ';') is left to MethodSignature itself.
     MethodSignature signature(const QString& text);
 
-    // A hash of a text for tables of short names and descriptors: four code units at a time,
-    // mixed by a multiply (qHash takes them one code unit at a time).
+    // A hash of a text for tables of short names and descriptors, eight bytes at a time mixed
+    // by a multiply (qHash takes one code unit at a time); of UTF-16 text, or of bytes.
     static size_t hash(const QChar* data, quint32 size);
+    static size_t hashBytes(const char* data, size_t size);
 
 private:
     size_t freeSlot(const QString& text) const;
