@@ -448,6 +448,25 @@ bool isAscii(const RawText& t)
     return true;
 }
 
+// The bytes of a Utf8 entry; none for a null entry.
+RawText rawText(const cp_info* utf8Entry)
+{
+    RawText t;
+    if (utf8Entry) {
+        const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(utf8Entry);
+        t.data = utf8->bytes();
+        t.size = utf8->length;
+    }
+    return t;
+}
+
+// Orders a member's name and descriptor by their bytes.
+bool rawPairLess(const std::pair<RawText, RawText>& a, const std::pair<RawText, RawText>& b)
+{
+    const int c = compareRaw(a.first, b.first);
+    return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
+}
+
 } // namespace
 
 struct DependencyExtractor::OwnMembers
@@ -470,13 +489,7 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
                                    const QString& name, const QString& descriptor) const
 {
     const auto rawAt = [this](quint32 index) {
-        RawText t;
-        if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
-            const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(entry);
-            t.data = utf8->bytes();
-            t.size = utf8->length;
-        }
-        return t;
+        return rawText(file.entryAt(index, CONSTANT_Utf8));
     };
     // A reference to the very entries that a declaration names needs no text compared.
     if (std::binary_search(members.indexes.begin(), members.indexes.end(),
@@ -486,12 +499,8 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
     // Two ASCII texts decode alike exactly when their bytes are alike, and an ASCII text equals
     // no decoded text that has other bytes, so the bytes decide.
     if (isAscii(rawKey.first) && isAscii(rawKey.second)) {
-        const auto it = std::lower_bound(
-            members.raw.begin(), members.raw.end(), rawKey,
-            [](const std::pair<RawText, RawText>& a, const std::pair<RawText, RawText>& b) {
-                const int c = compareRaw(a.first, b.first);
-                return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
-            });
+        const auto it =
+            std::lower_bound(members.raw.begin(), members.raw.end(), rawKey, rawPairLess);
         return it != members.raw.end() && compareRaw(it->first, rawKey.first) == 0 &&
                compareRaw(it->second, rawKey.second) == 0;
     }
@@ -872,36 +881,22 @@ void DependencyExtractor::prepareStages()
     enumParent = parentName && static_cast<const CONSTANT_Utf8_info*>(parentName)
                                    ->equals("java/lang/Enum", int(std::strlen("java/lang/Enum")));
     const auto rawAt = [this](quint32 index) {
-        RawText t;
-        if (const cp_info* entry = file.entryAt(index, CONSTANT_Utf8)) {
-            const auto* utf8 = static_cast<const CONSTANT_Utf8_info*>(entry);
-            t.data = utf8->bytes();
-            t.size = utf8->length;
+        return rawText(file.entryAt(index, CONSTANT_Utf8));
+    };
+    const auto collect = [&](const auto& declared) {
+        std::unique_ptr<OwnMembers> members(new OwnMembers(&arena));
+        members->raw.reserve(size_t(declared.size()));
+        for (const member_info* member : declared) {
+            members->raw.emplace_back(rawAt(member->name_index), rawAt(member->descriptor_index));
+            members->indexes.push_back((quint32(member->name_index) << 16) |
+                                       member->descriptor_index);
         }
-        return t;
+        std::sort(members->raw.begin(), members->raw.end(), rawPairLess);
+        std::sort(members->indexes.begin(), members->indexes.end());
+        return members;
     };
-    const auto byBytes = [](const std::pair<RawText, RawText>& a,
-                            const std::pair<RawText, RawText>& b) {
-        const int c = compareRaw(a.first, b.first);
-        return c != 0 ? c < 0 : compareRaw(a.second, b.second) < 0;
-    };
-    ownFields.reset(new OwnMembers(&arena));
-    ownFields->raw.reserve(size_t(file.fields.size()));
-    for (const field_info* field : qAsConst(file.fields))
-        ownFields->raw.emplace_back(rawAt(field->name_index), rawAt(field->descriptor_index));
-    std::sort(ownFields->raw.begin(), ownFields->raw.end(), byBytes);
-    for (const field_info* field : qAsConst(file.fields))
-        ownFields->indexes.push_back((quint32(field->name_index) << 16) | field->descriptor_index);
-    std::sort(ownFields->indexes.begin(), ownFields->indexes.end());
-    ownMethods.reset(new OwnMembers(&arena));
-    ownMethods->raw.reserve(size_t(file.methods.size()));
-    for (const method_info* method : qAsConst(file.methods))
-        ownMethods->raw.emplace_back(rawAt(method->name_index), rawAt(method->descriptor_index));
-    std::sort(ownMethods->raw.begin(), ownMethods->raw.end(), byBytes);
-    for (const method_info* method : qAsConst(file.methods))
-        ownMethods->indexes.push_back((quint32(method->name_index) << 16) |
-                                      method->descriptor_index);
-    std::sort(ownMethods->indexes.begin(), ownMethods->indexes.end());
+    ownFields = collect(file.fields);
+    ownMethods = collect(file.methods);
 }
 
 void DependencyExtractor::run(Mode mode)
