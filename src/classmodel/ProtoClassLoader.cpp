@@ -25,6 +25,11 @@ ProtoClassLoader::ProtoClassLoader(const QString& fileName) : goldClasses(nullpt
         // ProtoIO::read has logged why; an unreadable gold file just contributes no classes.
         return;
     }
+    // Such a file is most likely a mistake (an empty or cut copy); used silently, every test
+    // against it would check nothing and pass.
+    if (goldClasses->classes_size() == 0)
+        emit Logger::logger->log(Logger::L_WARN,
+                                 QString("Gold file %1 holds no classes").arg(fileName));
     for (int i = 0; i < goldClasses->classes_size(); ++i) {
         const QString name = ProtoClass::text(goldClasses->classes(i).name());
         if (!firstByName.contains(name))

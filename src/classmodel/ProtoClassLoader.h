@@ -9,7 +9,8 @@ class JClasses;
 
 // The class loader of one gold file on a classpath. The file is read whole when the loader is
 // constructed; later changes to it are not seen. A file that cannot be read has been logged by
-// ProtoIO::read and leaves the loader without classes.
+// ProtoIO::read and leaves the loader without classes; a file that reads but holds no class is
+// used with a WARN.
 //
 // Every ProtoClass it defines reads from a message inside `goldClasses`, which lives as long as
 // the loader. Names are looked up through an index built once, so defining all classes of a file

@@ -9,16 +9,14 @@
 // Where the javac-compiled fixture sets are: APP_FIXTURES/<set>.
 QString fixture(const QString& set);
 
-// The application object that event loops, threads and sockets expect, made once.
-void ensureApp();
-
 // Builds a gold file from the classes under `classpath` (an empty directory gives a gold file
 // without classes).
 void buildGold(const QString& classpath, const QString& goldFile);
 
 // Makes `dir`/data/ with the standard gold files built from the fixtures: the Java platform as
 // j2se8 (and, when `withJ2ee`, j2ee8), the segment reference API as IOS and both TSS files, and
-// empty common and CORBA files. Also writes `dir`/tss.javagold from the TSS fixture API.
+// common and CORBA files of one class each that no fixture uses. Also writes `dir`/tss.javagold
+// from the TSS fixture API.
 void makeStandardData(const QString& dir, bool withJ2ee);
 
 // The whole text of a file, or a null string when it cannot be read.

@@ -15,6 +15,9 @@ ProcessResult run(const QStringList& args, const QString& workDir = QString())
     return runProgram(args, workDir);
 }
 
+// The application's option table as the help lays it out, worked out by hand: F = 2 ('-h'); the
+// widest names text is '--f[rameworkclasspath] <arg>' (N = 28); names start at column 6 and
+// descriptions at column 37. The layout rules themselves are tested with the command-line library.
 const char* const helpTable =
     "      --gu[i]                        Show the GUI. [Default] (No other options will be "
     "used.)\n"

@@ -239,6 +239,14 @@ TEST_F(InterfaceTestRun, ComparesEveryReferenceClassWithTheCodeUnderTest)
         [FAIL] Method void narrow() test | Test if method void narrow() is properly declared.
           ERROR: Method void narrow() should throw the following exceptionbe.
           ERROR: java.io.IOException
+        [FAIL] Method void u() test | Test if method void u() is properly declared.
+          ERROR: Method void u() should throw the following exceptionbe.
+          ERROR: java.io.IOException
+          ERROR: java.util.concurrent.TimeoutException
+        [FAIL] Method void w() test | Test if method void w() is properly declared.
+          ERROR: Method void w() should throw the following exceptionbe.
+          ERROR: java.io.IOException
+          ERROR: java.util.concurrent.TimeoutException
         [FAIL] Method void close(int) test | Test if method void close(int) is properly declared.
           ERROR: Not found
           ERROR: Candidates:

@@ -6,13 +6,18 @@
 
 #include <stdexcept>
 
-void ensureLogger()
+void ensureApp()
 {
     static int argc = 1;
     static char name[] = "velm_tests";
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
+}
+
+void ensureLogger()
+{
+    ensureApp();
     static QTemporaryDir logDir;
     Logger::init(logDir.path());
 }

@@ -13,8 +13,12 @@
 #include <ostream>
 #include <string>
 
+// The application object that queued connections, event loops, threads and sockets expect, made
+// once.
+void ensureApp();
+
 // The process-wide logger must exist before anything logs. Makes it once, with a throw-away log
-// directory, and the application object that queued connections and event loops expect.
+// directory, after the application object (ensureApp).
 void ensureLogger();
 
 // One captured log line: its level and text.
