@@ -136,8 +136,8 @@ public final class AsmWalk {
 
     // The just-in-time compiler keeps replacing code for many passes, so early passes are slow
     // and uneven. A best pass would reward one lucky pass; the figure counts as settled once the
-    // median of the last five passes is within 2% of the median of the five before (at least
-    // ten passes). Returns the number of passes, negative when the time limit came first.
+    // median of the last ten passes is within 2% of the median of the ten before. Returns the
+    // number of passes, negative when the time limit came first.
     static int warm(List<byte[]> classes, double maxSeconds, long[] seen) {
         long start = System.nanoTime();
         double[] seconds = new double[16];
@@ -146,9 +146,9 @@ public final class AsmWalk {
             if (passes == seconds.length)
                 seconds = Arrays.copyOf(seconds, 2 * passes);
             seconds[passes++] = pass(classes, seen);
-            if (passes >= 10) {
-                double last = median(seconds, passes - 5, passes);
-                double before = median(seconds, passes - 10, passes - 5);
+            if (passes >= 20) {
+                double last = median(seconds, passes - 10, passes);
+                double before = median(seconds, passes - 20, passes - 10);
                 if (Math.abs(last - before) <= 0.02 * before)
                     return passes;
             }

@@ -11,7 +11,7 @@
 //
 // The JVM first walks the classes until its figure settles (see AsmWalk.java). Then every
 // figure, ASM's among them, is measured once per round for the given number of rounds (default
-// 15), the figures of one round right after each other, so that a busy neighbour slows both
+// 25), the figures of one round right after each other, so that a busy neighbour slows both
 // sides of a ratio alike. Each figure is the median of its rounds, with the quartiles beside
 // it; each ratio is the median of the rounds' own ratios, with their quartiles.
 
@@ -149,8 +149,12 @@ public:
     {
 #ifdef VELM_ASM_CLASSPATH
         java.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // One core means one core: the serial collector does its work in the walking process's
+        // own time, where the default one would take other cores for it. A fixed heap keeps the
+        // collector's pace the same from pass to pass.
         java.start(JdkTools::javaHome() + "/bin/java",
-                   {"-cp", QStringLiteral(VELM_ASM_CLASSPATH), "AsmWalk", "serve",
+                   {"-XX:+UseSerialGC", "-Xms1g", "-Xmx1g", "-cp",
+                    QStringLiteral(VELM_ASM_CLASSPATH), "AsmWalk", "serve",
                     QString::number(maxWarmSeconds), directory});
         if (!java.waitForStarted(-1))
             return false;
@@ -217,7 +221,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString directory = QString::fromLocal8Bit(argv[1]);
-    const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 15;
+    const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 25;
     const double maxWarmSeconds = argc > 3 ? std::max(1.0, std::atof(argv[3])) : 60.0;
 
     QStringList paths;
