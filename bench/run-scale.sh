@@ -122,9 +122,9 @@ timed() {
     awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
 }
 
-# Runs the functions ours and peer alternately (see the file comment) and sets ours_figure,
-# peer_figure ("<median> s (<fastest>-<slowest>)") and ratio_figure ("<median> (<lowest>-
-# <highest>, <n> alternated rounds)").
+# Runs the functions ours and peer alternately (see the file comment) and sets ours_figure and
+# peer_figure ("median <m> s (<fastest>-<slowest> s)") and ratio_figure ("<median> (range
+# <lowest>-<highest> over <n> alternated rounds").
 alternate() {
     local ours_times=() peer_times=() o p r
     timed ours >/dev/null && timed peer >/dev/null || return 1
@@ -138,10 +138,10 @@ alternate() {
         ours_times+=("$o")
         peer_times+=("$p")
     done
-    ours_figure=$(printf '%s\n' "${ours_times[@]}" | spread '%.2f s (%.2f-%.2f)')
-    peer_figure=$(printf '%s\n' "${peer_times[@]}" | spread '%.2f s (%.2f-%.2f)')
+    ours_figure=$(printf '%s\n' "${ours_times[@]}" | spread 'median %.2f s (%.2f-%.2f s)')
+    peer_figure=$(printf '%s\n' "${peer_times[@]}" | spread 'median %.2f s (%.2f-%.2f s)')
     ratio_figure=$(paste -d' ' <(printf '%s\n' "${ours_times[@]}") <(printf '%s\n' "${peer_times[@]}") |
-        awk '{ print $1 / $2 }' | spread "%.2f (%.2f-%.2f, $rounds alternated rounds)")
+        awk '{ print $1 / $2 }' | spread "%.2f (range %.2f-%.2f over $rounds alternated rounds")
 }
 
 # The median, the least and the greatest of the numbers on standard input, one a line, printed
@@ -217,7 +217,7 @@ if wants jdeps; then
     ours() { "$scale" access "$data/java.base.javagold" "$data/java.base.jar"; }
     peer() { "$JAVA_HOME/bin/jdeps" -verbose:class "$data/java.base.jar"; }
     alternate
-    printf 'access test: %s, jdeps: %s, ratio %s (goal <= 1)\n' "$ours_figure" "$peer_figure" \
+    printf 'access test: %s, jdeps: %s, ratio %s; goal <= 1)\n' "$ours_figure" "$peer_figure" \
         "$ratio_figure"
 fi
 
@@ -227,7 +227,7 @@ if wants unzip; then
     ours() { "$jct" --nogui --listcontents --logdir "$data/log" --classpath "$data/java.base.jar"; }
     peer() { unzip -p "$data/java.base.jar"; }
     alternate
-    printf -- '--listcontents: %s, unzip -p: %s, ratio %s (goal <= 3)\n' "$ours_figure" \
+    printf -- '--listcontents: %s, unzip -p: %s, ratio %s; goal <= 3)\n' "$ours_figure" \
         "$peer_figure" "$ratio_figure"
 fi
 
@@ -239,7 +239,7 @@ if wants asm; then
         ours() { "$jct" --nogui --listcontents --logdir "$data/log" --classpath "$moduledirs"; }
         peer() { "$JAVA_HOME/bin/java" -cp "$asmjar:$asmwalk" AsmWalk once "${dirs[@]}"; }
         alternate
-        printf -- '--listcontents: %s, ASM walk: %s, ratio %s (goal <= 0.5)\n' "$ours_figure" \
+        printf -- '--listcontents: %s, ASM walk: %s, ratio %s; goal <= 0.5)\n' "$ours_figure" \
             "$peer_figure" "$ratio_figure"
     else
         echo "not available: the ASM driver is built only when libasm-java is installed"
