@@ -5,7 +5,9 @@
 //
 // The input is a series of class files: it is cut before every class-file magic (CA FE BA BE)
 // that does not open it, so a seed is class files written one after the other. Piece i becomes
-// d<i % 4>/C<i>.class, whatever class it holds, so that the walk meets several directories.
+// C<i>.class in each of the directories d0, d1, ... of the tree: a few dozen pieces then make
+// the hundreds of classes that the listing hands to its threads, and the walk hands the loader
+// its names in several parts.
 #include "FuzzSupport.h"
 
 #include "Classpath.h"
@@ -14,7 +16,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QThreadPool>
 
 #include <cstdio>
@@ -28,9 +29,8 @@ namespace {
 // Enough class files for every threshold of the loaders, few enough to keep a run short; the
 // rest of a longer input goes into the last file.
 const int maxFiles = 128;
-// The listing makes its lines on several threads only past a few hundred classes. The classpath
-// names the directory this often, so that a few dozen classes get there: a name held by several
-// entries is listed once per entry.
+// The listing makes its lines on several threads only past a few hundred classes: the pieces
+// are written this often in all.
 const int listedLines = 300;
 const int maxCopies = 16;
 
@@ -98,15 +98,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QDir directory(FuzzSupport::scratchPath(QStringLiteral("classes")));
     directory.removeRecursively();
     const QList<QByteArray> files = pieces(FuzzSupport::bytes(data, size));
-    for (int i = 0; i < files.size(); ++i) {
-        const QString relative = QStringLiteral("d%1/C%2.class").arg(i % 4).arg(i);
-        directory.mkpath(QFileInfo(relative).path());
-        FuzzSupport::writeScratch(QStringLiteral("classes/") + relative, files.at(i));
+    const int copies = qBound(1, listedLines / files.size() + 1, maxCopies);
+    for (int c = 0; c < copies; ++c) {
+        directory.mkpath(QStringLiteral("d%1").arg(c));
+        for (int i = 0; i < files.size(); ++i)
+            FuzzSupport::writeScratch(QStringLiteral("classes/d%1/C%2.class").arg(c).arg(i),
+                                      files.at(i));
     }
     Classpath classpath;
-    const int copies = qBound(1, listedLines / files.size() + 1, maxCopies);
-    for (int c = 0; c < copies; ++c)
-        classpath.entries.append(directory.path());
+    classpath.entries.append(directory.path());
 
     // The loaders and the listing take their number of threads from the shared pool's limit.
     QThreadPool* shared = QThreadPool::globalInstance();
