@@ -29,8 +29,9 @@ namespace {
 // Enough class files for every threshold of the loaders, few enough to keep a run short; the
 // rest of a longer input goes into the last file.
 const int maxFiles = 128;
-// The listing makes its lines on several threads only past a few hundred classes: the pieces
-// are written this often in all.
+// The listing makes its lines on several threads only past a few hundred classes, so the pieces
+// are written once per directory until the tree holds this many files (in at most maxCopies
+// directories).
 const int listedLines = 300;
 const int maxCopies = 16;
 
