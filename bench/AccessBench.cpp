@@ -5,56 +5,27 @@
 //   velm_access_bench [java.base.jar]
 
 #include "Classpath.h"
+#include "JdkTools.h"
 #include "Logger.h"
 #include "Pretest.h"
 #include "TestResult.pb.h"
 #include "UoPTest.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace {
 
-QString javaHome()
-{
-    const QString fromEnvironment = QProcessEnvironment::systemEnvironment().value("JAVA_HOME");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    // javac's real location, two levels up.
-    const QString javac = QFileInfo("/usr/bin/javac").canonicalFilePath();
-    return QFileInfo(javac).dir().absoluteFilePath("..");
-}
-
-bool runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        std::fprintf(stderr, "%s %s failed\n", qPrintable(program),
-                     qPrintable(arguments.join(' ')));
-        return false;
-    }
-    return true;
-}
-
 // Extracts java.base from the running JDK's module image and packs it as one JAR.
 QString makeJavaBaseJar(const QString& workDir)
 {
-    const QString modules = javaHome() + "/lib/modules";
-    const QString extract = workDir + "/extract";
+    const QString classes = JdkTools::extractJavaBase(workDir + "/extract");
     const QString jar = workDir + "/java.base.jar";
-    if (!runTool("jimage",
-                 {"extract", "--include", "regex:/java\\.base/.*", "--dir", extract, modules}) ||
-        !runTool("jar", {"cf", jar, "-C", extract + "/java.base", "."}))
+    if (classes.isEmpty() || !JdkTools::run("jar", {"cf", jar, "-C", classes, "."}))
         return QString();
     return jar;
 }

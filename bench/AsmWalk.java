@@ -1,22 +1,28 @@
 // The peer of the parse benchmarks: ASM's ClassReader walking every instruction of every class
 // file under the given directories.
 //
-//   java -cp asm.jar:<dir> AsmWalk warm <max-seconds> <directory>
-//       reads the classes into memory once, then walks them again and again in the same JVM
-//       until the best pass is stable (at least five passes, and five in a row without a gain
-//       of more than 1%, or the time limit); prints
-//       "<classes> <bytes> <best-seconds> <passes> <instructions>"
+//   java -cp asm.jar:<dir> AsmWalk serve <max-warm-seconds> <directory>
+//       reads the classes into memory once and walks them again and again until the JVM's
+//       figure settles (see warm()) or the time limit passes; prints
+//       "<classes> <bytes> <warm-passes> <settled|unsettled> <instructions>". Then walks them
+//       once more for each line "pass" read from standard input and prints that pass's seconds,
+//       until its input ends. The caller times its own work between the passes, so that both
+//       sides meet the same neighbours.
 //   java -cp asm.jar:<dir> AsmWalk once <directory>...
 //       reads each class file from disk and walks it once; prints "<classes> <instructions>"
 //
 // Frames and debug tables are skipped: they hold no instructions, and the walk should be the
 // quickest honest one.
 
+import java.io.BufferedReader;
 import java.io.IOException;
+import java.io.InputStreamReader;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 import java.util.stream.Collectors;
 import java.util.stream.Stream;
@@ -100,18 +106,58 @@ public final class AsmWalk {
     }
 
     public static void main(String[] args) throws IOException {
-        if (args.length >= 3 && args[0].equals("warm")) {
-            warm(Double.parseDouble(args[1]), args[2]);
+        if (args.length >= 3 && args[0].equals("serve")) {
+            serve(Double.parseDouble(args[1]), args[2]);
         } else if (args.length >= 2 && args[0].equals("once")) {
             once(args);
         } else {
-            System.err.println("usage: AsmWalk warm <max-seconds> <directory>"
+            System.err.println("usage: AsmWalk serve <max-warm-seconds> <directory>"
                                + " | AsmWalk once <directory>...");
             System.exit(2);
         }
     }
 
-    static void warm(double maxSeconds, String directory) throws IOException {
+    // Seconds of one walk over all the classes; the count of what it saw goes to `seen`.
+    static double pass(List<byte[]> classes, long[] seen) {
+        Walker walker = new Walker();
+        long t0 = System.nanoTime();
+        for (byte[] content : classes)
+            walk(content, walker);
+        double seconds = (System.nanoTime() - t0) / 1e9;
+        seen[0] = walker.counter.instructions + walker.counter.names % 2;
+        return seconds;
+    }
+
+    static double median(double[] values, int from, int to) {
+        double[] part = Arrays.copyOfRange(values, from, to);
+        Arrays.sort(part);
+        return part[part.length / 2];
+    }
+
+    // The just-in-time compiler keeps replacing code for many passes, so early passes are slow
+    // and uneven. A best pass would reward one lucky pass; the figure counts as settled once the
+    // median of the last ten passes is within 2% of the median of the ten before. Returns the
+    // number of passes, negative when the time limit came first.
+    static int warm(List<byte[]> classes, double maxSeconds, long[] seen) {
+        long start = System.nanoTime();
+        double[] seconds = new double[16];
+        int passes = 0;
+        for (;;) {
+            if (passes == seconds.length)
+                seconds = Arrays.copyOf(seconds, 2 * passes);
+            seconds[passes++] = pass(classes, seen);
+            if (passes >= 20) {
+                double last = median(seconds, passes - 10, passes);
+                double before = median(seconds, passes - 20, passes - 10);
+                if (Math.abs(last - before) <= 0.02 * before)
+                    return passes;
+            }
+            if ((System.nanoTime() - start) / 1e9 > maxSeconds)
+                return -passes;
+        }
+    }
+
+    static void serve(double maxWarmSeconds, String directory) throws IOException {
         List<byte[]> classes = new ArrayList<>();
         long bytes = 0;
         for (Path path : classFiles(directory)) {
@@ -119,26 +165,19 @@ public final class AsmWalk {
             classes.add(content);
             bytes += content.length;
         }
-        long start = System.nanoTime();
-        double best = Double.MAX_VALUE;
-        int passes = 0;
-        int sinceGain = 0;
-        long instructions = 0;
-        for (;;) {
-            Walker walker = new Walker();
-            long t0 = System.nanoTime();
-            for (byte[] content : classes)
-                walk(content, walker);
-            double seconds = (System.nanoTime() - t0) / 1e9;
-            instructions = walker.counter.instructions + walker.counter.names % 2;
-            ++passes;
-            sinceGain = passes == 1 || seconds < best * 0.99 ? 0 : sinceGain + 1;
-            best = Math.min(best, seconds);
-            if ((passes >= 5 && sinceGain >= 5) || (System.nanoTime() - start) / 1e9 > maxSeconds)
-                break;
+        long[] seen = new long[1];
+        int passes = warm(classes, maxWarmSeconds, seen);
+        System.out.println(classes.size() + " " + bytes + " " + Math.abs(passes) + " "
+                           + (passes > 0 ? "settled" : "unsettled") + " " + seen[0]);
+        System.out.flush();
+        BufferedReader in =
+                new BufferedReader(new InputStreamReader(System.in, StandardCharsets.US_ASCII));
+        for (String line = in.readLine(); line != null; line = in.readLine()) {
+            if (!line.equals("pass"))
+                continue;
+            System.out.println(pass(classes, seen));
+            System.out.flush();
         }
-        System.out.println(classes.size() + " " + bytes + " " + best + " " + passes + " "
-                           + instructions);
     }
 
     static void once(String[] args) throws IOException {

@@ -7,6 +7,7 @@
 #include "Class.h"
 #include "Classpath.h"
 #include "JavaTypes.pb.h"
+#include "JdkTools.h"
 #include "Logger.h"
 #include "Pretest.h"
 #include "ProtoClass.h"
@@ -14,42 +15,14 @@
 #include "ProtoIO.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <memory>
 
 namespace {
-
-QString javaHome()
-{
-    const QString fromEnvironment = QProcessEnvironment::systemEnvironment().value("JAVA_HOME");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    // bin/java's real location, two levels up.
-    const QString java = QFileInfo("/usr/bin/java").canonicalFilePath();
-    return QFileInfo(java).dir().absoluteFilePath("..");
-}
-
-// Extracts the java.base module of the running JDK into `target`; returns its class directory.
-QString extractJavaBase(const QString& target)
-{
-    const QString modules = javaHome() + "/lib/modules";
-    QProcess jimage;
-    jimage.setProcessChannelMode(QProcess::ForwardedChannels);
-    jimage.start("jimage",
-                 {"extract", "--include", "regex:/java\\.base/.*", "--dir", target, modules});
-    if (!jimage.waitForFinished(600000) || jimage.exitCode() != 0) {
-        std::fprintf(stderr, "jimage extract of %s failed\n", qPrintable(modules));
-        return QString();
-    }
-    return target + "/java.base";
-}
 
 double ms(const QElapsedTimer& timer)
 {
@@ -68,7 +41,7 @@ int main(int argc, char** argv)
 
     QString classes = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (classes.isEmpty())
-        classes = extractJavaBase(work.filePath("jdk"));
+        classes = JdkTools::extractJavaBase(work.filePath("jdk"));
     if (classes.isEmpty() || !QFileInfo(classes).isDir()) {
         std::fprintf(stderr, "no class directory\n");
         return 1;

@@ -3,11 +3,14 @@
 # directory and reuses them on later runs:
 #
 #   bench/run-scale.sh [options]
-#     --build DIR    the build directory with velm-jct and the benchmarks (default: build)
+#     --build DIR    the build directory with velm-jct and the benchmarks (default: build);
+#                    when the programs are missing there, the directory is configured with the
+#                    benchmarks switched on and they are built
 #     --data DIR     the input cache (default: <build>/bench-data)
 #     --only LIST    comma-separated subset of: parse,archive,memory,logging,jdeps,unzip,asm
 #     --timeout S    the longest any one timed run may take before it counts as not finished
 #                    (default: 1800)
+#     --rounds N     the timed rounds of each comparison with a peer program (default: 5)
 #
 # Inputs (made on first use, from the running JDK's lib/modules with jimage, jar and zip):
 #   modules/<module>/...    every JDK module's classes as one directory each
@@ -17,21 +20,30 @@
 # module-info.class files are left out everywhere, so that the directories and the JARs hold
 # the same classes.
 #
+# A comparison with a peer program runs both sides alternately, one untimed round each first
+# (it fills the page cache), then N timed rounds; it prints each side's median with the fastest
+# and slowest round, and the median of the rounds' own ratios with their range. Alternating
+# lets a busy neighbour slow both sides alike, and the median leaves out the odd slow round.
+#
 # Needs a JDK 17 (jimage, jar, jdeps, java), zip, unzip and, for the ASM comparisons, Debian's
 # libasm-java (/usr/share/java/asm.jar); perf is optional (logging profile).
 set -euo pipefail
+
+note() { printf '%s\n' "$*" >&2; }
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$here/build
 data=
 only=parse,archive,memory,logging,jdeps,unzip,asm
 timeout=1800
+rounds=5
 while [ $# -gt 0 ]; do
     case $1 in
-    --build) build=$(cd "$2" && pwd); shift 2 ;;
+    --build) build=$(mkdir -p "$2" && cd "$2" && pwd); shift 2 ;;
     --data) data=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --timeout) timeout=$2; shift 2 ;;
+    --rounds) rounds=$2; shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -48,12 +60,19 @@ scale=$build/bench/velm_scale_bench
 parse=$build/bench/velm_parse_bench
 asmjar=/usr/share/java/asm.jar
 asmwalk=$build/bench/asm-walk
+# A build directory configured for the program alone keeps the benchmarks switched off in its
+# cache (scripts/run-example.sh leaves build/ so, and later configures keep it): switch them on.
+# The programs are brought up to date on every run; that costs nothing when they are.
+if [ ! -x "$scale" ] || [ ! -x "$parse" ]; then
+    note "configuring $build with the benchmarks"
+    cmake -S "$here" -B "$build" -G Ninja -DVELM_BUILD_BENCH=ON >&2
+fi
+cmake --build "$build" --target velm-jct velm_scale_bench velm_parse_bench >&2
 for tool in "$jct" "$scale" "$parse"; do
-    [ -x "$tool" ] || { echo "missing $tool: build the project first" >&2; exit 1; }
+    [ -x "$tool" ] || { echo "missing $tool: the build did not make it" >&2; exit 1; }
 done
 
 wants() { case ",$only," in *",$1,"*) return 0 ;; *) return 1 ;; esac; }
-note() { printf '%s\n' "$*" >&2; }
 
 # ---- inputs -------------------------------------------------------------------------------
 
@@ -94,22 +113,47 @@ make_inputs() {
 
 # ---- timing helpers -----------------------------------------------------------------------
 
-# Best wall time in seconds of three runs of a command, its output discarded.
-best_of_3() {
-    local best='' t0 t1 t
-    for _ in 1 2 3; do
-        t0=$(date +%s.%N)
-        "$@" >/dev/null 2>&1 || { note "failed: $*"; return 1; }
-        t1=$(date +%s.%N)
-        t=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
-        if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$t
-        fi
-    done
-    echo "$best"
+# Wall time in seconds of one run of a command, its output discarded.
+timed() {
+    local t0 t1
+    t0=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || { note "failed: $*"; return 1; }
+    t1=$(date +%s.%N)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# Runs the functions ours and peer alternately (see the file comment) and sets ours_figure and
+# peer_figure ("median <m> s (<fastest>-<slowest> s)") and ratio_figure ("<median> (range
+# <lowest>-<highest> over <n> alternated rounds").
+alternate() {
+    local ours_times=() peer_times=() o p r
+    timed ours >/dev/null && timed peer >/dev/null || return 1
+    for ((r = 0; r < rounds; ++r)); do
+        # Each side goes first in every other round, so that neither always follows the other.
+        if ((r % 2 == 0)); then
+            o=$(timed ours) && p=$(timed peer) || return 1
+        else
+            p=$(timed peer) && o=$(timed ours) || return 1
+        fi
+        ours_times+=("$o")
+        peer_times+=("$p")
+    done
+    ours_figure=$(printf '%s\n' "${ours_times[@]}" | spread 'median %.2f s (%.2f-%.2f s)')
+    peer_figure=$(printf '%s\n' "${peer_times[@]}" | spread 'median %.2f s (%.2f-%.2f s)')
+    ratio_figure=$(paste -d' ' <(printf '%s\n' "${ours_times[@]}") <(printf '%s\n' "${peer_times[@]}") |
+        awk '{ print $1 / $2 }' | spread "%.2f (range %.2f-%.2f over $rounds alternated rounds")
+}
+
+# The median, the least and the greatest of the numbers on standard input, one a line, printed
+# through the format given.
+spread() {
+    sort -g | awk -v format="$1" '
+        { v[NR] = $1 }
+        END {
+            median = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+            printf format, median, v[1], v[NR]
+        }'
+}
 
 section() { printf '\n== %s\n' "$*"; }
 
@@ -170,19 +214,21 @@ fi
 if wants jdeps; then
     section "access test of the java.base JAR against jdeps -verbose:class on the same JAR"
     # Both as whole processes, start included.
-    ours=$(best_of_3 "$scale" access "$data/java.base.javagold" "$data/java.base.jar")
-    peer=$(best_of_3 "$JAVA_HOME/bin/jdeps" -verbose:class "$data/java.base.jar")
-    printf 'access test: %s s, jdeps: %s s, ratio %s (goal <= 1)\n' "$ours" "$peer" \
-        "$(ratio "$ours" "$peer")"
+    ours() { "$scale" access "$data/java.base.javagold" "$data/java.base.jar"; }
+    peer() { "$JAVA_HOME/bin/jdeps" -verbose:class "$data/java.base.jar"; }
+    alternate
+    printf 'access test: %s, jdeps: %s, ratio %s; goal <= 1)\n' "$ours_figure" "$peer_figure" \
+        "$ratio_figure"
 fi
 
 if wants unzip; then
     section "--listcontents of the java.base JAR against unzip -p of it"
     mkdir -p "$data/log"
-    ours=$(best_of_3 "$jct" --nogui --listcontents --logdir "$data/log" --classpath "$data/java.base.jar")
-    peer=$(best_of_3 unzip -p "$data/java.base.jar")
-    printf -- '--listcontents: %s s, unzip -p: %s s, ratio %s (goal <= 3)\n' "$ours" "$peer" \
-        "$(ratio "$ours" "$peer")"
+    ours() { "$jct" --nogui --listcontents --logdir "$data/log" --classpath "$data/java.base.jar"; }
+    peer() { unzip -p "$data/java.base.jar"; }
+    alternate
+    printf -- '--listcontents: %s, unzip -p: %s, ratio %s; goal <= 3)\n' "$ours_figure" \
+        "$peer_figure" "$ratio_figure"
 fi
 
 if wants asm; then
@@ -190,10 +236,11 @@ if wants asm; then
     if [ -f "$asmwalk/AsmWalk.class" ]; then
         mkdir -p "$data/log"
         IFS=: read -r -a dirs <<<"$moduledirs"
-        ours=$(best_of_3 "$jct" --nogui --listcontents --logdir "$data/log" --classpath "$moduledirs")
-        peer=$(best_of_3 "$JAVA_HOME/bin/java" -cp "$asmjar:$asmwalk" AsmWalk once "${dirs[@]}")
-        printf -- '--listcontents: %s s, ASM walk: %s s, ratio %s (goal <= 0.5)\n' "$ours" "$peer" \
-            "$(ratio "$ours" "$peer")"
+        ours() { "$jct" --nogui --listcontents --logdir "$data/log" --classpath "$moduledirs"; }
+        peer() { "$JAVA_HOME/bin/java" -cp "$asmjar:$asmwalk" AsmWalk once "${dirs[@]}"; }
+        alternate
+        printf -- '--listcontents: %s, ASM walk: %s, ratio %s; goal <= 0.5)\n' "$ours_figure" \
+            "$peer_figure" "$ratio_figure"
     else
         echo "not available: the ASM driver is built only when libasm-java is installed"
     fi

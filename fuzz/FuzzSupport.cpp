@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QTemporaryDir>
 
 namespace {
@@ -88,6 +89,26 @@ QString writeScratch(const QString& name, const QByteArray& bytes)
 QByteArray bytes(const uint8_t* data, size_t size)
 {
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
+}
+
+QStringList logged(const std::function<void()>& work)
+{
+    QStringList lines;
+    QMutex lock;
+    const QMetaObject::Connection connection = QObject::connect(
+        Logger::logger, &Logger::log, [&lines, &lock](Logger::Level level, const QString& text) {
+            QMutexLocker locker(&lock);
+            lines.append(QString::number(level) + ' ' + text);
+        });
+    try {
+        work();
+    } catch (...) {
+        // The connection must not outlive the list it fills.
+        QObject::disconnect(connection);
+        throw;
+    }
+    QObject::disconnect(connection);
+    return lines;
 }
 
 void exercise(const Class& cls)

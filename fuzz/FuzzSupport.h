@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QStringList>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class Class;
 class ClassLoader;
@@ -28,6 +31,10 @@ void use(size_t answer);
 
 // The input as a byte array that does not copy it.
 QByteArray bytes(const uint8_t* data, size_t size);
+
+// Runs `work` and returns the lines it logged, from any thread, as "<level> <text>" in the order
+// they were logged. Meant for comparing two ways of doing the same work.
+QStringList logged(const std::function<void()>& work);
 
 // Asks every question the views answer, members and dependency sets included, so that each
 // answer is computed at least once.

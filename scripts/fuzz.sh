@@ -7,11 +7,12 @@
 # it finds in build-fuzz/corpus/<target>; crashes, leaks, timeouts and slow inputs land in
 # build-fuzz/artifacts/<target>/. Add each of those to the committed corpus once it is fixed:
 # the tests replay the corpus on every run. FUZZ_TARGETS picks targets ("classfile archive"),
-# FUZZ_FLAGS adds libFuzzer flags ("-jobs=2 -workers=2").
+# FUZZ_FLAGS adds libFuzzer flags ("-jobs=2 -workers=2"); the logs of -jobs (fuzz-<n>.log) land
+# in build-fuzz/logs/<target>/. CMAKE_BUILD_PARALLEL_LEVEL bounds the build's jobs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets=${FUZZ_TARGETS:-classfile goldfile archive cmdline conformance}
+targets=${FUZZ_TARGETS:-classfile goldfile archive directory cmdline conformance}
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -35,12 +36,16 @@ bash scripts/install-deps.sh
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELM_SANITIZE=ON -DVELM_BUILD_FUZZ=ON \
   -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_BENCH=OFF
-cmake --build build-fuzz --parallel --target $(printf 'velm-fuzz-%s ' $targets)
+# Without --parallel, cmake takes its number of jobs from CMAKE_BUILD_PARALLEL_LEVEL when it is
+# set, and leaves it to the build tool otherwise.
+# shellcheck disable=SC2046,SC2086
+cmake --build build-fuzz --target $(printf 'velm-fuzz-%s ' $targets)
 
-# Class files and gold files stay small; archives hold a few classes; command lines are short.
+# Class files and gold files stay small; archives and directories hold a few dozen small
+# classes; command lines are short.
 max_len() {
   case $1 in
-    archive) echo 131072 ;;
+    archive | directory) echo 131072 ;;
     cmdline) echo 4096 ;;
     *) echo 65536 ;;
   esac
@@ -49,14 +54,17 @@ max_len() {
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 export QT_QPA_PLATFORM=offscreen
+here=$(pwd)
 for target in $targets; do
-  corpus=build-fuzz/corpus/$target
-  artifacts=build-fuzz/artifacts/$target
-  mkdir -p "$corpus" "$artifacts"
+  corpus=$here/build-fuzz/corpus/$target
+  artifacts=$here/build-fuzz/artifacts/$target
+  logs=$here/build-fuzz/logs/$target
+  mkdir -p "$corpus" "$artifacts" "$logs"
   echo "== $target: $seconds seconds"
+  # libFuzzer writes the logs of -jobs into its working directory.
   # shellcheck disable=SC2086
-  build-fuzz/fuzz/velm-fuzz-"$target" "$corpus" "fuzz/corpus/$target" \
-    -dict="fuzz/dict/$target.dict" -max_len="$(max_len "$target")" -timeout=10 \
+  (cd "$logs" && "$here/build-fuzz/fuzz/velm-fuzz-$target" "$corpus" "$here/fuzz/corpus/$target" \
+    -dict="$here/fuzz/dict/$target.dict" -max_len="$(max_len "$target")" -timeout=10 \
     -rss_limit_mb=2048 -max_total_time="$seconds" -close_fd_mask=3 -print_final_stats=1 \
-    -artifact_prefix="$artifacts/" ${FUZZ_FLAGS:-}
+    -artifact_prefix="$artifacts/" ${FUZZ_FLAGS:-})
 done
