@@ -161,10 +161,11 @@ QString resultsFilePath()
 
 void discardResults()
 {
-    // A device or a pipe that stands in for the file is the user's, not an earlier result.
-    const QString path = resultsFilePath();
-    if (QFileInfo(path).isFile())
-        QFile::remove(path);
+    // A link, a device or a pipe in its place is the user's own arrangement, which the new
+    // results go through; only a file that an earlier run wrote is removed.
+    const QFileInfo earlier(resultsFilePath());
+    if (earlier.isFile() && !earlier.isSymLink())
+        QFile::remove(earlier.filePath());
 }
 
 void store(const TestResultGroup& root)

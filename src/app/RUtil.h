@@ -23,8 +23,9 @@ void discardResults();
 // Stores the tree of a finished test run: results.txt in the log directory of Options::opts and,
 // when its report port is not 0, one frame to the collecting server at its report host: the
 // payload's length as a big-endian signed 32-bit number, then the serialised tree. Nothing is
-// read back. Connecting, writing and disconnecting each wait at most 5 seconds; every failure is
-// logged at ERROR and ends nothing but the report. Blocks the calling thread; needs no event loop.
+// read back. Connecting and disconnecting each wait at most 5 seconds, writing at most 5 seconds
+// for each part of the frame to go; a frame not written whole is logged at ERROR as every other
+// failure is, which ends nothing but the report. Blocks the calling thread; needs no event loop.
 void store(const TestResultGroup& root);
 
 #endif
