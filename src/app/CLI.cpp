@@ -64,7 +64,8 @@ void CLI::begin()
 
 void CLI::end()
 {
+    const int status = worker ? worker->exitStatus() : 0;
     delete worker;
     worker = nullptr;
-    QCoreApplication::quit();
+    QCoreApplication::exit(status);
 }

@@ -22,7 +22,7 @@ signals:
 public slots:
     // Starts the job of Options::opts->command; called once, from the running event loop.
     void begin();
-    // The job has ended: joins its thread and quits the event loop.
+    // The job has ended: joins its thread and quits the event loop with the job's exit status.
     void end();
 
 private:

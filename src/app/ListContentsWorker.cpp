@@ -4,6 +4,7 @@
 #include "ClassLoader.h"
 #include "Classpath.h"
 #include "JavaClassLoader.h"
+#include "Logger.h"
 
 #include <QMap>
 #include <QMutex>
@@ -13,6 +14,7 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -136,9 +138,20 @@ void ListContentsWorker::doWork()
     const int batchBytes = 16 * 1024;
     QByteArray batch;
     batch.reserve(batchBytes + 1024);
-    const auto write = [&batch] {
-        std::fwrite(batch.constData(), 1, size_t(batch.size()), stdout);
-        std::fflush(stdout);
+    // A listing that cannot be written (a full disk, the file size limit) is lost: that is said
+    // once, and the run ends with status 1. Nothing more is written after a failure.
+    bool lost = false;
+    const auto write = [this, &batch, &lost] {
+        if (!lost && (std::fwrite(batch.constData(), 1, size_t(batch.size()), stdout) !=
+                          size_t(batch.size()) ||
+                      std::fflush(stdout) != 0)) {
+            const int error = errno;
+            lost = true;
+            setExitStatus(1);
+            emit Logger::logger->log(
+                Logger::L_ERROR,
+                QString("Could not write to standard output - %1").arg(qt_error_string(error)));
+        }
         batch.resize(0); // keeps the reserved room
     };
     // Making a class's line reads nothing but that class, so the lines are made on the threads

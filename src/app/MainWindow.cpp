@@ -10,6 +10,8 @@
 #include "Ui_MainWindow.h"
 #include "Worker.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -38,7 +40,25 @@ MainWindow::MainWindow(QWidget* parent)
     // A progress dialog shows itself a few seconds after construction unless it is reset; the
     // busy dialog must stay hidden until a run opens it.
     progress->reset();
+    progress->installEventFilter(this);
     connect(ui->btn_runtest, &QPushButton::clicked, this, &MainWindow::beginTest);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The busy dialog stands for the running job: closed early (its title bar, alt+F4, Escape)
+    // it would give the window back while the job still runs. endTest closes it without a close
+    // event.
+    if (watched == progress && worker) {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 MainWindow::~MainWindow()
@@ -58,8 +78,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::beginTest()
 {
-    // One run at a time: the busy dialog can be closed from the keyboard while a job runs, and
-    // the job reads the profile in its own thread, so nothing may change until it has ended.
+    // One run at a time: the job reads the profile in its own thread, so nothing may change
+    // until it has ended. The busy dialog keeps the window from the user meanwhile; this holds
+    // for a call that does not come through the window.
     if (worker)
         return;
 

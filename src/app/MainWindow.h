@@ -12,7 +12,7 @@ class Worker;
 //
 // Idle: no worker, dialog hidden, window usable. Running: the window owns one worker and the
 // dialog covers the window until the worker reports done, when the worker is deleted (joining
-// its thread) and the window is idle again.
+// its thread) and the window is idle again. The dialog cannot be closed before then.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -30,6 +30,10 @@ public slots:
     void beginTest();
     // Closes the busy dialog and deletes the worker whose job has ended.
     void endTest();
+
+protected:
+    // Keeps the busy dialog open while a job runs: close requests and Escape are dropped.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class MainWindowTest;

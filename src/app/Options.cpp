@@ -149,7 +149,17 @@ void Options::parse(int argc, char** argv)
         goldFile = buildjavagold.value().toString();
         tssGold = tssgoldArg.isPresent() ? tssgoldArg.value().toString() : QString();
         host = hostArg.isPresent() ? hostArg.value().toString() : defaultHost();
-        port = portArg.isPresent() ? portArg.value().toString().toInt() : 0;
+        port = 0;
+        if (portArg.isPresent()) {
+            // Text that is no number would otherwise read as port 0, so that the report would
+            // quietly not be sent.
+            const QString text = portArg.value().toString();
+            bool decimal = false;
+            port = text.toInt(&decimal, 10);
+            if (!decimal)
+                throw ArgContraintNotObservedEx(
+                    QString("The port %1 is not a decimal number.").arg(text));
+        }
 
         const Arg* commands[] = {&testpcs,    &testpss,         &testoss, &testtss,
                                  &testtssabs, &testtssabsiface, &testios};

@@ -13,7 +13,8 @@ public:
     // command-line error or, in console mode, a combination that cannot run.
     void set(int argc, char** argv);
     // The parsing alone, with the program's option table: throws ArgHelpHasPrintedEx after help
-    // and ArgBaseException on a command-line error, and checks no combination.
+    // and ArgBaseException on a command-line error (a port that is not a decimal number among
+    // them), and checks no combination.
     void parse(int argc, char** argv);
 
     static Options* opts;

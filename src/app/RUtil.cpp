@@ -6,11 +6,15 @@
 
 #include <QByteArray>
 #include <QDataStream>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QTcpSocket>
 
 #include <fstream>
 #include <limits>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -82,13 +86,21 @@ void report(const QByteArray& payload, const QString& host, int port)
         return;
     }
 
+    // Counted as the socket hands bytes to the system; after a failed write (the server reset
+    // the connection) the socket throws away what is left, so only the count tells that the
+    // frame was cut.
+    qint64 written = 0;
+    QObject::connect(&socket, &QAbstractSocket::bytesWritten,
+                     [&written](qint64 bytes) { written += bytes; });
     stream << qint32(payload.size());
     socket.write(payload);
     socket.flush();
 
-    // flush() hands the socket as much as it takes at once; a frame that it took whole has
-    // nothing left to wait for, and waiting on an empty buffer would report a failure.
-    if (socket.bytesToWrite() > 0 && !socket.waitForBytesWritten(timeoutMs))
+    // Each wait returns once some bytes have gone; the frame is waited for until it is out, or
+    // until a wait runs out or the socket fails.
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {
+    }
+    if (written < qint64(sizeof(qint32)) + payload.size())
         logError(QString("Could not write data to network. %1").arg(socket.errorString()));
 
     socket.disconnectFromHost();
@@ -104,25 +116,62 @@ void report(const QByteArray& payload, const QString& host, int port)
 
 void RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
 {
-    std::ofstream file(path.toLocal8Bit().constData(), std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
+    std::ostringstream text;
+    write(text, group, 0);
+    const std::string bytes = text.str();
+
+    // A device or a pipe cannot be replaced by renaming a file onto it; it is written in place.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) {
+        std::ofstream file(path.toLocal8Bit().constData(), std::ios::out | std::ios::trunc);
+        if (!file.is_open()) {
+            logError(QString("Unable to open results file for writing %1").arg(path));
+            return;
+        }
+        // A full device shows only when the stream hands its bytes on: the file counts as
+        // written only once it has been closed without error.
+        file.write(bytes.data(), std::streamsize(bytes.size()));
+        file.close();
+        if (file.fail())
+            logError(QString("Could not write results file %1").arg(path));
+        return;
+    }
+
+    // Written to a temporary file beside the target and renamed onto it only when complete, as
+    // gold files are: a failure (a full disk, the file size limit) leaves no cut file that would
+    // pass for the results, and the temporary file goes if it is not renamed.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) {
         logError(QString("Unable to open results file for writing %1").arg(path));
         return;
     }
-    write(file, group, 0);
-    // A full device or a failing disk shows only when the stream hands its bytes on: a failed
-    // flush leaves the stream failed, and closing hands on whatever is left.
-    bool written = !file.fail();
-    file.close();
-    written = written && !file.fail();
-    if (!written)
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
         logError(QString("Could not write results file %1").arg(path));
+}
+
+namespace {
+
+QString resultsFilePath()
+{
+    return Options::opts->logDir + "/results.txt";
+}
+
+} // namespace
+
+void discardResults()
+{
+    // A link, a device or a pipe in its place is the user's own arrangement, which the new
+    // results go through; only a file that an earlier run wrote is removed.
+    const QFileInfo earlier(resultsFilePath());
+    if (earlier.isFile() && !earlier.isSymLink())
+        QFile::remove(earlier.filePath());
 }
 
 void store(const TestResultGroup& root)
 {
     const Options& o = *Options::opts;
-    RUtil::writeResultsFile(o.logDir + "/results.txt", root);
+    RUtil::writeResultsFile(resultsFilePath(), root);
 
     if (o.port == 0)
         return;

@@ -20,8 +20,11 @@ const char* const TSS_IND = "data/TSS_type_independent.javagold";
 const char* const TSS_ABS = "data/TSS_type_abstraction.javagold";
 
 // The root is held so that it goes even when a test lets an exception out; nothing is stored then.
+// Every run starts here, so the results of an earlier run go here too: a run that ends without
+// storing its results leaves none that would pass for its own.
 std::unique_ptr<TestResultGroup> createResultsTreeRootNode()
 {
+    discardResults();
     std::unique_ptr<TestResultGroup> root(new TestResultGroup());
     root->set_name("Results Tree");
     return root;

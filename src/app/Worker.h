@@ -26,6 +26,10 @@ public:
     // The job itself; runs in the worker's thread.
     virtual void doWork() = 0;
 
+    // The exit status that a console run of the job ends with: 0 unless the job has set
+    // another. Read it once `done` has arrived.
+    int exitStatus() const { return status; }
+
 public slots:
     // Runs the job and then emits `done`, whatever the job threw: no exception leaves here.
     void work();
@@ -38,9 +42,15 @@ protected:
     // calls after the first do nothing.
     void stop();
 
+    // For doWork: a job whose product is lost (its output could not be written) ends the
+    // console run with a status that says so.
+    void setExitStatus(int value) { status = value; }
+
 private:
     QThread thread;
     bool stopped = false;
+    // Written in the worker's thread before `done`, read after it has arrived.
+    int status = 0;
 
     Q_DISABLE_COPY(Worker)
 };

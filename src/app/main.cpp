@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -25,11 +26,21 @@ int main(int argc, char** argv)
     // stays with the process for its next allocations instead of going back to the system.
     mallopt(M_TOP_PAD, 64 * 1024 * 1024);
 #endif
-    // A reader of standard output that goes away early (a pipe into head) must not end the run
-    // before its results are stored: the failed write is ignored instead.
+    // A write that cannot be done fails and is handled where it was made, rather than end the
+    // run before its results are stored: a write to a reader of standard output that went away
+    // early (a pipe into head), and one past the file size limit (ulimit -f), which is then
+    // reported as a full disk is.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     Options::opts->set(argc, argv);
-    Logger::init(Options::opts->logDir);
+    if (!Logger::init(Options::opts->logDir)) {
+        std::fprintf(stderr, "%s\n",
+                     QString("Log directory %1 is in use by another run")
+                         .arg(Options::opts->logDir)
+                         .toLocal8Bit()
+                         .constData());
+        return 1;
+    }
 
     if (Options::opts->gui) {
         QApplication app(argc, argv);

@@ -7,8 +7,14 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,15 +71,21 @@ bool isUrgent(Logger::Level lvl)
 
 Logger* Logger::logger = nullptr;
 
-void Logger::init(const QString& logDir)
+bool Logger::init(const QString& logDir)
 {
     if (logger)
-        return;
+        return true;
     qRegisterMetaType<Logger::Level>("Logger::Level");
-    logger = new Logger(logDir);
+    Logger* made = new Logger(logDir);
+    if (made->logFileInUse) {
+        delete made;
+        return false;
+    }
+    logger = made;
     // The process-wide logger is never destroyed; what it still holds when the process ends
     // normally is written then.
     std::atexit(&Logger::writeAllAtExit);
+    return true;
 }
 
 void Logger::writeAllAtExit()
@@ -103,9 +115,25 @@ Logger::Logger(const QString& logDir, QObject* parent)
     // below fail, which is reported.
     QDir().mkdir(QFileInfo(logFile.fileName()).absolutePath());
 
-    // Unbuffered: the logger keeps its own buffer and hands it over in one write.
-    if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text |
-                      QIODevice::Unbuffered))
+    // Two runs into one directory would mix their lines in one file. The file is locked for the
+    // life of the logger, even if writing it fails, and emptied only once it is locked: a run
+    // that finds it locked leaves the other run's log as it is. A device (log.txt made a link to
+    // /dev/null) is shared by every run that writes to it and is not locked.
+    lockFd = ::open(QFile::encodeName(logFile.fileName()).constData(),
+                    O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    struct stat status;
+    const bool regular = lockFd >= 0 && ::fstat(lockFd, &status) == 0 && S_ISREG(status.st_mode);
+    logFileInUse = regular && ::flock(lockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (lockFd >= 0 && (logFileInUse || !regular)) {
+        ::close(lockFd);
+        lockFd = -1;
+    }
+
+    // When another run holds the file, only the console gets the lines. Otherwise each run
+    // starts the log afresh. Unbuffered: the logger keeps its own buffer and hands it over in
+    // one write.
+    if (!logFileInUse && !logFile.open(QIODevice::WriteOnly | QIODevice::Truncate |
+                                       QIODevice::Text | QIODevice::Unbuffered))
         logToConsole(L_ERROR, QString("Could not open log file %1").arg(logFile.fileName()));
 
     // Direct: the emitting thread hands the line over itself, see accept().
@@ -116,6 +144,8 @@ Logger::~Logger()
 {
     writePending(true);
     flushFile();
+    if (lockFd >= 0)
+        ::close(lockFd);
 }
 
 QString Logger::makeMsg(Logger::Level lvl, const QString& msg) const

@@ -36,9 +36,13 @@ public:
     // Null until init(); never replaced afterwards.
     static Logger* logger;
 
-    // Creates the logger for the given log directory once; later calls do nothing.
-    static void init(const QString& logDir);
+    // Creates the logger for the given log directory once; later calls do nothing and return
+    // true. False, with no logger made and log.txt left as it was, when another run holds the
+    // directory's log file.
+    static bool init(const QString& logDir);
 
+    // Holds log.txt locked against other runs for its life. When another run holds it, the
+    // file is neither emptied nor written, and only the console gets the lines.
     Logger(const QString& logDir, QObject* parent = nullptr);
     // Writes what is still waiting; call it in the logger's thread, with no other thread
     // logging any more.
@@ -94,6 +98,10 @@ private:
     FILE* out;
     FILE* err;
     QFile logFile;
+    // Holds the lock on log.txt, or -1.
+    int lockFd = -1;
+    // Another run held log.txt when this logger was made.
+    bool logFileInUse = false;
 
     QByteArray fileBuffer;
     // Started when the first line goes into an empty file buffer.

@@ -167,6 +167,10 @@ void UoPTest::runTest()
         // A class that several entries of the classpath hold is a repeated key and is tested once
         // per entry, each time as the class that the map's lookup gives.
         const QMap<QString, Class*> classes = testLoader->getAllClasses();
+        // An empty result would read as a pass; a delivery that yields no class was not tested.
+        if (classes.isEmpty())
+            log(Logger::L_ERROR,
+                QStringLiteral("No classes to test in %1").arg(testClasspath.toString()));
         const QStringList keys = classes.keys();
         const qint64 count = classes.size();
         // The uses of the window under test and of the next one: each class is asked for them

@@ -16,16 +16,23 @@
 
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// Runs the built program in `workDir` with its standard output on a pipe that nobody reads any
-// more, as `velm-jct ... | head -1` leaves it once head has gone; standard error is dropped.
-// Returns the exit status, or -1 when the program did not exit normally (a signal ended it).
-int runWithClosedOutput(const QStringList& args, const QString& workDir)
+// Runs the built program in `workDir` as a child of this process, with its standard output on
+// `out`, its standard error on `err` and, unless it is RLIM_INFINITY, `fileSizeLimit` as the most
+// bytes it may write to a file (ulimit -f). The child starts with the default actions for SIGPIPE
+// and SIGXFSZ, whatever this process does, so the program must see to them itself. Returns the
+// exit status, or -1 when the program did not exit normally (a signal ended it).
+int runChild(const QStringList& args, const QString& workDir, int out, int err,
+             rlim_t fileSizeLimit = RLIM_INFINITY)
 {
     std::vector<QByteArray> storage{QByteArray(VELM_JCT_PATH)};
     for (const QString& arg : args)
@@ -36,25 +43,42 @@ int runWithClosedOutput(const QStringList& args, const QString& workDir)
     argv.push_back(nullptr);
     const QByteArray dir = workDir.toLocal8Bit();
 
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    close(fds[0]);
     const pid_t pid = fork();
     if (pid == 0) {
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (chdir(dir.constData()) != 0 || dup2(fds[1], 1) < 0 || dup2(devNull, 2) < 0)
+        if (chdir(dir.constData()) != 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(127);
-        // The test process may ignore the signal itself; the program must not inherit that.
+        if (fileSizeLimit != RLIM_INFINITY) {
+            rlimit limit;
+            if (getrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(127);
+            limit.rlim_cur = fileSizeLimit;
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(127);
+        }
         signal(SIGPIPE, SIG_DFL);
+        signal(SIGXFSZ, SIG_DFL);
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(fds[1]);
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+// Runs the built program in `workDir` with its standard output on a pipe that nobody reads any
+// more, as `velm-jct ... | head -1` leaves it once head has gone; standard error is dropped.
+int runWithClosedOutput(const QStringList& args, const QString& workDir)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    close(fds[0]);
+    const int devNull = open("/dev/null", O_WRONLY);
+    const int status = runChild(args, workDir, fds[1], devNull);
+    close(devNull);
+    close(fds[1]);
+    return status;
 }
 
 class ConsoleRunTest : public ::testing::Test
@@ -281,6 +305,92 @@ TEST_F(ConsoleRunTest, ListingAnEmptyDirectoryPrintsNothing)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, QString());
     EXPECT_EQ(r.err, QString());
+}
+
+TEST_F(ConsoleRunTest, ListingThatCannotBeWrittenIsAnErrorWithStatusOne)
+{
+    // A listing of 16,000 bytes; the log of the run stays far below the size limit below.
+    JClasses delivery;
+    for (int i = 0; i < 2000; ++i) {
+        JClass* cls = delivery.add_classes();
+        cls->set_name(QString("Lp/C%1;").arg(i, 4, 10, QChar('0')).toStdString());
+        cls->set_parent("Ljava/lang/Object;");
+    }
+    ProtoIO::write(&delivery, work.path() + "/delivery.javagold");
+
+    const struct
+    {
+        const char* output;
+        rlim_t fileSizeLimit;
+        const char* reason;
+    } cases[] = {{"/dev/full", RLIM_INFINITY, "No space left on device"},
+                 {"listing.txt", 4096, "File too large"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const int out = open(QDir(work.path()).filePath(c.output).toLocal8Bit().constData(),
+                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const QString errFile = work.path() + "/stderr.txt";
+        const int err = open(errFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(out, 0);
+        ASSERT_GE(err, 0);
+        const int status =
+            runChild({"--nogui", "--listcontents", "--classpath", "delivery.javagold"}, work.path(),
+                     out, err, c.fileSizeLimit);
+        close(out);
+        close(err);
+        EXPECT_EQ(status, 1);
+        const QString line =
+            QString(" ERROR: Could not write to standard output - %1\n").arg(c.reason);
+        const QString errText = readFile(errFile);
+        EXPECT_TRUE(errText.endsWith(line)) << errText.toStdString();
+        EXPECT_EQ(errText.count('\n'), 1) << errText.toStdString();
+        EXPECT_EQ(log().count(line), 1) << log().toStdString();
+    }
+}
+
+TEST_F(ConsoleRunTest, LogDirectoryInUseByAnotherRunIsLeftAsItIs)
+{
+    // This process stands for a run that is still going on: it holds the lock on log.txt.
+    QFile earlierResults(work.path() + "/results.txt");
+    ASSERT_TRUE(earlierResults.open(QIODevice::WriteOnly));
+    earlierResults.write("Results Tree:\n\n");
+    earlierResults.close();
+    QFile held(work.path() + "/log.txt");
+    ASSERT_TRUE(held.open(QIODevice::WriteOnly));
+    held.write("running\n");
+    held.flush();
+    ASSERT_EQ(flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+
+    ProcessResult r =
+        run({"--nogui", "--testoss", "--safetyBase", "--classpath", fixture("supplied")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, QString("Log directory . is in use by another run\n"));
+    EXPECT_EQ(r.out, QString());
+    EXPECT_EQ(log(), QString("running\n"));
+    EXPECT_EQ(results(), QString("Results Tree:\n\n"));
+
+    // Once that run has ended, the directory is free.
+    held.close();
+    r = run({"--nogui", "--testoss", "--safetyBase", "--classpath", fixture("supplied")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(log().contains(" INFO: Running OSS test\n"));
+    EXPECT_FALSE(log().contains("running"));
+    EXPECT_TRUE(results().contains("\n  Interface Results:\n"));
+}
+
+TEST_F(ConsoleRunTest, ClasspathWithoutClassesIsAnError)
+{
+    const ProcessResult r =
+        run({"--nogui", "--testios", "--safetyBase", "--classpath", "/no/such/dir"});
+    EXPECT_EQ(r.status, 0);
+    const QString line = " ERROR: No classes to test in /no/such/dir\n";
+    EXPECT_TRUE(r.err.endsWith(line)) << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_EQ(log().count(line), 1);
+    // The loader factory's warnings stay.
+    EXPECT_TRUE(
+        r.out.contains(" WARN: Could not create class loader for classpath entry /no/such/dir\n"))
+        << r.out.toStdString();
 }
 
 TEST_F(ConsoleRunTest, BuiltGoldFileHoldsThePublicClasses)

@@ -81,10 +81,18 @@ TEST(OptionsTest, EmptyLogDirectoryIsTheCurrentDirectory)
     EXPECT_EQ(parse({"--logdir", ""}).logDir, QString("."));
 }
 
-TEST(OptionsTest, PortThatIsNoNumberIsZero)
+TEST(OptionsTest, PortThatIsNoDecimalNumberIsACommandLineError)
 {
-    EXPECT_EQ(parse({"--port", "eighty"}).port, 0);
+    // Read as 0 it would quietly send no report.
+    for (const char* port : {"eighty", "0x10", "80a"})
+        EXPECT_EXIT(
+            parse({"--nogui", "--testoss", "--general", "--classpath", "c", "--port", port}),
+            ::testing::ExitedWithCode(1),
+            QString("^The port %1 is not a decimal number.\n$").arg(port).toStdString())
+            << port;
     EXPECT_EQ(parse({"--port", "80"}).port, 80);
+    // A number beyond the TCP range is refused when the report is sent.
+    EXPECT_EQ(parse({"--port", "65616"}).port, 65616);
 }
 
 TEST(OptionsTest, GuiModeKeepsCommandLineChoicesUnchecked)

@@ -6,12 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <thread>
+
+#include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -179,6 +186,34 @@ TEST_F(RUtilTest, ResultsFileOnAFullDeviceIsLoggedAsNotWritten)
     EXPECT_EQ(log.at(Logger::L_ERROR), QStringList({"Could not write results file " + path}));
 }
 
+TEST_F(RUtilTest, ResultsFileIsReplacedOnlyWhenWrittenWhole)
+{
+    QFile earlier(resultsFile());
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("Results Tree:\n\n");
+    earlier.close();
+
+    TestResultGroup root;
+    root.set_name("Results Tree");
+    addResult(&root, "Large", std::string(64 * 1024, 'x').c_str(), R_PASS);
+    // The file size limit stops the write part way, as a full disk does.
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    LogCapture log;
+    RUtil::writeResultsFile(resultsFile(), root);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(log.at(Logger::L_ERROR),
+              QStringList({"Could not write results file " + resultsFile()}));
+    EXPECT_EQ(readFile(resultsFile()), QString("Results Tree:\n\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"results.txt"}));
+}
+
 TEST_F(RUtilTest, PortZeroWritesTheFileAndSendsNothing)
 {
     LogCapture log;
@@ -275,4 +310,42 @@ TEST_F(RUtilTest, ListenerThatNeverReadsCostsTheWaitsAndNothingElse)
     EXPECT_TRUE(lines[1].startsWith("Disconnect problem. ")) << lines[1].toStdString();
     ASSERT_TRUE(server.waitForNewConnection(0));
     delete server.nextPendingConnection();
+}
+
+TEST_F(RUtilTest, ReportThatTheServerResetsIsLoggedAsNotWritten)
+{
+    // A listener that reads the first bytes of the frame and then resets the connection.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::thread server([listener] {
+        const int connection = accept(listener, nullptr, nullptr);
+        if (connection < 0)
+            return;
+        char head[16];
+        (void)!recv(connection, head, sizeof head, MSG_WAITALL);
+        const linger reset{1, 0};
+        setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        close(connection);
+    });
+    Options::opts->port = ntohs(address.sin_port);
+
+    // Larger than the buffers of both ends together, so most of it is still to send.
+    TestResultGroup root;
+    root.set_name("Results Tree");
+    addResult(&root, "Large", std::string(32 * 1024 * 1024, 'x').c_str(), R_PASS);
+    LogCapture log;
+    store(root);
+    server.join();
+    close(listener);
+
+    const QStringList lines = log.texts();
+    ASSERT_EQ(lines.size(), 1) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Could not write data to network. ")) << lines[0].toStdString();
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -236,4 +237,33 @@ TEST_F(TestsTest, EachRunRewritesTheResultsFile)
     Tests::oss(classpath);
     EXPECT_FALSE(results().contains("Access Results"));
     EXPECT_FALSE(results().contains("seg.Counter"));
+}
+
+TEST_F(TestsTest, ResultsOfAnEarlierRunGoWhenARunStarts)
+{
+    Options::opts->profile = 3;
+    const QString path = work->path() + "/logs/results.txt";
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("Results Tree:\n\n");
+    earlier.close();
+
+    // The run's first loader logs its classpath; a run that ends there stores nothing, so the
+    // earlier results must be gone by then.
+    bool checked = false;
+    bool earlierThere = true;
+    QObject context;
+    QObject::connect(
+        Logger::logger, &Logger::log, &context,
+        [&](Logger::Level, const QString& text) {
+            if (!checked && text.startsWith("Processing classpath: ")) {
+                checked = true;
+                earlierThere = QFile::exists(path);
+            }
+        },
+        Qt::DirectConnection);
+    Tests::ios(classpath, framework);
+    ASSERT_TRUE(checked);
+    EXPECT_FALSE(earlierThere);
+    EXPECT_TRUE(results().contains("\n  Access Results:\n"));
 }

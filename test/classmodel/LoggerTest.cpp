@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sys/file.h>
+
 namespace {
 
 QString readAll(const QString& path)
@@ -112,6 +114,30 @@ TEST(LoggerTest, APreviousLogIsEmptiedAtStart)
     }
     Logger logger(dir.path());
     EXPECT_EQ(readAll(dir.path() + "/log.txt"), QString());
+}
+
+TEST(LoggerTest, LogFileThatAnotherRunHoldsIsLeftAsItIs)
+{
+    QTemporaryDir dir;
+    QFile held(dir.path() + "/log.txt");
+    ASSERT_TRUE(held.open(QIODevice::WriteOnly));
+    held.write("other run\n");
+    held.flush();
+    ASSERT_EQ(flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+    const Captured c = capture([&] {
+        Logger logger(dir.path());
+        emit logger.log(Logger::L_WARN, "console only");
+    });
+    EXPECT_TRUE(c.out.endsWith("WARN: console only\n")) << c.out.toStdString();
+    EXPECT_EQ(c.err, QString());
+    EXPECT_EQ(readAll(dir.path() + "/log.txt"), QString("other run\n"));
+    held.close();
+
+    // Free again, the file is the new logger's.
+    Logger logger(dir.path());
+    emit logger.log(Logger::L_WARN, "mine");
+    EXPECT_TRUE(readAll(dir.path() + "/log.txt").endsWith("WARN: mine\n"));
+    EXPECT_FALSE(readAll(dir.path() + "/log.txt").contains("other run"));
 }
 
 TEST(LoggerTest, CreatesOneMissingDirectoryLevelButNotTwo)
