@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <clocale>
 #include <limits>
-#include <vector>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -94,34 +93,8 @@ quint64 le64(const uchar* p)
     return quint64(le32(p)) | quint64(le32(p + 4)) << 32;
 }
 
-void put16(QByteArray* out, quint16 value)
-{
-    out->append(char(value & 0xFF)).append(char(value >> 8));
-}
-
-void put32(QByteArray* out, quint32 value)
-{
-    put16(out, quint16(value & 0xFFFF));
-    put16(out, quint16(value >> 16));
-}
-
-void put64(QByteArray* out, quint64 value)
-{
-    put32(out, quint32(value & 0xFFFFFFFF));
-    put32(out, quint32(value >> 32));
-}
-
-// Exactly `length` bytes of the file from `offset`, or nothing.
-QByteArray bytesAt(QFile& file, qint64 offset, qint64 length)
-{
-    if (offset < 0 || length <= 0 || length > file.size() - offset || !file.seek(offset))
-        return QByteArray();
-    QByteArray bytes = file.read(length);
-    return bytes.size() == length ? bytes : QByteArray();
-}
-
-// The same through a descriptor, without moving any file position, so that several threads
-// may read one file.
+// Exactly `length` bytes of the file from `offset`, or nothing. No file position moves, so
+// several threads may read one file.
 QByteArray bytesAt(int fd, qint64 offset, qint64 length)
 {
     QByteArray bytes(int(length), Qt::Uninitialized);
@@ -161,115 +134,6 @@ QString escaped(const QByteArray& bytes)
 
 // The largest central directory that is read: far beyond a million entries.
 const qint64 maxCentralDirectorySize = 256 * 1024 * 1024;
-
-// What a record of a ZIP archive's central directory says about its entry.
-struct DirectoryRecord
-{
-    QByteArray name;
-    qint64 offset;
-    quint64 compressedSize;
-    quint64 size;
-    quint32 crc;
-    quint16 method;
-    quint16 flags;
-};
-
-// The records of a ZIP archive's central directory, in directory order, with each local
-// header's offset taken from the file's start. False when the file ends in no directory, or in
-// one that does not add up: the archive is then not read through it.
-bool readCentralDirectory(QFile& file, std::vector<DirectoryRecord>* records)
-{
-    const qint64 fileSize = file.size();
-    // The end record (22 bytes) may be followed by a comment of up to 65535 bytes.
-    const qint64 tailLength = qMin<qint64>(fileSize, 22 + 65535);
-    const QByteArray tail = bytesAt(file, fileSize - tailLength, tailLength);
-    const int end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
-    if (end < 0 || tail.size() - end < 22)
-        return false;
-    const auto* record = reinterpret_cast<const uchar*>(tail.constData()) + end;
-    qint64 recordAt = fileSize - tailLength + end;
-    quint64 count = le16(record + 10);
-    quint64 directorySize = le32(record + 12);
-    quint64 directoryOffset = le32(record + 16);
-    if (count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF) {
-        // ZIP64: a 20-byte locator right before the end record points at the 56-byte ZIP64 end
-        // record, which holds the real count, size and offset.
-        const QByteArray locator = bytesAt(file, recordAt - 20, 20);
-        if (locator.isEmpty() || !locator.startsWith(QByteArray("PK\x06\x07", 4)))
-            return false;
-        const quint64 at = le64(reinterpret_cast<const uchar*>(locator.constData()) + 8);
-        if (at > quint64(fileSize))
-            return false;
-        const QByteArray end64 = bytesAt(file, qint64(at), 56);
-        if (end64.isEmpty() || !end64.startsWith(QByteArray("PK\x06\x06", 4)))
-            return false;
-        const auto* r = reinterpret_cast<const uchar*>(end64.constData());
-        count = le64(r + 32);
-        directorySize = le64(r + 40);
-        directoryOffset = le64(r + 48);
-        recordAt = qint64(at);
-    }
-    // The directory ends where the end record starts. Bytes in front of the archive (a launcher
-    // script) shift every offset that the archive states by the same amount.
-    if (directorySize > quint64(recordAt) || directorySize > quint64(maxCentralDirectorySize) ||
-        directoryOffset > quint64(recordAt) - directorySize || count > directorySize / 46)
-        return false;
-    const qint64 base = recordAt - qint64(directorySize) - qint64(directoryOffset);
-    const QByteArray directory =
-        bytesAt(file, recordAt - qint64(directorySize), qint64(directorySize));
-    if (directory.size() != int(directorySize))
-        return false;
-    const auto* data = reinterpret_cast<const uchar*>(directory.constData());
-    const int size = directory.size();
-    int pos = 0;
-    records->reserve(size_t(count));
-    // Each record: a fixed part of 46 bytes, then its name, extra fields and comment.
-    for (quint64 i = 0; i < count; ++i) {
-        if (size - pos < 46 || le32(data + pos) != 0x02014b50)
-            return false;
-        const uchar* r = data + pos;
-        const int nameLength = le16(r + 28);
-        const int extraLength = le16(r + 30);
-        const int recordLength = 46 + nameLength + extraLength + le16(r + 32);
-        if (recordLength > size - pos)
-            return false;
-        pos += recordLength;
-        DirectoryRecord entry;
-        entry.name = QByteArray(reinterpret_cast<const char*>(r + 46), nameLength);
-        entry.flags = le16(r + 8);
-        entry.method = le16(r + 10);
-        entry.crc = le32(r + 16);
-        entry.compressedSize = le32(r + 20);
-        entry.size = le32(r + 24);
-        quint64 offset = le32(r + 42);
-        // The ZIP64 extra field (id 1) holds, in this order, each of the uncompressed size,
-        // the compressed size and the offset whose 32-bit field is all ones.
-        quint64* const wide[] = {&entry.size, &entry.compressedSize, &offset};
-        const uchar* field = r + 46 + nameLength;
-        const uchar* const fieldsEnd = field + extraLength;
-        while (fieldsEnd - field >= 4) {
-            const int length = le16(field + 2);
-            if (length > fieldsEnd - field - 4)
-                break;
-            if (le16(field) == 1) {
-                const uchar* value = field + 4;
-                for (quint64* target : wide) {
-                    if (*target != 0xFFFFFFFF)
-                        continue;
-                    if (value + 8 > field + 4 + length)
-                        break;
-                    *target = le64(value);
-                    value += 8;
-                }
-                break;
-            }
-            field += 4 + length;
-        }
-        entry.offset = offset > quint64(fileSize) ? fileSize : base + qint64(offset);
-        records->push_back(entry);
-    }
-    return true;
-}
 
 // The library's decompression filters, each with the bytes that a stream of its kind starts
 // with (empty when it has no fixed signature). Some filters are done by running an outside
@@ -389,39 +253,122 @@ void JarFileReader::populateClassNames()
         listStream();
 }
 
+bool JarFileReader::readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>* records)
+{
+    // The end record (22 bytes) may be followed by a comment of up to 65535 bytes.
+    const qint64 tailLength = qMin<qint64>(fileSize, 22 + 65535);
+    const QByteArray tail = bytesAt(fd, fileSize - tailLength, tailLength);
+    const int end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || tail.size() - end < 22)
+        return false;
+    const auto* record = reinterpret_cast<const uchar*>(tail.constData()) + end;
+    qint64 recordAt = fileSize - tailLength + end;
+    quint64 count = le16(record + 10);
+    quint64 directorySize = le32(record + 12);
+    quint64 directoryOffset = le32(record + 16);
+    if (count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF) {
+        // ZIP64: a 20-byte locator right before the end record points at the 56-byte ZIP64 end
+        // record, which holds the real count, size and offset.
+        const QByteArray locator = bytesAt(fd, recordAt - 20, 20);
+        if (locator.isEmpty() || !locator.startsWith(QByteArray("PK\x06\x07", 4)))
+            return false;
+        const quint64 at = le64(reinterpret_cast<const uchar*>(locator.constData()) + 8);
+        if (at > quint64(fileSize))
+            return false;
+        const QByteArray end64 = bytesAt(fd, qint64(at), 56);
+        if (end64.isEmpty() || !end64.startsWith(QByteArray("PK\x06\x06", 4)))
+            return false;
+        const auto* r = reinterpret_cast<const uchar*>(end64.constData());
+        count = le64(r + 32);
+        directorySize = le64(r + 40);
+        directoryOffset = le64(r + 48);
+        recordAt = qint64(at);
+    }
+    // The directory ends where the end record starts. Bytes in front of the archive (a launcher
+    // script) shift every offset that the archive states by the same amount.
+    if (directorySize > quint64(recordAt) || directorySize > quint64(maxCentralDirectorySize) ||
+        directoryOffset > quint64(recordAt) - directorySize || count > directorySize / 46)
+        return false;
+    const qint64 base = recordAt - qint64(directorySize) - qint64(directoryOffset);
+    const QByteArray directory =
+        bytesAt(fd, recordAt - qint64(directorySize), qint64(directorySize));
+    if (directory.size() != int(directorySize))
+        return false;
+    const auto* data = reinterpret_cast<const uchar*>(directory.constData());
+    const int size = directory.size();
+    int pos = 0;
+    records->reserve(int(count));
+    // Each record: a fixed part of 46 bytes, then its name, extra fields and comment.
+    for (quint64 i = 0; i < count; ++i) {
+        if (size - pos < 46 || le32(data + pos) != 0x02014b50)
+            return false;
+        const uchar* r = data + pos;
+        const int nameLength = le16(r + 28);
+        const int extraLength = le16(r + 30);
+        const int recordLength = 46 + nameLength + extraLength + le16(r + 32);
+        if (recordLength > size - pos)
+            return false;
+        pos += recordLength;
+        Entry entry;
+        entry.rawName = QByteArray(reinterpret_cast<const char*>(r + 46), nameLength);
+        entry.flags = le16(r + 8);
+        entry.method = le16(r + 10);
+        entry.crc = le32(r + 16);
+        entry.compressedSize = le32(r + 20);
+        entry.size = le32(r + 24);
+        quint64 offset = le32(r + 42);
+        // The ZIP64 extra field (id 1) holds, in this order, each of the uncompressed size,
+        // the compressed size and the offset whose 32-bit field is all ones.
+        quint64* const wide[] = {&entry.size, &entry.compressedSize, &offset};
+        const uchar* field = r + 46 + nameLength;
+        const uchar* const fieldsEnd = field + extraLength;
+        while (fieldsEnd - field >= 4) {
+            const int length = le16(field + 2);
+            if (length > fieldsEnd - field - 4)
+                break;
+            if (le16(field) == 1) {
+                const uchar* value = field + 4;
+                for (quint64* target : wide) {
+                    if (*target != 0xFFFFFFFF)
+                        continue;
+                    if (value + 8 > field + 4 + length)
+                        break;
+                    *target = le64(value);
+                    value += 8;
+                }
+                break;
+            }
+            field += 4 + length;
+        }
+        entry.offset = offset > quint64(fileSize) ? fileSize : base + qint64(offset);
+        records->append(entry);
+    }
+    return true;
+}
+
 bool JarFileReader::listCentralDirectory(readerdata_t* rd)
 {
-    std::vector<DirectoryRecord> records;
-    if (!readCentralDirectory(rd->file, &records))
+    QVector<Entry> records;
+    if (!readCentralDirectory(rd->file.handle(), rd->file.size(), &records))
         return false;
     // In the order of the entries in the file, as a walk through the archive meets them.
-    std::stable_sort(
-        records.begin(), records.end(),
-        [](const DirectoryRecord& a, const DirectoryRecord& b) { return a.offset < b.offset; });
-    for (const DirectoryRecord& record : records) {
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
+    for (Entry& record : records) {
         // The Java runtime reads every name as UTF-8, whatever the locale.
-        if (!isUtf8(record.name)) {
+        if (!isUtf8(record.rawName)) {
             say(nullptr, Logger::L_WARN,
                 QString("Problem reading archive %1 - the name of entry %2 is not UTF-8")
-                    .arg(path, escaped(record.name)));
+                    .arg(path, escaped(record.rawName)));
             continue;
         }
-        const QString entryName = QString::fromUtf8(record.name);
-        if (!entryName.endsWith(QLatin1String(".class")))
+        record.path = QString::fromUtf8(record.rawName);
+        if (!record.path.endsWith(QLatin1String(".class")))
             continue;
-        const QString descriptor = TypeDescriptor::fromClassFileName(entryName).descriptor;
+        const QString descriptor = TypeDescriptor::fromClassFileName(record.path).descriptor;
         classNames.append(descriptor);
-        if (firstEntries.contains(descriptor))
-            continue;
-        Entry& first = firstEntries[descriptor];
-        first.path = entryName;
-        first.rawName = record.name;
-        first.offset = record.offset;
-        first.compressedSize = record.compressedSize;
-        first.size = record.size;
-        first.crc = record.crc;
-        first.method = record.method;
-        first.flags = record.flags;
+        if (!firstEntries.contains(descriptor))
+            firstEntries.insert(descriptor, record);
     }
     return true;
 }
@@ -538,37 +485,29 @@ QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines)
         QByteArray(int(qBound<quint64>(1, entry.compressedSize, readChunk)), Qt::Uninitialized);
     const bool wide = entry.compressedSize >= 0xFFFFFFFF || entry.size >= 0xFFFFFFFF;
     QByteArray& header = stream.header;
-    put32(&header, 0x04034b50);
-    put16(&header, wide ? 45 : 20);
-    put16(&header, quint16(entry.flags & ~8));
-    put16(&header, entry.method);
-    put32(&header, 0); // time and date
-    put32(&header, entry.crc);
-    put32(&header, wide ? 0xFFFFFFFF : quint32(entry.compressedSize));
-    put32(&header, wide ? 0xFFFFFFFF : quint32(entry.size));
-    put16(&header, 1);
-    put16(&header, wide ? 20 : 0);
-    header.append('e');
-    if (wide) {
-        put16(&header, 1);
-        put16(&header, 16);
-        put64(&header, entry.size);
-        put64(&header, entry.compressedSize);
-    }
+    QDataStream out(&header, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint32(0x04034b50) << quint16(wide ? 45 : 20) << quint16(entry.flags & ~8)
+        << entry.method << quint32(0) << entry.crc
+        << quint32(wide ? 0xFFFFFFFF : entry.compressedSize)
+        << quint32(wide ? 0xFFFFFFFF : entry.size) << quint16(1) << quint16(wide ? 20 : 0);
+    out.writeRawData("e", 1);
+    if (wide)
+        out << quint16(1) << quint16(16) << entry.size << entry.compressedSize;
 
     archive* arch = archive_read_new();
-    archive_entry* header_ = nullptr;
+    archive_entry* libraryEntry = nullptr;
     const TypeDescriptor type = TypeDescriptor::fromClassFileName(entry.path);
     if (archive_read_support_format_zip_streamable(arch) != ARCHIVE_OK ||
         archive_read_open(arch, &stream, nullptr, &DirectoryEntryStream::read, nullptr) !=
             ARCHIVE_OK ||
-        archive_read_next_header(arch, &header_) != ARCHIVE_OK) {
+        archive_read_next_header(arch, &libraryEntry) != ARCHIVE_OK) {
         const QString reason = errorText(arch);
         say(lines, Logger::L_WARN,
             QString("Problem reading %1 - %2")
                 .arg(type.toString(), reason.isEmpty() ? QStringLiteral("read failed") : reason));
     } else {
-        readEntry(arch, header_, type, &result, lines);
+        readEntry(arch, libraryEntry, type, &result, lines);
     }
     archive_read_free(arch);
     return result;

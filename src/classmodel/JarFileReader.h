@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -108,6 +109,10 @@ private:
         quint16 flags = 0;
     };
 
+    // The records of a ZIP archive's central directory, in directory order, each local header's
+    // offset taken from the file's start (no name read yet). False when the file ends in no
+    // directory, or in one that does not add up: the archive is then not read through it.
+    static bool readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>* records);
     void populateClassNames();
     // Lists the entries of the central directory of the file open in `rd`; false when the file
     // is no ZIP archive with a directory that can be read, and nothing is listed.
