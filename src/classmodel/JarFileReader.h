@@ -110,8 +110,8 @@ private:
     };
 
     // The records of a ZIP archive's central directory, in directory order, each local header's
-    // offset taken from the file's start (no name read yet). False when the file ends in no
-    // directory, or in one that does not add up: the archive is then not read through it.
+    // offset taken from the file's start (names as bytes; no path yet). False when the file ends in
+    // no directory, or in one that does not add up: the archive is then not read through it.
     static bool readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>* records);
     void populateClassNames();
     // Lists the entries of the central directory of the file open in `rd`; false when the file
