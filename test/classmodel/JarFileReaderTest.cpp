@@ -510,7 +510,7 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
 TEST_F(JarFileReaderTest, ClassesAreTheOnesTheCentralDirectoryNames)
 {
     // The Java runtime finds a class through the central directory and reads it from where the
-    // directory says, whatever the local header there is called. So must the test.
+    // directory says, whatever the local header there is called. So must the access test.
     const QByteArray jar = readFile(fixture("archives/twins.jar"));
     const qint64 directory = centralDirectoryOffset(jar);
     // Each name occurs first in its local header, last in its directory record.
