@@ -450,7 +450,8 @@ QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines)
     const int fd = session.file.handle();
 
     // The local header only says where the data starts; what the data is, the directory says.
-    const QByteArray local = bytesAt(fd, entry.offset, 30);
+    // It is read with the name that it should hold.
+    const QByteArray local = bytesAt(fd, entry.offset, 30 + entry.rawName.size());
     const auto* l = reinterpret_cast<const uchar*>(local.constData());
     if (local.isEmpty() || le32(l) != 0x04034b50) {
         say(lines, Logger::L_WARN,
@@ -464,7 +465,7 @@ QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines)
     const auto differs = [](quint32 local, quint64 central) {
         return local != 0 && local != 0xFFFFFFFF && local != central;
     };
-    if (bytesAt(fd, entry.offset + 30, localNameLength) != entry.rawName ||
+    if (local.mid(30) != entry.rawName || localNameLength != entry.rawName.size() ||
         le16(l + 8) != entry.method ||
         (!(le16(l + 6) & 8) &&
          (differs(le32(l + 14), entry.crc) || differs(le32(l + 18), entry.compressedSize) ||
