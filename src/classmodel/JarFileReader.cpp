@@ -4,8 +4,6 @@
 #include "Logger.h"
 #include "TypeDescriptor.h"
 
-#include <QTextCodec>
-
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -108,15 +106,6 @@ QByteArray bytesAt(int fd, qint64 offset, qint64 length)
         done += got;
     }
     return bytes;
-}
-
-bool isUtf8(const QByteArray& bytes)
-{
-    if (std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; }))
-        return true;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
 }
 
 // A name that is not UTF-8, with every byte beyond ASCII written as \xNN.
@@ -355,14 +344,15 @@ bool JarFileReader::listCentralDirectory(readerdata_t* rd)
     std::stable_sort(records.begin(), records.end(),
                      [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
     for (Entry& record : records) {
-        // The Java runtime reads every name as UTF-8, whatever the locale.
-        if (!isUtf8(record.rawName)) {
+        // The Java runtime reads every name as UTF-8, whatever the locale. Bytes that are not
+        // UTF-8 decode to replacement characters, which encode to other bytes.
+        record.path = QString::fromUtf8(record.rawName);
+        if (record.path.toUtf8() != record.rawName) {
             say(nullptr, Logger::L_WARN,
                 QString("Problem reading archive %1 - the name of entry %2 is not UTF-8")
                     .arg(path, escaped(record.rawName)));
             continue;
         }
-        record.path = QString::fromUtf8(record.rawName);
         if (!record.path.endsWith(QLatin1String(".class")))
             continue;
         const QString descriptor = TypeDescriptor::fromClassFileName(record.path).descriptor;
