@@ -7,10 +7,13 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <limits>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,14 +30,49 @@ QString errorText(archive* a)
     return text ? QString::fromUtf8(text) : QString();
 }
 
-QString entryPath(archive_entry* entry)
+// Entry names are UTF-8 in a JAR, and mostly in a tar archive too. The library hands them out
+// converted to the character set of the thread's locale, which under the C locale cannot hold
+// them. While one of these lives, this thread's locale has a UTF-8 character type; nothing else
+// changes, and nothing but the library runs meanwhile.
+class Utf8Names
 {
-    // The UTF-8 form is what a JAR stores; asking for it spares the library a conversion
-    // through wide characters for every header.
-    const char* path = archive_entry_pathname_utf8(entry);
+public:
+    Utf8Names()
+        : utf8(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr))),
+          previous(utf8 ? uselocale(utf8) : locale_t(nullptr))
+    {
+    }
+    ~Utf8Names()
+    {
+        if (utf8) {
+            uselocale(previous);
+            freelocale(utf8);
+        }
+    }
+    Q_DISABLE_COPY(Utf8Names)
+
+private:
+    const locale_t utf8;
+    const locale_t previous;
+};
+
+// The next header of a streamed archive: ARCHIVE_OK with the entry's name as UTF-8; ARCHIVE_WARN
+// for an entry whose name the library could not read (it says why), which is passed over; any
+// other status ends the walk.
+int nextHeader(archive* a, archive_entry** entry, QString* name)
+{
+    const Utf8Names names;
+    const int status = archive_read_next_header(a, entry);
+    if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
+        return status;
+    // A name the library cannot convert it may still hold as stored.
+    const char* path = archive_entry_pathname_utf8(*entry);
     if (!path)
-        path = archive_entry_pathname(entry);
-    return path ? QString::fromUtf8(path) : QString();
+        path = archive_entry_pathname(*entry);
+    if (!path && status == ARCHIVE_WARN)
+        return ARCHIVE_WARN;
+    *name = path ? QString::fromUtf8(path) : QString();
+    return ARCHIVE_OK;
 }
 
 // Little-endian fields of a ZIP record; each caller has checked that the record is long enough.
@@ -53,110 +91,38 @@ quint64 le64(const uchar* p)
     return quint64(le32(p)) | quint64(le32(p + 4)) << 32;
 }
 
-// Exactly `length` bytes of the file from `offset`, or nothing.
-QByteArray bytesAt(QFile& file, qint64 offset, qint64 length)
+// Exactly `length` bytes of the file from `offset`, or nothing. No file position moves, so
+// several threads may read one file.
+QByteArray bytesAt(int fd, qint64 offset, qint64 length)
 {
-    if (offset < 0 || length <= 0 || length > file.size() - offset || !file.seek(offset))
-        return QByteArray();
-    QByteArray bytes = file.read(length);
-    return bytes.size() == length ? bytes : QByteArray();
+    QByteArray bytes(int(length), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(length - done), offset + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return QByteArray();
+        done += got;
+    }
+    return bytes;
 }
 
-// The largest central directory that is read for positions: far beyond a million entries.
+// A name that is not UTF-8, with every byte beyond ASCII written as \xNN.
+QString escaped(const QByteArray& bytes)
+{
+    QString text;
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x20 && uchar(c) < 0x7F)
+            text += QLatin1Char(c);
+        else
+            text += QString::asprintf("\\x%02X", uint(uchar(c)));
+    }
+    return text;
+}
+
+// The largest central directory that is read: far beyond a million entries.
 const qint64 maxCentralDirectorySize = 256 * 1024 * 1024;
-
-// Where the local header of each ".class" entry of a ZIP archive starts, by entry name, from the
-// archive's central directory; of several records of one name, the first in the file. Anything
-// that does not add up gives fewer positions or none: a position is only a hint, and a read
-// from it checks that it finds the entry it expects.
-QHash<QString, qint64> localHeaderOffsets(QFile& file)
-{
-    QHash<QString, qint64> offsets;
-    const qint64 fileSize = file.size();
-    // The end record (22 bytes) may be followed by a comment of up to 65535 bytes.
-    const qint64 tailLength = qMin<qint64>(fileSize, 22 + 65535);
-    const QByteArray tail = bytesAt(file, fileSize - tailLength, tailLength);
-    const int end = tail.lastIndexOf(QByteArray("PK", 4));
-    if (end < 0 || tail.size() - end < 22)
-        return offsets;
-    const auto* record = reinterpret_cast<const uchar*>(tail.constData()) + end;
-    qint64 recordAt = fileSize - tailLength + end;
-    quint64 directorySize = le32(record + 12);
-    quint64 directoryOffset = le32(record + 16);
-    if (le16(record + 10) == 0xFFFF || directorySize == 0xFFFFFFFF ||
-        directoryOffset == 0xFFFFFFFF) {
-        // ZIP64: a 20-byte locator right before the end record points at the 56-byte ZIP64 end
-        // record, which holds the real size and offset.
-        const QByteArray locator = bytesAt(file, recordAt - 20, 20);
-        if (locator.isEmpty() || !locator.startsWith(QByteArray("PK", 4)))
-            return offsets;
-        const quint64 at = le64(reinterpret_cast<const uchar*>(locator.constData()) + 8);
-        if (at > quint64(fileSize))
-            return offsets;
-        const QByteArray end64 = bytesAt(file, qint64(at), 56);
-        if (end64.isEmpty() || !end64.startsWith(QByteArray("PK", 4)))
-            return offsets;
-        const auto* r = reinterpret_cast<const uchar*>(end64.constData());
-        directorySize = le64(r + 40);
-        directoryOffset = le64(r + 48);
-        recordAt = qint64(at);
-    }
-    // The directory ends where the end record starts. Bytes in front of the archive (a launcher
-    // script) shift every offset that the archive states by the same amount.
-    if (directorySize > quint64(recordAt) || directorySize > quint64(maxCentralDirectorySize) ||
-        directoryOffset > quint64(recordAt) - directorySize)
-        return offsets;
-    const qint64 base = recordAt - qint64(directorySize) - qint64(directoryOffset);
-    const QByteArray directory =
-        bytesAt(file, recordAt - qint64(directorySize), qint64(directorySize));
-    const auto* data = reinterpret_cast<const uchar*>(directory.constData());
-    const int size = directory.size();
-    int pos = 0;
-    // Each record: a fixed part of 46 bytes, then its name, extra fields and comment.
-    while (size - pos >= 46 && le32(data + pos) == 0x02014b50) {
-        const uchar* r = data + pos;
-        const int nameLength = le16(r + 28);
-        const int extraLength = le16(r + 30);
-        const int recordLength = 46 + nameLength + extraLength + le16(r + 32);
-        if (recordLength > size - pos)
-            break;
-        pos += recordLength;
-        quint64 offset = le32(r + 42);
-        if (offset == 0xFFFFFFFF) {
-            // The ZIP64 extra field (id 1) holds, in this order, each of the uncompressed size,
-            // the compressed size and the offset whose 32-bit field is all ones.
-            const int skipped =
-                (le32(r + 24) == 0xFFFFFFFF ? 8 : 0) + (le32(r + 20) == 0xFFFFFFFF ? 8 : 0);
-            const uchar* field = r + 46 + nameLength;
-            const uchar* fieldsEnd = field + extraLength;
-            bool found = false;
-            while (fieldsEnd - field >= 4 && !found) {
-                const int length = le16(field + 2);
-                if (length > fieldsEnd - field - 4)
-                    break;
-                if (le16(field) == 1 && length >= skipped + 8) {
-                    offset = le64(field + 4 + skipped);
-                    found = true;
-                }
-                field += 4 + length;
-            }
-            if (!found)
-                continue;
-        }
-        if (offset > quint64(fileSize))
-            continue;
-        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(r + 46), nameLength);
-        if (!name.endsWith(QLatin1String(".class")))
-            continue;
-        const qint64 at = base + qint64(offset);
-        const auto known = offsets.find(name);
-        if (known == offsets.end())
-            offsets.insert(name, at);
-        else if (at < known.value())
-            known.value() = at;
-    }
-    return offsets;
-}
 
 // The library's decompression filters, each with the bytes that a stream of its kind starts
 // with (empty when it has no fixed signature). Some filters are done by running an outside
@@ -202,6 +168,46 @@ quint32 findInLibraryFilters()
     return found;
 }
 
+// One entry of a ZIP archive as its central directory describes it, handed to the library as
+// a local header made from the directory record, followed by the entry's data read from the
+// file. The library thus inflates and checks exactly what the directory describes, whatever the
+// local header in the file says.
+struct DirectoryEntryStream
+{
+    int fd;
+    QByteArray header;
+    bool headerGiven = false;
+    // Where the rest of the entry's data starts in the file, and how much is left.
+    qint64 at;
+    quint64 left;
+    QByteArray block;
+
+    static ssize_t read(archive* a, void* clientData, const void** buffer)
+    {
+        auto* stream = static_cast<DirectoryEntryStream*>(clientData);
+        if (!stream->headerGiven) {
+            stream->headerGiven = true;
+            *buffer = stream->header.constData();
+            return stream->header.size();
+        }
+        if (stream->left == 0)
+            return 0;
+        const size_t want = size_t(qMin<quint64>(stream->left, quint64(stream->block.size())));
+        ssize_t got;
+        do
+            got = ::pread(stream->fd, stream->block.data(), want, stream->at);
+        while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            archive_set_error(a, 1, "could not read jar file");
+            return -1;
+        }
+        stream->at += got;
+        stream->left -= quint64(got);
+        *buffer = stream->block.constData();
+        return got;
+    }
+};
+
 } // namespace
 
 JarFileReader::readerdata_t::readerdata_t(const QString& path)
@@ -219,7 +225,6 @@ JarFileReader::JarFileReader(const QString& path, qint64 maxKeptBytes)
 
 JarFileReader::~JarFileReader()
 {
-    endSequentialReads();
     endSession(rdRead);
     delete rdRead;
     endSession(rdList);
@@ -228,171 +233,313 @@ JarFileReader::~JarFileReader()
 
 void JarFileReader::populateClassNames()
 {
-    listed = beginSession(rdList);
+    openFile(rdList);
+    central = rdList->file.isOpen() && listCentralDirectory(rdList);
+    endSession(rdList);
+    if (central)
+        listed = true;
+    else
+        listStream();
+}
+
+bool JarFileReader::readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>* records)
+{
+    // The end record (22 bytes) may be followed by a comment of up to 65535 bytes.
+    const qint64 tailLength = qMin<qint64>(fileSize, 22 + 65535);
+    const QByteArray tail = bytesAt(fd, fileSize - tailLength, tailLength);
+    const int end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || tail.size() - end < 22)
+        return false;
+    const auto* record = reinterpret_cast<const uchar*>(tail.constData()) + end;
+    qint64 recordAt = fileSize - tailLength + end;
+    quint64 count = le16(record + 10);
+    quint64 directorySize = le32(record + 12);
+    quint64 directoryOffset = le32(record + 16);
+    if (count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF) {
+        // ZIP64: a 20-byte locator right before the end record points at the 56-byte ZIP64 end
+        // record, which holds the real count, size and offset.
+        const QByteArray locator = bytesAt(fd, recordAt - 20, 20);
+        if (locator.isEmpty() || !locator.startsWith(QByteArray("PK\x06\x07", 4)))
+            return false;
+        const quint64 at = le64(reinterpret_cast<const uchar*>(locator.constData()) + 8);
+        if (at > quint64(fileSize))
+            return false;
+        const QByteArray end64 = bytesAt(fd, qint64(at), 56);
+        if (end64.isEmpty() || !end64.startsWith(QByteArray("PK\x06\x06", 4)))
+            return false;
+        const auto* r = reinterpret_cast<const uchar*>(end64.constData());
+        count = le64(r + 32);
+        directorySize = le64(r + 40);
+        directoryOffset = le64(r + 48);
+        recordAt = qint64(at);
+    }
+    // The directory ends where the end record starts. Bytes in front of the archive (a launcher
+    // script) shift every offset that the archive states by the same amount.
+    if (directorySize > quint64(recordAt) || directorySize > quint64(maxCentralDirectorySize) ||
+        directoryOffset > quint64(recordAt) - directorySize || count > directorySize / 46)
+        return false;
+    const qint64 base = recordAt - qint64(directorySize) - qint64(directoryOffset);
+    const QByteArray directory =
+        bytesAt(fd, recordAt - qint64(directorySize), qint64(directorySize));
+    if (directory.size() != int(directorySize))
+        return false;
+    const auto* data = reinterpret_cast<const uchar*>(directory.constData());
+    const int size = directory.size();
+    int pos = 0;
+    records->reserve(int(count));
+    // Each record: a fixed part of 46 bytes, then its name, extra fields and comment.
+    for (quint64 i = 0; i < count; ++i) {
+        if (size - pos < 46 || le32(data + pos) != 0x02014b50)
+            return false;
+        const uchar* r = data + pos;
+        const int nameLength = le16(r + 28);
+        const int extraLength = le16(r + 30);
+        const int recordLength = 46 + nameLength + extraLength + le16(r + 32);
+        if (recordLength > size - pos)
+            return false;
+        pos += recordLength;
+        Entry entry;
+        entry.rawName = QByteArray(reinterpret_cast<const char*>(r + 46), nameLength);
+        entry.flags = le16(r + 8);
+        entry.method = le16(r + 10);
+        entry.crc = le32(r + 16);
+        entry.compressedSize = le32(r + 20);
+        entry.size = le32(r + 24);
+        quint64 offset = le32(r + 42);
+        // The ZIP64 extra field (id 1) holds, in this order, each of the uncompressed size,
+        // the compressed size and the offset whose 32-bit field is all ones.
+        quint64* const wide[] = {&entry.size, &entry.compressedSize, &offset};
+        const uchar* field = r + 46 + nameLength;
+        const uchar* const fieldsEnd = field + extraLength;
+        while (fieldsEnd - field >= 4) {
+            const int length = le16(field + 2);
+            if (length > fieldsEnd - field - 4)
+                break;
+            if (le16(field) == 1) {
+                const uchar* value = field + 4;
+                for (quint64* target : wide) {
+                    if (*target != 0xFFFFFFFF)
+                        continue;
+                    if (value + 8 > field + 4 + length)
+                        break;
+                    *target = le64(value);
+                    value += 8;
+                }
+                break;
+            }
+            field += 4 + length;
+        }
+        entry.offset = offset > quint64(fileSize) ? fileSize : base + qint64(offset);
+        records->append(entry);
+    }
+    return true;
+}
+
+bool JarFileReader::listCentralDirectory(readerdata_t* rd)
+{
+    QVector<Entry> records;
+    if (!readCentralDirectory(rd->file.handle(), rd->file.size(), &records))
+        return false;
+    // In the order of the entries in the file, as a walk through the archive meets them.
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
+    for (Entry& record : records) {
+        // The Java runtime reads every name as UTF-8, whatever the locale. Bytes that are not
+        // UTF-8 decode to replacement characters, which encode to other bytes.
+        record.path = QString::fromUtf8(record.rawName);
+        if (record.path.toUtf8() != record.rawName) {
+            say(nullptr, Logger::L_WARN,
+                QString("Problem reading archive %1 - the name of entry %2 is not UTF-8")
+                    .arg(path, escaped(record.rawName)));
+            continue;
+        }
+        if (!record.path.endsWith(QLatin1String(".class")))
+            continue;
+        const QString descriptor = TypeDescriptor::fromClassFileName(record.path).descriptor;
+        classNames.append(descriptor);
+        if (!firstEntries.contains(descriptor))
+            firstEntries.insert(descriptor, record);
+    }
+    return true;
+}
+
+void JarFileReader::listStream()
+{
+    listed = beginSession(rdList, nullptr);
     if (listed) {
         archive_entry* entry = nullptr;
+        QString entryName;
         int status;
-        while ((status = archive_read_next_header(rdList->arch, &entry)) == ARCHIVE_OK) {
-            const QString entryName = entryPath(entry);
-            if (entryName.endsWith(QLatin1String(".class"))) {
+        while ((status = nextHeader(rdList->arch, &entry, &entryName)) == ARCHIVE_OK ||
+               status == ARCHIVE_WARN) {
+            if (status == ARCHIVE_WARN) {
+                // The entry is lost, but not the rest of the archive.
+                say(nullptr, Logger::L_WARN,
+                    QString("Problem reading archive %1 - %2").arg(path, errorText(rdList->arch)));
+            } else if (entryName.endsWith(QLatin1String(".class"))) {
                 const QString descriptor = TypeDescriptor::fromClassFileName(entryName).descriptor;
                 classNames.append(descriptor);
-                if (!firstEntries.contains(descriptor)) {
-                    const qint64 size =
-                        archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
-                    firstEntries.insert(descriptor, {entryName, size, -1});
-                }
+                if (!firstEntries.contains(descriptor))
+                    firstEntries[descriptor].path = entryName;
             }
             archive_read_data_skip(rdList->arch);
         }
         // What was listed before a damaged or cut part stays; the user learns that it is not all.
         if (status != ARCHIVE_EOF)
-            reportCutShort(rdList);
-        // A plain ZIP archive can be entered at any entry's local header; the central directory
-        // says where they are.
-        if (!firstEntries.isEmpty() &&
-            (archive_format(rdList->arch) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP &&
-            archive_filter_count(rdList->arch) == 1) {
-            const QHash<QString, qint64> offsets = localHeaderOffsets(rdList->file);
-            for (Entry& first : firstEntries)
-                first.offset = offsets.value(first.path, -1);
-        }
+            reportCutShort(rdList, nullptr);
     }
     endSession(rdList);
 }
 
-void JarFileReader::say(Logger::Level level, const QString& text) const
+void JarFileReader::say(LogLines* lines, Logger::Level level, const QString& text)
 {
-    if (heldLines)
-        heldLines->append(qMakePair(level, text));
+    if (lines)
+        lines->append(qMakePair(level, text));
     else
         emit Logger::logger->log(level, text);
 }
 
-QByteArray JarFileReader::readClass(const QString& name, LogLines* lines)
-{
-    // Lines go back to the log however the read ends.
-    struct Hold
-    {
-        LogLines*& target;
-        ~Hold() { target = nullptr; }
-    } hold{heldLines};
-    heldLines = lines;
-    return readClass(name);
-}
-
 QByteArray JarFileReader::readClass(const QString& name)
 {
-    // The listing walked the same archive: a class it did not meet is not there, and looking
-    // for it again would cost a walk through every entry. An archive that could not be opened
-    // is tried (and its failure logged) anew on every request.
+    LogLines lines;
+    const QByteArray bytes = readClass(name, &lines);
+    for (const auto& line : qAsConst(lines))
+        say(nullptr, line.first, line.second);
+    return bytes;
+}
+
+QByteArray JarFileReader::readClass(const QString& name, LogLines* lines)
+{
+    // The listing saw every entry: a class it did not meet is not there, and looking for it
+    // again would cost a walk through every entry. An archive that could not be opened is
+    // tried (and its failure logged) anew on every request.
     const auto first = firstEntries.constFind(name);
     if (listed && first == firstEntries.constEnd())
         return QByteArray();
+    if (central)
+        return readFromDirectory(first.value(), lines);
+    return readFromStream(name, lines);
+}
+
+bool JarFileReader::readsConcurrently() const
+{
+    return central;
+}
+
+QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines) const
+{
+    QByteArray result;
+    readerdata_t session(path);
+    openFile(&session);
+    if (!session.file.isOpen()) {
+        say(lines, Logger::L_ERROR,
+            QString("beginSession() archive_read_open failed %1")
+                .arg(QString::fromUtf8(session.openFailure)));
+        return result;
+    }
+    const int fd = session.file.handle();
+
+    // The local header only says where the data starts; what the data is, the directory says.
+    // It is read with the name that it should hold.
+    const QByteArray local = bytesAt(fd, entry.offset, 30 + entry.rawName.size());
+    const auto* l = reinterpret_cast<const uchar*>(local.constData());
+    if (local.isEmpty() || le32(l) != 0x04034b50) {
+        say(lines, Logger::L_WARN,
+            QString("Problem reading archive %1 - the local header of %2 is missing")
+                .arg(path, entry.path));
+        return result;
+    }
+    const int localNameLength = le16(l + 26);
+    // A field that the local header leaves to a data descriptor, or to a ZIP64 extra field, is
+    // zero or all ones; only fields that it does state are compared.
+    const auto differs = [](quint32 local, quint64 central) {
+        return local != 0 && local != 0xFFFFFFFF && local != central;
+    };
+    if (local.mid(30) != entry.rawName || localNameLength != entry.rawName.size() ||
+        le16(l + 8) != entry.method ||
+        (!(le16(l + 6) & 8) &&
+         (differs(le32(l + 14), entry.crc) || differs(le32(l + 18), entry.compressedSize) ||
+          differs(le32(l + 22), entry.size)))) {
+        say(lines, Logger::L_WARN,
+            QString("Problem reading archive %1 - the local header of %2 disagrees with the "
+                    "central directory")
+                .arg(path, entry.path));
+    }
+
+    // The local header that the library reads: the directory's description of the entry, its
+    // sizes and checksum in front (no data descriptor), under a name of no interest.
+    DirectoryEntryStream stream;
+    stream.fd = fd;
+    stream.at = entry.offset + 30 + localNameLength + le16(l + 28);
+    stream.left = entry.compressedSize;
+    stream.block =
+        QByteArray(int(qBound<quint64>(1, entry.compressedSize, readChunk)), Qt::Uninitialized);
+    const bool wide = entry.compressedSize >= 0xFFFFFFFF || entry.size >= 0xFFFFFFFF;
+    QByteArray& header = stream.header;
+    QDataStream out(&header, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint32(0x04034b50) << quint16(wide ? 45 : 20) << quint16(entry.flags & ~8)
+        << entry.method << quint32(0) << entry.crc
+        << quint32(wide ? 0xFFFFFFFF : entry.compressedSize)
+        << quint32(wide ? 0xFFFFFFFF : entry.size) << quint16(1) << quint16(wide ? 20 : 0);
+    out.writeRawData("e", 1);
+    if (wide)
+        out << quint16(1) << quint16(16) << entry.size << entry.compressedSize;
+
+    archive* arch = archive_read_new();
+    archive_entry* libraryEntry = nullptr;
+    const TypeDescriptor type = TypeDescriptor::fromClassFileName(entry.path);
+    if (archive_read_support_format_zip_streamable(arch) != ARCHIVE_OK ||
+        archive_read_open(arch, &stream, nullptr, &DirectoryEntryStream::read, nullptr) !=
+            ARCHIVE_OK ||
+        archive_read_next_header(arch, &libraryEntry) != ARCHIVE_OK) {
+        const QString reason = errorText(arch);
+        say(lines, Logger::L_WARN,
+            QString("Problem reading %1 - %2")
+                .arg(type.toString(), reason.isEmpty() ? QStringLiteral("read failed") : reason));
+    } else {
+        readEntry(arch, libraryEntry, type, &result, lines);
+    }
+    archive_read_free(arch);
+    return result;
+}
+
+QByteArray JarFileReader::readFromStream(const QString& name, LogLines* lines)
+{
     const auto keptEntry = kept.find(name);
     if (keptEntry != kept.end()) {
         // Handed out once: the caller caches what it defines, and a repeated request (for a
-        // class that was rejected) is rare enough to be served by a scan.
+        // class that was rejected) is rare enough to be served by a walk.
         const QByteArray bytes = keptEntry.value();
         kept.erase(keptEntry);
+        keptBytes -= bytes.size();
+        handedOut.insert(name);
         return bytes;
     }
-    if (sequential)
-        return readSequential(name);
-    if (positionsUsable && first != firstEntries.constEnd() && first->offset >= 0) {
-        // Read from the entry's own position; whatever does not go smoothly there is left to
-        // the scan, which gives the answer and the log lines of record.
-        QByteArray bytes;
-        const PositionRead outcome = readAtPosition(rdRead, first.value(), &bytes);
-        if (outcome == PositionRead::Done)
-            return bytes;
-        // An entry that is not where the directory said it is makes every position suspect;
-        // the archive is read as if it had none, so requests do not each cost a failed try
-        // and a walk.
-        if (outcome == PositionRead::Misplaced)
-            positionsUsable = false;
-        return scanForClass(name);
-    }
-    if (!keptAll)
-        return readAndKeepAll(name);
-    return scanForClass(name);
+    handedOut.insert(name);
+    return walkTo(name, true, lines);
 }
 
-bool JarFileReader::readsByPosition() const
+QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines)
 {
-    if (!listed || !positionsUsable)
-        return false;
-    for (const Entry& first : firstEntries) {
-        if (first.offset < 0)
-            return false;
-    }
-    return true;
-}
-
-bool JarFileReader::readByPosition(const QString& name, QByteArray* out) const
-{
-    const auto first = firstEntries.constFind(name);
-    if (first == firstEntries.constEnd() || first->offset < 0)
-        return false;
-    readerdata_t session(path);
-    return readAtPosition(&session, first.value(), out) == PositionRead::Done;
-}
-
-JarFileReader::PositionRead JarFileReader::readAtPosition(readerdata_t* rd, const Entry& first,
-                                                          QByteArray* out) const
-{
-    endSession(rd);
-    openFile(rd);
-    PositionRead outcome = PositionRead::Misplaced;
-    if (rd->file.isOpen() && rd->file.seek(first.offset)) {
-        rd->stream.resetStatus();
-        // From a local header on, the archive reads as a stream of entries; only the one
-        // entry is read, and to its end, so its checksum is checked.
-        rd->arch = archive_read_new();
-        archive_entry* entry = nullptr;
-        if (archive_read_support_format_zip_streamable(rd->arch) == ARCHIVE_OK &&
-            archive_read_open(rd->arch, rd, &JarFileReader::open, &JarFileReader::read,
-                              &JarFileReader::close) == ARCHIVE_OK &&
-            archive_read_next_header(rd->arch, &entry) == ARCHIVE_OK &&
-            entryPath(entry) == first.path) {
-            const TypeDescriptor unused{QString()};
-            const bool done = readEntry(rd, entry, unused, out, false) == EntryRead::Done &&
-                              (first.size < 0 || out->size() == first.size);
-            outcome = done ? PositionRead::Done : PositionRead::EntryFailed;
-        }
-    }
-    endSession(rd);
-    if (outcome != PositionRead::Done)
-        out->clear();
-    return outcome;
-}
-
-QByteArray JarFileReader::readAndKeepAll(const QString& name)
-{
-    // Requests one at a time come in no useful order; a scan per request would walk the archive
-    // once per class. The first request therefore reads every class entry once and keeps the
-    // bytes of the others for their own requests. Entries that would log something when read
-    // (empty, too large, unreadable) are not kept: their requests scan and log as they would
-    // have anyway.
     QByteArray result;
-    if (!beginSession(rdRead)) {
+    if (!beginSession(rdRead, lines)) {
         // The failure is this request's; the next request tries again, and logs again.
         endSession(rdRead);
         return result;
     }
-    keptAll = true;
     bool answered = false;
-    bool usable = true;
-    qint64 keptBytes = 0;
     QSet<QString> seen;
     archive_entry* entry = nullptr;
+    QString entryName;
     int status;
-    while ((status = archive_read_next_header(rdRead->arch, &entry)) == ARCHIVE_OK) {
-        const QString entryName = entryPath(entry);
-        if (!entryName.endsWith(QLatin1String(".class"))) {
+    while ((status = nextHeader(rdRead->arch, &entry, &entryName)) == ARCHIVE_OK ||
+           status == ARCHIVE_WARN) {
+        if (status == ARCHIVE_WARN || !entryName.endsWith(QLatin1String(".class"))) {
             archive_read_data_skip(rdRead->arch);
             continue;
         }
+        // Class entries not read are passed over by the next header read.
         const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
         // Only the first entry of a name is ever what a read returns.
         if (seen.contains(type.descriptor))
@@ -400,139 +547,59 @@ QByteArray JarFileReader::readAndKeepAll(const QString& name)
         seen.insert(type.descriptor);
         if (type.descriptor == name) {
             answered = true;
-            usable = readEntry(rdRead, entry, type, &result, true) != EntryRead::Broken;
-        } else if (keptBytes < maxKeptBytes) {
+            if (readEntry(rdRead->arch, entry, type, &result, lines, rdRead) == EntryRead::Broken ||
+                !keep || keptBytes >= maxKeptBytes)
+                break;
+        } else if (keep && keptBytes < maxKeptBytes && !kept.contains(type.descriptor) &&
+                   !handedOut.contains(type.descriptor)) {
+            // Entries that would log something when read (empty, too large, unreadable) are
+            // not kept: their requests walk and log as they would have anyway.
             QByteArray bytes;
-            const EntryRead outcome = readEntry(rdRead, entry, type, &bytes, false);
-            usable = outcome != EntryRead::Broken;
+            const EntryRead outcome = readEntry(rdRead->arch, entry, type, &bytes, nullptr);
             if (outcome == EntryRead::Done) {
                 keptBytes += bytes.size();
                 kept.insert(type.descriptor, bytes);
+            } else if (outcome == EntryRead::Broken) {
+                // The session may be unusable; an answer still missing comes from a walk that
+                // reads nothing but what it is asked for.
+                endSession(rdRead);
+                return answered ? result : walkTo(name, false, lines);
             }
         } else if (answered) {
             break;
         }
-        if (!usable)
-            break;
     }
-    endSession(rdRead);
-
-    // A pass that reached the end without meeting the name answers as a scan would; a pass cut
-    // short leaves the answer to a scan of its own.
-    if (!answered && usable && status == ARCHIVE_EOF)
-        return result;
-    if (!answered)
-        return scanForClass(name);
-    return result;
-}
-
-void JarFileReader::beginSequentialReads()
-{
-    endSequentialReads();
-    sequential = true;
-}
-
-void JarFileReader::endSequentialReads()
-{
-    if (rdSequential) {
-        endSession(rdSequential);
-        delete rdSequential;
-        rdSequential = nullptr;
-    }
-    sequential = false;
-    cursor = Cursor::Idle;
-    passedNames.clear();
-}
-
-QByteArray JarFileReader::scanForClass(const QString& name)
-{
-    QByteArray result;
-    if (beginSession(rdRead)) {
-        archive_entry* entry = nullptr;
-        int status;
-        while ((status = archive_read_next_header(rdRead->arch, &entry)) == ARCHIVE_OK) {
-            const QString entryName = entryPath(entry);
-            if (!entryName.endsWith(QLatin1String(".class"))) {
-                archive_read_data_skip(rdRead->arch);
-                continue;
-            }
-            // Other class entries are passed over by the next header read.
-            const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
-            if (type.descriptor == name) {
-                readEntry(rdRead, entry, type, &result, true);
-                break;
-            }
-        }
-        if (status != ARCHIVE_OK && status != ARCHIVE_EOF)
-            reportCutShort(rdRead);
-    }
+    if (!answered && status != ARCHIVE_OK && status != ARCHIVE_EOF)
+        reportCutShort(rdRead, lines);
     endSession(rdRead);
     return result;
 }
 
-QByteArray JarFileReader::readSequential(const QString& name)
-{
-    // A class whose first entry lies behind the cursor, or any request after the session went
-    // wrong, gets the full scan that a single read would do.
-    if (cursor == Cursor::Failed || passedNames.contains(name))
-        return scanForClass(name);
-
-    if (cursor == Cursor::Idle) {
-        if (!rdSequential)
-            rdSequential = new readerdata_t(path);
-        if (!beginSession(rdSequential)) {
-            // Logged exactly as the single read would have logged it; the requests that follow
-            // go through single reads, which log it again, each for itself.
-            endSession(rdSequential);
-            cursor = Cursor::Failed;
-            return QByteArray();
-        }
-        cursor = Cursor::Open;
-    }
-
-    archive_entry* entry = nullptr;
-    int status;
-    while ((status = archive_read_next_header(rdSequential->arch, &entry)) == ARCHIVE_OK) {
-        const QString entryName = entryPath(entry);
-        if (!entryName.endsWith(QLatin1String(".class"))) {
-            archive_read_data_skip(rdSequential->arch);
-            continue;
-        }
-        const TypeDescriptor type = TypeDescriptor::fromClassFileName(entryName);
-        passedNames.insert(type.descriptor);
-        if (type.descriptor == name) {
-            QByteArray result;
-            if (readEntry(rdSequential, entry, type, &result, true) == EntryRead::Broken) {
-                endSession(rdSequential);
-                cursor = Cursor::Failed;
-            }
-            return result;
-        }
-    }
-
-    // Not found before the end: every class entry has been passed, and a fresh scan would meet
-    // the same entries. A header that could not be read may depend on how the session got
-    // there, so that request is answered by a fresh scan instead.
-    endSession(rdSequential);
-    cursor = Cursor::Failed;
-    if (status == ARCHIVE_EOF)
-        return QByteArray();
-    return scanForClass(name);
-}
-
-JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entry* entry,
+JarFileReader::EntryRead JarFileReader::readEntry(archive* arch, archive_entry* entry,
                                                   const TypeDescriptor& type, QByteArray* out,
-                                                  bool report) const
+                                                  LogLines* lines, const readerdata_t* stream)
 {
     out->clear();
     const auto problem = [&](const QString& text) {
-        if (report)
-            say(Logger::L_WARN, QString("Problem reading %1 - %2").arg(type.toString(), text));
+        if (lines)
+            lines->append(qMakePair(Logger::L_WARN,
+                                    QString("Problem reading %1 - %2").arg(type.toString(), text)));
     };
-    // The library's own reason, such as a failed CRC check.
+    // The library's own reason, such as a failed CRC check. When the read used up the file, the
+    // archive was cut inside the entry, and the line names the archive, as a listing cut short
+    // does.
     const auto readFailed = [&] {
-        const QString reason = errorText(rd->arch);
-        problem(reason.isEmpty() ? QStringLiteral("read failed") : reason);
+        QString reason = errorText(arch);
+        if (reason.isEmpty())
+            reason = QStringLiteral("read failed");
+        if (stream && stream->file.atEnd()) {
+            if (lines)
+                lines->append(qMakePair(
+                    Logger::L_WARN,
+                    QString("Problem reading archive %1 - %2").arg(stream->path, reason)));
+        } else {
+            problem(reason);
+        }
         return EntryRead::Broken;
     };
     // Without a known size (a streamed entry with a data descriptor) the entry is read to its
@@ -554,23 +621,22 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
     QByteArray data;
     qint64 total = 0;
     for (;;) {
-        qint64 want = readChunk;
-        if (size >= 0)
-            want = qMin(want, size - total);
+        // An entry of unknown size may hold up to the limit; one byte more proves it larger.
+        const qint64 want = qMin(readChunk, (size >= 0 ? size : maxClassFileSize + 1) - total);
         if (want == 0)
             break;
-        if (total + want > maxClassFileSize) {
-            problem(QString("it exceeds the limit of %1 bytes").arg(maxClassFileSize));
-            return EntryRead::Refused;
-        }
         data.resize(static_cast<int>(total + want));
         const la_ssize_t got =
-            archive_read_data(rd->arch, data.data() + total, static_cast<size_t>(want));
+            archive_read_data(arch, data.data() + total, static_cast<size_t>(want));
         if (got < 0)
             return readFailed();
         if (got == 0)
             break;
         total += got;
+        if (total > maxClassFileSize) {
+            problem(QString("it exceeds the limit of %1 bytes").arg(maxClassFileSize));
+            return EntryRead::Refused;
+        }
     }
 
     if (total == 0) {
@@ -587,7 +653,7 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
         char rest[256];
         qint64 extra = 0;
         for (;;) {
-            const la_ssize_t got = archive_read_data(rd->arch, rest, sizeof(rest));
+            const la_ssize_t got = archive_read_data(arch, rest, sizeof(rest));
             if (got < 0)
                 return readFailed();
             if (got == 0)
@@ -608,45 +674,49 @@ JarFileReader::EntryRead JarFileReader::readEntry(readerdata_t* rd, archive_entr
     return EntryRead::Done;
 }
 
-bool JarFileReader::beginSession(readerdata_t* rd)
+bool JarFileReader::beginSession(readerdata_t* rd, LogLines* lines)
 {
     endSession(rd);
     openFile(rd);
     rd->stream.resetStatus();
-    if (needsOutsideProgram(rd))
+    if (needsOutsideProgram(rd, lines))
         return false;
     rd->arch = archive_read_new();
 
-    const auto check = [this, rd](int status, const QString& what) {
+    const auto check = [rd, lines](int status, const QString& what, const QString& prefix) {
         if (status != ARCHIVE_OK)
-            say(Logger::L_ERROR,
-                QString("beginSession() %1 failed %2").arg(what, errorText(rd->arch)));
+            say(lines, Logger::L_ERROR,
+                QString("beginSession() %1 failed %2").arg(what, prefix + errorText(rd->arch)));
         return status == ARCHIVE_OK;
     };
     for (int i = 0; i < filterCount; ++i) {
         if (inLibraryFilters & (1u << i))
             check(filters[i].enable(rd->arch),
-                  QLatin1String("archive_read_support_filter_") + QLatin1String(filters[i].name));
+                  QLatin1String("archive_read_support_filter_") + QLatin1String(filters[i].name),
+                  QString());
     }
-    check(archive_read_support_format_all(rd->arch), "archive_read_support_format_all");
+    check(archive_read_support_format_all(rd->arch), "archive_read_support_format_all", QString());
     check(archive_read_set_seek_callback(rd->arch, &JarFileReader::seek),
-          "archive_read_set_seek_callback");
+          "archive_read_set_seek_callback", QString());
     check(archive_read_set_skip_callback(rd->arch, &JarFileReader::skip),
-          "archive_read_set_skip_callback");
+          "archive_read_set_skip_callback", QString());
+    // A file that could not be opened is named by its reason already; any other failure (a
+    // file that is no archive) is named here.
     return check(archive_read_open(rd->arch, rd, &JarFileReader::open, &JarFileReader::read,
                                    &JarFileReader::close),
-                 "archive_read_open");
+                 "archive_read_open",
+                 rd->file.isOpen() ? rd->path + QLatin1String(": ") : QString());
 }
 
-void JarFileReader::reportCutShort(readerdata_t* rd) const
+void JarFileReader::reportCutShort(readerdata_t* rd, LogLines* lines) const
 {
     const QString reason = errorText(rd->arch);
-    say(Logger::L_WARN,
+    say(lines, Logger::L_WARN,
         QString("Problem reading archive %1 - %2")
             .arg(rd->path, reason.isEmpty() ? QStringLiteral("it ended early") : reason));
 }
 
-bool JarFileReader::needsOutsideProgram(readerdata_t* rd) const
+bool JarFileReader::needsOutsideProgram(readerdata_t* rd, LogLines* lines) const
 {
     if (!rd->file.isOpen())
         return false;
@@ -660,7 +730,7 @@ bool JarFileReader::needsOutsideProgram(readerdata_t* rd) const
         const Filter& filter = filters[i];
         if (!(inLibraryFilters & (1u << i)) && !filter.signature.isEmpty() &&
             start.startsWith(filter.signature)) {
-            say(Logger::L_WARN,
+            say(lines, Logger::L_WARN,
                 QString("Not reading %1: its %2 compression needs an outside program")
                     .arg(rd->path, QLatin1String(filter.name)));
             rd->file.close();

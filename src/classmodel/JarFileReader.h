@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -23,27 +24,27 @@ class TypeDescriptor;
 // Reads the class entries of one JAR archive (or of any archive format the archive library
 // can read) through the library's client callbacks over a Qt file.
 //
-// The archive is listed once, by the constructor. Every later read is a session of its own that
-// opens the file, and the file is closed again when the session ends: no file handle is held
-// between reads, so a classpath may hold thousands of archives. The one exception is a
-// sequential pass (beginSequentialReads to endSequentialReads), which keeps one session open
-// so that reading every class in archive order costs one walk through the archive instead of
-// one walk per class. Outside such a pass, a class of a plain ZIP archive is read from its own
-// local header, which the listing found through the central directory, so a request costs
-// about the size of that class at any archive size. In any other archive the first read walks
-// the whole archive once and keeps the other classes' bytes (up to a bound) until they are
-// asked for; later requests walk the archive up to their entry.
+// A ZIP archive is taken as its central directory describes it, as the Java runtime takes it:
+// the entries, their names and their positions come from the directory, and each entry is read
+// from its own position as its directory record describes it. A local header that disagrees
+// with its record is reported and otherwise passed over. Such a read needs nothing but the
+// listing, so several threads may read at once, and a request costs about the size of its
+// class at any archive size.
 //
-// Either way the answers and log lines are those of reading each class on its own: the first
-// entry of a name wins, a class that the listing did not meet is not there, and whatever a read
-// of an entry logs is logged at the request for that entry.
+// Any other archive (a tar archive, a ZIP archive without its directory) is read as a stream:
+// a read walks the archive from its start to the entry asked for, and on the way keeps the
+// other classes' bytes (up to a bound) until they are asked for. Requests in archive order, or
+// in any order, then cost about one walk in all.
+//
+// The archive is listed once, by the constructor. Every read opens the file for itself and
+// closes it before it returns: no file handle is held between reads, so a classpath may hold
+// thousands of archives. The answers and log lines are those of reading each class on its own:
+// the first listed entry of a name wins, a class that the listing did not meet is not there,
+// and whatever a read of an entry logs is logged at the request for that entry.
 //
 // Entry bytes are never trusted for sizes: an entry is read in bounded chunks, up to what it
 // claims or, when its size is unknown, up to its end; an entry that delivers less than it
 // claims, fails, or exceeds the class-file size limit yields a WARN line and no bytes.
-//
-// A reader is used by one thread at a time; only readByPosition may be called from several
-// threads at once.
 class JarFileReader
 {
 public:
@@ -64,7 +65,8 @@ public:
         char buffer[4096];
     };
 
-    // The most inflated bytes that a reader keeps for later requests, by default.
+    // The most inflated bytes that a reader of a streamed archive keeps for later requests, by
+    // default.
     static const qint64 defaultMaxKeptBytes = 64 * 1024 * 1024;
 
     explicit JarFileReader(const QString& path, qint64 maxKeptBytes = defaultMaxKeptBytes);
@@ -77,18 +79,9 @@ public:
     using LogLines = QList<QPair<Logger::Level, QString>>;
     QByteArray readClass(const QString& name, LogLines* lines);
 
-    // Whether every listed class can be read from its own position in the archive.
-    bool readsByPosition() const;
-    // Reads the first entry of `name` from its own position, in a session of its own, and
-    // logs nothing: false when that does not go smoothly, and the caller must then ask
-    // readClass. Unlike everything else here, several threads may call it at once.
-    bool readByPosition(const QString& name, QByteArray* out) const;
-
-    // Between these calls, readClass serves requests that follow the archive's entry order from
-    // one open session; a request for an entry already passed falls back to a full session of
-    // its own, so every answer and log line is the same as without the pass.
-    void beginSequentialReads();
-    void endSequentialReads();
+    // Whether the archive is read through its central directory. Then, and only then, several
+    // threads may call readClass(name, lines) at once.
+    bool readsConcurrently() const;
 
     // The descriptors of the archive's class entries in archive order; duplicates stay.
     QStringList classNames;
@@ -96,47 +89,63 @@ public:
 private:
     Q_DISABLE_COPY(JarFileReader)
 
-    enum class Cursor { Idle, Open, Failed };
     // Done: the bytes were read. Refused: nothing read (empty or too large), the session goes
     // on. Broken: the library reported a problem; the session may be unusable.
     enum class EntryRead { Done, Refused, Broken };
 
-    // The first class entry of a descriptor, as the listing met it.
+    // The first class entry of a descriptor. In a ZIP archive read through its central
+    // directory, the entry as its directory record describes it; otherwise only its name.
     struct Entry
     {
         QString path;
-        // The uncompressed size; -1 when the listing did not know it.
-        qint64 size;
-        // Where its local header starts in a plain ZIP archive; -1 when unknown.
-        qint64 offset;
+        // The name's bytes, as the local header must repeat them.
+        QByteArray rawName;
+        // Where the local header starts in the file.
+        qint64 offset = -1;
+        quint64 compressedSize = 0;
+        quint64 size = 0;
+        quint32 crc = 0;
+        quint16 method = 0;
+        quint16 flags = 0;
     };
 
+    // The records of a ZIP archive's central directory, in directory order, each local header's
+    // offset taken from the file's start (names as bytes; no path yet). False when the file ends in
+    // no directory, or in one that does not add up: the archive is then not read through it.
+    static bool readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>* records);
     void populateClassNames();
+    // Lists the entries of the central directory of the file open in `rd`; false when the file
+    // is no ZIP archive with a directory that can be read, and nothing is listed.
+    bool listCentralDirectory(readerdata_t* rd);
+    // Lists the entries by walking through the archive.
+    void listStream();
     // Starts a session; false when the archive could not be opened (already logged).
-    bool beginSession(readerdata_t* rd);
+    bool beginSession(readerdata_t* rd, LogLines* lines);
     static void endSession(readerdata_t* rd);
-    // Logs a line, or holds it back for the caller of readClass.
-    void say(Logger::Level level, const QString& text) const;
+    // Logs a line, or appends it to `lines` when that is not null.
+    static void say(LogLines* lines, Logger::Level level, const QString& text);
     // Logs at WARN that a walk through the session's archive ended before the archive's end.
-    void reportCutShort(readerdata_t* rd) const;
+    void reportCutShort(readerdata_t* rd, LogLines* lines) const;
     // Whether the session's file is compressed in a way that only an outside program could
     // undo; such a file is refused with a WARN naming it, and closed.
-    bool needsOutsideProgram(readerdata_t* rd) const;
+    bool needsOutsideProgram(readerdata_t* rd, LogLines* lines) const;
     // Opens the session's file, or records in its openFailure why not.
     static void openFile(readerdata_t* rd);
-    QByteArray scanForClass(const QString& name);
-    QByteArray readSequential(const QString& name);
-    QByteArray readAndKeepAll(const QString& name);
-    // Done: the entry's bytes. EntryFailed: the entry is there but does not read smoothly.
-    // Misplaced: the entry is not found at its position.
-    enum class PositionRead { Done, EntryFailed, Misplaced };
-    // Reads the entry from its local header alone, in the given session; anything but Done
-    // leaves the answer to a scan. Logs nothing.
-    PositionRead readAtPosition(readerdata_t* rd, const Entry& first, QByteArray* out) const;
-    // Reads the current entry's data into `out`; when `report` is set, a problem is logged at
-    // WARN naming the class.
-    EntryRead readEntry(readerdata_t* rd, archive_entry* entry, const TypeDescriptor& type,
-                        QByteArray* out, bool report) const;
+    // Reads an entry of the central directory from its own position. Touches no member but
+    // reads the listing, so several threads may run it at once.
+    QByteArray readFromDirectory(const Entry& entry, LogLines* lines) const;
+    // Serves a request of a streamed archive from what an earlier walk kept, or walks.
+    QByteArray readFromStream(const QString& name, LogLines* lines);
+    // Walks the archive from its start to the first class entry of `name` and reads it. When
+    // `keep` is set, the walk reads the other classes' first entries too and keeps their bytes,
+    // up to the bound, for their own requests.
+    QByteArray walkTo(const QString& name, bool keep, LogLines* lines);
+    // Reads the current entry's data into `out`; a problem is added to `lines` at WARN naming
+    // the class or, when the read used up the file of the streamed session `stream`, naming the
+    // archive, which was cut inside the entry. With `lines` null nothing is said.
+    static EntryRead readEntry(archive* arch, archive_entry* entry, const TypeDescriptor& type,
+                               QByteArray* out, LogLines* lines,
+                               const readerdata_t* stream = nullptr);
 
     static int open(archive* a, void* clientData);
     static ssize_t read(archive* a, void* clientData, const void** block);
@@ -146,28 +155,21 @@ private:
 
     readerdata_t* rdRead;
     readerdata_t* rdList;
-    // The most bytes that the first read keeps for later requests.
+    // The most bytes that walks keep for later requests.
     const qint64 maxKeptBytes;
-    // The session of a sequential pass; null outside one.
-    readerdata_t* rdSequential = nullptr;
     QString path;
     // The decompression filters that the archive library does itself (one bit per filter it
     // knows); only those are enabled.
     quint32 inLibraryFilters;
     // Whether the listing could open the archive; only then does classNames know every class.
     bool listed = false;
+    // Whether the archive is read through its central directory.
+    bool central = false;
     // The first entry of every descriptor listed.
     QHash<QString, Entry> firstEntries;
-    // Whether the positions found in the central directory are trusted.
-    bool positionsUsable = true;
-    bool sequential = false;
-    Cursor cursor = Cursor::Idle;
-    // Descriptors of the class entries that the sequential session has passed or read.
-    QSet<QString> passedNames;
-    // Whether a first read has walked the whole archive; the bytes it kept, by descriptor,
-    // each until it is asked for.
-    bool keptAll = false;
+    // The bytes that walks kept, by descriptor, each until it is asked for, and their sum.
     QHash<QString, QByteArray> kept;
-    // Where the current read's lines go instead of the log; null when they are logged.
-    LogLines* heldLines = nullptr;
+    qint64 keptBytes = 0;
+    // Descriptors whose kept bytes have been handed out: a later walk does not keep them again.
+    QSet<QString> handedOut;
 };

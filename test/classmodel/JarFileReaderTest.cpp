@@ -1,15 +1,22 @@
 #include "JarFileReader.h"
 #include "Class.h"
 #include "JarFileClassLoader.h"
+#include "JavaClassLoader.h"
 #include "LoaderTestSupport.h"
 #include "ParentClassLoader.h"
 
 #include <gtest/gtest.h>
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <clocale>
+#include <string>
 
 namespace {
 
@@ -98,10 +105,8 @@ TEST_F(JarFileReaderTest, DuplicateEntriesAreListedTwiceAndTheFirstIsRead)
     JarFileReader reader(path("dup.jar"));
     EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/A;"}));
     EXPECT_EQ(reader.readClass("Lp/A;"), first);
-    reader.beginSequentialReads();
     EXPECT_EQ(reader.readClass("Lp/A;"), first);
     EXPECT_EQ(reader.readClass("Lp/A;"), first);
-    reader.endSequentialReads();
 }
 
 TEST_F(JarFileReaderTest, MissingArchiveLogsItsOpenFailureOnEveryRead)
@@ -119,11 +124,9 @@ TEST_F(JarFileReaderTest, MissingArchiveLogsItsOpenFailureOnEveryRead)
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
     EXPECT_EQ(log.lines, QList<LogLine>({failure, failure, failure}));
 
-    // The same holds inside a sequential pass: one line per request.
-    reader.beginSequentialReads();
+    // The same holds while loading every class: one line per request.
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
     EXPECT_TRUE(reader.readClass("Lla/Peer;").isEmpty());
-    reader.endSequentialReads();
     EXPECT_EQ(log.lines.size(), 5);
 }
 
@@ -132,8 +135,10 @@ TEST_F(JarFileReaderTest, GarbageIsNotAnArchive)
     writeFile(path("garbage.jar"), QByteArray(3000, 'x'));
     JarFileReader reader(path("garbage.jar"));
     EXPECT_TRUE(reader.classNames.isEmpty());
+    // The line names the file, as for a file that is missing.
     EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_ERROR,
-                                          errorOpenLine.arg("Unrecognized archive format")}}));
+                                          errorOpenLine.arg(path("garbage.jar") +
+                                                            ": Unrecognized archive format")}}));
 }
 
 TEST_F(JarFileReaderTest, CorruptArchiveKeepsWhatWasListedBeforeTheDamage)
@@ -150,22 +155,21 @@ TEST_F(JarFileReaderTest, CorruptArchiveKeepsWhatWasListedBeforeTheDamage)
     bytes.replace(second, 4, "XXXX");
     writeFile(path("corrupt.jar"), bytes);
 
+    // The central directory lists every entry; only the damaged one cannot be read.
     JarFileReader reader(path("corrupt.jar"));
-    EXPECT_EQ(reader.classNames, QStringList({"Lp/A;"}));
-    // The listing says that it is not the whole archive, naming it and the library's reason.
-    ASSERT_EQ(log.lines.size(), 1);
-    EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
-    EXPECT_TRUE(
-        log.lines.first().text.startsWith("Problem reading archive " + path("corrupt.jar") + " - "))
-        << log.lines.first().text.toStdString();
-    EXPECT_GT(log.lines.first().text.size(),
-              QString("Problem reading archive " + path("corrupt.jar") + " - ").size());
-    log.lines.clear();
-    EXPECT_EQ(reader.readClass("Lp/A;"), fixtureClass("la/Base.class"));
-    EXPECT_TRUE(reader.readClass("Lp/C;").isEmpty());
+    EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/B;", "Lp/C;"}));
     EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_EQ(reader.readClass("Lp/A;"), fixtureClass("la/Base.class"));
+    EXPECT_TRUE(reader.readClass("Lp/B;").isEmpty());
+    EXPECT_EQ(reader.readClass("Lp/C;"), fixtureClass("lb/Other.class"));
+    EXPECT_EQ(log.lines,
+              QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + path("corrupt.jar") +
+                                                   " - the local header of p/B.class "
+                                                   "is missing"}}));
+    log.lines.clear();
 
-    // A JAR cut short keeps the classes before the cut, with the same line.
+    // A JAR cut short, its directory gone, is walked: it keeps the classes before the cut, and
+    // the listing says that it is not the whole archive, naming it and the library's reason.
     const QByteArray jar = readFile(fixture("archives/all.jar"));
     writeFile(path("cut.jar"), jar.left(jar.size() / 5));
     JarFileReader cut(path("cut.jar"));
@@ -254,7 +258,9 @@ TEST_F(JarFileReaderTest, EntryShorterThanItsClaimYieldsNothing)
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
     ASSERT_EQ(log.lines.size(), 1);
     EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
-    EXPECT_EQ(log.lines.first().text, "Problem reading la.Base - Truncated tar archive");
+    // The archive ends inside the entry: the line names the archive, as for a cut ZIP archive.
+    EXPECT_EQ(log.lines.first().text,
+              "Problem reading archive " + path("short.jar") + " - Truncated tar archive");
 }
 
 TEST_F(JarFileReaderTest, OneSequentialPassGivesTheSameAnswersAndLinesAsSingleReads)
@@ -499,4 +505,134 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
             EXPECT_EQ(reader.readClass(QString("Lp/C%1;").arg(i)), classes[i % 3]) << i;
         EXPECT_TRUE(log.lines.isEmpty());
     }
+}
+
+TEST_F(JarFileReaderTest, ClassesAreTheOnesTheCentralDirectoryNames)
+{
+    // The Java runtime finds a class through the central directory and reads it from where the
+    // directory says, whatever the local header there is called. So must the access test.
+    const QByteArray jar = readFile(fixture("archives/twins.jar"));
+    const qint64 directory = centralDirectoryOffset(jar);
+    // Each name occurs first in its local header, last in its directory record.
+    const int peerLocal = jar.indexOf("la/Peer.class");
+    const int peerRecord = jar.lastIndexOf("la/Peer.class") - 46;
+    const int twinLocal = jar.indexOf("la/Peer.bak") - 30;
+    ASSERT_GT(peerLocal, 0);
+    ASSERT_LT(peerLocal, directory);
+    ASSERT_GT(peerRecord, directory);
+    ASSERT_GT(twinLocal, 0);
+    const QString disagreement = QStringLiteral("Problem reading archive %1 - the local header of "
+                                                "la/Peer.class disagrees with the central "
+                                                "directory");
+
+    // The local header alone renamed.
+    QByteArray renamed = jar;
+    renamed[peerLocal + 12] = 'z';
+    // The directory record pointing at the local header of a twin with another name.
+    QByteArray pointed = jar;
+    for (int i = 0; i < 4; ++i)
+        pointed[peerRecord + 42 + i] = char(twinLocal >> (8 * i));
+
+    for (const auto& patched :
+         {qMakePair(QString("renamed.jar"), renamed), qMakePair(QString("pointed.jar"), pointed)}) {
+        SCOPED_TRACE(patched.first.toStdString());
+        const QString name = path(patched.first);
+        writeFile(name, patched.second);
+        JarFileClassLoader loader(name);
+        EXPECT_EQ(loader.reader->classNames, QStringList({"Lla/Base;", "Lla/Peer;"}));
+        loader.loadAllClasses();
+        EXPECT_EQ(loader.getAllClasses().keys(), QStringList({"Lla/Base;", "Lla/Peer;"}));
+        EXPECT_EQ(loader.reader->readClass("Lla/Peer;"), fixtureClass("la/Peer.class"));
+        const LogLine warning{Logger::L_WARN, disagreement.arg(name)};
+        EXPECT_EQ(log.lines, QList<LogLine>({warning, warning}));
+        log.lines.clear();
+    }
+}
+
+TEST_F(JarFileReaderTest, NamesBeyondAsciiAreReadAsUtf8UnderTheCLocale)
+{
+    const QByteArray jar = readFile(fixture("archives/names.jar"));
+    QByteArray mangled = jar;
+    // One byte of the name in the directory record made into a byte that UTF-8 does not use.
+    const QByteArray umlaut = QString::fromUtf8("Größe").toUtf8();
+    const int record = mangled.lastIndexOf(umlaut);
+    ASSERT_GT(record, centralDirectoryOffset(jar));
+    mangled[record + 2] = '\xF8';
+    writeFile(path("mangled.jar"), mangled);
+    const qint64 directory = centralDirectoryOffset(jar);
+    ASSERT_GT(directory, 0);
+    writeFile(path("streamed.jar"), jar.left(int(directory)));
+
+    const std::string savedLocale = setlocale(LC_ALL, nullptr);
+    setlocale(LC_ALL, "C");
+    JarFileClassLoader loader(fixture("archives/names.jar"));
+    loader.loadAllClasses();
+    JarFileReader mangledReader(path("mangled.jar"));
+    const QList<LogLine> mangledLines = log.lines;
+    log.lines.clear();
+    JarFileReader streamedReader(path("streamed.jar"));
+    setlocale(LC_ALL, savedLocale.c_str());
+
+    EXPECT_EQ(loader.getAllClasses().keys(),
+              QStringList({QString::fromUtf8("Lp/Größe;"), QStringLiteral("Lp/Zeta;")}));
+    // A name that cannot be read costs its own entry, nothing more.
+    EXPECT_EQ(mangledReader.classNames, QStringList({"Lp/Zeta;"}));
+    EXPECT_EQ(mangledLines,
+              QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + path("mangled.jar") +
+                                                   " - the name of entry p/Gr\\xF8\\xB6\\xC3\\x9Fe."
+                                                   "class is not UTF-8"}}));
+    // The same when the archive is walked.
+    EXPECT_EQ(streamedReader.classNames,
+              QStringList({QString::fromUtf8("Lp/Größe;"), QStringLiteral("Lp/Zeta;")}));
+}
+
+TEST_F(JarFileReaderTest, EntriesUpToTheSizeLimitAreRead)
+{
+    // Zeros deflate to almost nothing, so the archive stays small.
+    const qint64 limit = JavaClassLoader::maxClassFileSize;
+    writeArchive(path("limit.jar"),
+                 {{"p/Exact.class", QByteArray(int(limit), '\0')},
+                  {"p/Over.class", QByteArray(int(limit + 1), '\0')}},
+                 ArchiveFormat::ZipDeflated);
+    const QByteArray zip = readFile(path("limit.jar"));
+    ASSERT_LT(zip.size(), 1024 * 1024);
+
+    JarFileReader reader(path("limit.jar"));
+    EXPECT_EQ(reader.readClass("Lp/Exact;").size(), limit);
+    EXPECT_TRUE(reader.readClass("Lp/Over;").isEmpty());
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN,
+                                          "Problem reading p.Over - its size of 67108865 bytes "
+                                          "exceeds the limit of 67108864 bytes"}}));
+    log.lines.clear();
+
+    // Written as a stream and walked without its directory, an entry tells its size only after
+    // its data: the walk learns it by reading.
+    archive* writer = archive_write_new();
+    ASSERT_EQ(archive_write_set_format_zip(writer), ARCHIVE_OK);
+    ASSERT_EQ(archive_write_set_format_option(writer, "zip", "compression", "deflate"), ARCHIVE_OK);
+    ASSERT_EQ(archive_write_open_filename(writer, QFile::encodeName(path("streamed.jar"))),
+              ARCHIVE_OK);
+    for (const qint64 size : {limit, limit + 1}) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, size == limit ? "p/Exact.class" : "p/Over.class");
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        EXPECT_EQ(archive_write_header(writer, entry), ARCHIVE_OK);
+        EXPECT_EQ(archive_write_data(writer, QByteArray(int(size), '\0').constData(), size_t(size)),
+                  size);
+        archive_entry_free(entry);
+    }
+    EXPECT_EQ(archive_write_close(writer), ARCHIVE_OK);
+    archive_write_free(writer);
+    const QByteArray stream = readFile(path("streamed.jar"));
+    const qint64 directory = centralDirectoryOffset(stream);
+    ASSERT_GT(directory, 0);
+    writeFile(path("streamed.jar"), stream.left(int(directory)));
+
+    JarFileReader streamed(path("streamed.jar"));
+    log.lines.clear();
+    EXPECT_EQ(streamed.readClass("Lp/Exact;").size(), limit);
+    EXPECT_TRUE(streamed.readClass("Lp/Over;").isEmpty());
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN, "Problem reading p.Over - it exceeds "
+                                                          "the limit of 67108864 bytes"}}));
 }
