@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -96,9 +97,12 @@ void report(const QByteArray& payload, const QString& host, int port)
     socket.write(payload);
     socket.flush();
 
-    // Each wait returns once some bytes have gone; the frame is waited for until it is out, or
-    // until a wait runs out or the socket fails.
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(timeoutMs)) {
+    // Each wait returns once some bytes have gone; the frame is waited for until it is out, the
+    // socket fails or the time for writing is up, so that a server that reads a byte now and
+    // then cannot hold the run.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() &&
+           socket.waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime())))) {
     }
     if (written < qint64(sizeof(qint32)) + payload.size())
         logError(QString("Could not write data to network. %1").arg(socket.errorString()));
