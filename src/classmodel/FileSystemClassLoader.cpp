@@ -49,7 +49,9 @@ FileSystemClassLoader::~FileSystemClassLoader() = default;
 void FileSystemClassLoader::loadAllClasses()
 {
     if (!parsesInParallel(classFileCount)) {
-        walk(&FileSystemClassLoader::loadAllClasses);
+        walk([this](const QString& relativePath, const QFileInfo& file) {
+            loadAllClasses(relativePath, file);
+        });
         return;
     }
     // The threads read and parse the files that the walk has named while it goes on; the
@@ -57,40 +59,31 @@ void FileSystemClassLoader::loadAllClasses()
     const QString path = directory.path();
     OrderedLoad load(
         this, [path](const QString& name) { return readClassFile(path, name); }, true);
-    walkedNames.clear();
-    orderedLoad = &load;
-    try {
-        walk(&FileSystemClassLoader::collectClassName);
-    } catch (...) {
-        orderedLoad = nullptr;
-        walkedNames.clear();
-        throw;
-    }
-    orderedLoad = nullptr;
-    load.add(walkedNames);
-    walkedNames.clear();
+    // The names met and not handed over yet, in walk order.
+    QStringList names;
+    walk([&load, &names](const QString& relativePath, const QFileInfo& file) {
+        if (file.completeSuffix() != QLatin1String("class"))
+            return;
+        names.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
+        // Small pieces, so that the threads start early; not so small that handing them over
+        // costs more than it saves.
+        if (names.size() >= 64) {
+            load.add(names);
+            names.clear();
+        }
+    });
+    load.add(names);
     load.finish();
-}
-
-void FileSystemClassLoader::collectClassName(const QString& relativePath, const QFileInfo& file)
-{
-    if (file.completeSuffix() != QLatin1String("class"))
-        return;
-    walkedNames.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
-    // Small pieces, so that the threads start early; not so small that handing them over
-    // costs more than it saves.
-    if (walkedNames.size() >= 64) {
-        orderedLoad->add(walkedNames);
-        walkedNames.clear();
-    }
 }
 
 void FileSystemClassLoader::createJarFileReaders()
 {
-    walk(&FileSystemClassLoader::createJarFileReaders);
+    walk([this](const QString& relativePath, const QFileInfo& file) {
+        createJarFileReaders(relativePath, file);
+    });
 }
 
-void FileSystemClassLoader::walk(FileAction atFile)
+void FileSystemClassLoader::walk(const FileAction& atFile) const
 {
     // An explicit stack instead of recursion: the depth of a tree is not ours to choose.
     struct Level
@@ -141,7 +134,7 @@ void FileSystemClassLoader::walk(FileAction atFile)
             stack.push_back({relativePath, canonical,
                              std::make_unique<QDirIterator>(info.filePath(), walkFilter)});
         } else {
-            (this->*atFile)(relativePath, info);
+            atFile(relativePath, info);
         }
     }
 }
