@@ -17,9 +17,11 @@ class QFileInfo;
 // JarFileClassLoader for every archive met, which the loader factory takes over. This loader
 // never reads inside the archives and does not own their loaders.
 //
-// The walk is depth-first in the order the file system lists entries, skips hidden entries,
-// follows symbolic links to directories and enters each directory (by canonical path) once, so
-// links that form a cycle cannot make it loop.
+// The walk is depth-first, takes the entries of each directory in name order ignoring case
+// (directories and files mixed), skips hidden entries, follows symbolic links to directories and
+// enters each directory (by canonical path) once, so links that form a cycle cannot make it
+// loop. The order does not depend on the file system: it decides which of two archives in one
+// directory is consulted first, and the order in which classes are defined and logged.
 class FileSystemClassLoader : public JavaClassLoader
 {
 public:
