@@ -5,18 +5,13 @@
 #include "Classpath.h"
 #include "JavaClassLoader.h"
 #include "Logger.h"
+#include "ThreadCrew.h"
 
 #include <QMap>
-#include <QMutex>
-#include <QRunnable>
-#include <QThreadPool>
 #include <QVector>
-#include <QWaitCondition>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <exception>
 #include <memory>
 #include <vector>
 
@@ -31,86 +26,43 @@ class LineMaker
 public:
     LineMaker(const QVector<Class*>& classes, int threads)
         : classes(classes), pieces((classes.size() + linesPerPiece - 1) / linesPerPiece),
-          texts(size_t(pieces)), failures(size_t(pieces)), made(new bool[size_t(pieces)]())
+          texts(size_t(pieces)), crew(threads),
+          tasks(&crew, pieces, [this](int i) { texts[size_t(i)] = make(i); })
     {
-        pool.setMaxThreadCount(threads);
-        for (int t = 0; t < threads; ++t)
-            pool.start(QRunnable::create([this] {
-                while (makeOne()) {
-                }
-            }));
-    }
-
-    // Waits for the threads, however the listing ends.
-    ~LineMaker()
-    {
-        next.store(pieces);
-        pool.waitForDone();
     }
 
     int count() const { return pieces; }
 
-    // The text of piece `i`, made by now; the pieces are taken in order.
+    // The text of piece `i`; the pieces are taken in order. Makes pieces that nobody has taken
+    // yet rather than wait idle, and throws what making piece `i` threw.
     QByteArray take(int i)
     {
-        // Makes pieces nobody has taken yet meanwhile, rather than wait idle.
-        while (!isMade(i)) {
-            if (makeOne())
-                continue;
-            QMutexLocker locker(&lock);
-            while (!made[size_t(i)])
-                changed.wait(&lock);
-        }
-        if (failures[size_t(i)])
-            std::rethrow_exception(failures[size_t(i)]);
+        tasks.waitFor(i);
         QByteArray text;
         text.swap(texts[size_t(i)]);
         return text;
     }
 
 private:
-    bool isMade(int i)
+    QByteArray make(int i) const
     {
-        QMutexLocker locker(&lock);
-        return made[size_t(i)];
-    }
-
-    // Makes the next piece not taken yet; false when there is none.
-    bool makeOne()
-    {
-        const int i = next++;
-        if (i >= pieces)
-            return false;
         QByteArray text;
-        std::exception_ptr failure;
-        try {
-            const int end = qMin(classes.size(), (i + 1) * linesPerPiece);
-            for (int c = i * linesPerPiece; c < end; ++c) {
-                text += classes.at(c)->getName().toString().toLocal8Bit();
-                text += '\n';
-            }
-        } catch (...) {
-            failure = std::current_exception();
+        const int end = qMin(classes.size(), (i + 1) * linesPerPiece);
+        for (int c = i * linesPerPiece; c < end; ++c) {
+            text += classes.at(c)->getName().toString().toLocal8Bit();
+            text += '\n';
         }
-        QMutexLocker locker(&lock);
-        texts[size_t(i)].swap(text);
-        failures[size_t(i)] = failure;
-        made[size_t(i)] = true;
-        changed.wakeAll();
-        return true;
+        return text;
     }
 
     const QVector<Class*>& classes;
     const int pieces;
-    std::atomic<int> next{0};
-    QMutex lock;
-    QWaitCondition changed;
-    // Under the lock.
+    // Each piece's, written by whoever makes it.
     std::vector<QByteArray> texts;
-    std::vector<std::exception_ptr> failures;
-    std::unique_ptr<bool[]> made;
-    // Last: its threads are gone before anything they use.
-    QThreadPool pool;
+    ThreadCrew crew;
+    // Last: however the listing ends, the pieces being made are done before anything they use
+    // goes.
+    ThreadCrew::Tasks tasks;
 };
 
 } // namespace

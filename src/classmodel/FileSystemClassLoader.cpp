@@ -11,8 +11,8 @@
 #include <QStringList>
 #include <qplatformdefs.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -37,6 +37,35 @@ qint64 readFully(int fd, char* data, qint64 size)
     return total;
 }
 
+// The entries of the directory at `path` that the walk takes, in name order ignoring case, as a
+// QDir sorts by default: by the names turned to lower case, compared code unit by code unit.
+// Names that differ only in case follow each other in code-unit order. The information on each
+// entry comes with the listing, so a plain file costs no query of its own.
+QFileInfoList listInOrder(const QString& path)
+{
+    struct Entry
+    {
+        QString key;
+        QFileInfo info;
+    };
+    std::vector<Entry> entries;
+    QDirIterator it(path, walkFilter);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        entries.push_back({info.fileName().toLower(), info});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int byKey = a.key.compare(b.key);
+        return byKey != 0 ? byKey < 0 : a.info.fileName() < b.info.fileName();
+    });
+    QFileInfoList list;
+    list.reserve(int(entries.size()));
+    for (const Entry& entry : entries)
+        list.append(entry.info);
+    return list;
+}
+
 } // namespace
 
 FileSystemClassLoader::FileSystemClassLoader(const QDir& directory) : directory(directory)
@@ -49,7 +78,9 @@ FileSystemClassLoader::~FileSystemClassLoader() = default;
 void FileSystemClassLoader::loadAllClasses()
 {
     if (!parsesInParallel(classFileCount)) {
-        walk(&FileSystemClassLoader::loadAllClasses);
+        walk([this](const QString& relativePath, const QFileInfo& file) {
+            loadAllClasses(relativePath, file);
+        });
         return;
     }
     // The threads read and parse the files that the walk has named while it goes on; the
@@ -57,40 +88,31 @@ void FileSystemClassLoader::loadAllClasses()
     const QString path = directory.path();
     OrderedLoad load(
         this, [path](const QString& name) { return readClassFile(path, name); }, true);
-    walkedNames.clear();
-    orderedLoad = &load;
-    try {
-        walk(&FileSystemClassLoader::collectClassName);
-    } catch (...) {
-        orderedLoad = nullptr;
-        walkedNames.clear();
-        throw;
-    }
-    orderedLoad = nullptr;
-    load.add(walkedNames);
-    walkedNames.clear();
+    // The names met and not handed over yet, in walk order.
+    QStringList names;
+    walk([&load, &names](const QString& relativePath, const QFileInfo& file) {
+        if (file.completeSuffix() != QLatin1String("class"))
+            return;
+        names.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
+        // Small pieces, so that the threads start early; not so small that handing them over
+        // costs more than it saves.
+        if (names.size() >= 64) {
+            load.add(names);
+            names.clear();
+        }
+    });
+    load.add(names);
     load.finish();
-}
-
-void FileSystemClassLoader::collectClassName(const QString& relativePath, const QFileInfo& file)
-{
-    if (file.completeSuffix() != QLatin1String("class"))
-        return;
-    walkedNames.append(TypeDescriptor::fromClassFileName(relativePath).descriptor);
-    // Small pieces, so that the threads start early; not so small that handing them over
-    // costs more than it saves.
-    if (walkedNames.size() >= 64) {
-        orderedLoad->add(walkedNames);
-        walkedNames.clear();
-    }
 }
 
 void FileSystemClassLoader::createJarFileReaders()
 {
-    walk(&FileSystemClassLoader::createJarFileReaders);
+    walk([this](const QString& relativePath, const QFileInfo& file) {
+        createJarFileReaders(relativePath, file);
+    });
 }
 
-void FileSystemClassLoader::walk(FileAction atFile)
+void FileSystemClassLoader::walk(const FileAction& atFile) const
 {
     // An explicit stack instead of recursion: the depth of a tree is not ours to choose.
     struct Level
@@ -98,9 +120,8 @@ void FileSystemClassLoader::walk(FileAction atFile)
         QString relativePath; // empty for the top level
         // The directory's canonical path; empty when it could not be had.
         QString canonicalPath;
-        // Lists the entries in the order the file system returns them; the information it
-        // gives comes with the listing, so a plain file costs no query of its own.
-        std::unique_ptr<QDirIterator> entries;
+        QFileInfoList entries;
+        int next;
     };
 
     QSet<QString> visited;
@@ -109,15 +130,14 @@ void FileSystemClassLoader::walk(FileAction atFile)
         visited.insert(top);
 
     std::vector<Level> stack;
-    stack.push_back({QString(), top, std::make_unique<QDirIterator>(directory.path(), walkFilter)});
+    stack.push_back({QString(), top, listInOrder(directory.path()), 0});
     while (!stack.empty()) {
         Level& level = stack.back();
-        if (!level.entries->hasNext()) {
+        if (level.next >= level.entries.size()) {
             stack.pop_back();
             continue;
         }
-        level.entries->next();
-        const QFileInfo info = level.entries->fileInfo();
+        const QFileInfo info = level.entries.at(level.next++);
         const QString name = info.fileName();
         const QString relativePath =
             stack.size() == 1 ? name : level.relativePath + QLatin1Char('/') + name;
@@ -138,10 +158,9 @@ void FileSystemClassLoader::walk(FileAction atFile)
                 continue;
             visited.insert(canonical);
             // `level` is not used past this point: pushing may move it.
-            stack.push_back({relativePath, canonical,
-                             std::make_unique<QDirIterator>(info.filePath(), walkFilter)});
+            stack.push_back({relativePath, canonical, listInOrder(info.filePath()), 0});
         } else {
-            (this->*atFile)(relativePath, info);
+            atFile(relativePath, info);
         }
     }
 }

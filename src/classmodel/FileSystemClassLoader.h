@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QList>
 
+#include <functional>
+
 class JarFileClassLoader;
 class QFileInfo;
 
@@ -15,9 +17,11 @@ class QFileInfo;
 // JarFileClassLoader for every archive met, which the loader factory takes over. This loader
 // never reads inside the archives and does not own their loaders.
 //
-// The walk is depth-first in the order the file system lists entries, skips hidden entries,
-// follows symbolic links to directories and enters each directory (by canonical path) once, so
-// links that form a cycle cannot make it loop.
+// The walk is depth-first, takes the entries of each directory in name order ignoring case
+// (directories and files mixed), skips hidden entries, follows symbolic links to directories and
+// enters each directory (by canonical path) once, so links that form a cycle cannot make it
+// loop. The order does not depend on the file system: it decides which of two archives in one
+// directory is consulted first, and the order in which classes are defined and logged.
 class FileSystemClassLoader : public JavaClassLoader
 {
 public:
@@ -41,21 +45,14 @@ public:
     QList<JarFileClassLoader*> jarLoaders;
 
 private:
-    using FileAction = void (FileSystemClassLoader::*)(const QString& relativePath,
-                                                       const QFileInfo& file);
+    // What the walk does at each file that is no directory.
+    using FileAction = std::function<void(const QString& relativePath, const QFileInfo& file)>;
 
-    void walk(FileAction atFile);
+    void walk(const FileAction& atFile) const;
     void createJarFileReaders();
     void createJarFileReaders(const QString& relativePath, const QFileInfo& file);
     void loadAllClasses(const QString& relativePath, const QFileInfo& file);
-    void collectClassName(const QString& relativePath, const QFileInfo& file);
     // What readClassData gives for `name` under the directory, with its DEBUG line held back;
     // touches nothing but the file system, so several threads may call it at once.
     static ClassData readClassFile(const QString& directoryPath, const QString& name);
-
-    // The class names that a collecting walk met and has not handed to `orderedLoad` yet, in
-    // walk order.
-    QStringList walkedNames;
-    // The load that a collecting walk hands its names to; not owned.
-    OrderedLoad* orderedLoad = nullptr;
 };

@@ -2,21 +2,16 @@
 
 #include "JavaClass.h"
 #include "JavaClassFile.h"
+#include "ThreadCrew.h"
 #include "TypeDescriptor.h"
 
 #include <QHash>
-#include <QMutex>
-#include <QRunnable>
-#include <QSemaphore>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QVector>
-#include <QWaitCondition>
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
 #include <memory>
 #include <vector>
 
@@ -31,22 +26,9 @@ void logLines(const JavaClassLoader::LogLines& lines)
 // Classes read ahead at a time when this thread reads them: enough to keep every core busy, few
 // enough that the bytes in flight stay small.
 const int batchSize = 512;
-// Fewer classes than this are parsed by the calling thread, one by one. The pool's threads are
+// Fewer classes than this are parsed by the calling thread, one by one. The crew's threads are
 // kept between loads, so handing them even a few dozen classes pays.
 const int minParallelClasses = 16;
-
-// Runs `task` on `count` runnables of `pool` and returns when all of them have ended.
-void runOnPool(QThreadPool* pool, int count, const std::function<void()>& task)
-{
-    QSemaphore ended;
-    for (int i = 0; i < count; ++i) {
-        pool->start(QRunnable::create([&task, &ended] {
-            task();
-            ended.release();
-        }));
-    }
-    ended.acquire(count);
-}
 
 } // namespace
 
@@ -55,8 +37,8 @@ JavaClassLoader::~JavaClassLoader()
     // Every cached class is one of ours, so the base finds nothing left to delete.
     QVector<Class*> classes;
     releaseClasses(&classes);
-    deleteClasses(classes, lentPool ? lentPool : ownPool);
-    delete ownPool;
+    deleteClasses(classes, lentCrew ? lentCrew : ownCrew);
+    delete ownCrew;
 }
 
 void JavaClassLoader::releaseClasses(QVector<Class*>* classes)
@@ -67,65 +49,67 @@ void JavaClassLoader::releaseClasses(QVector<Class*>* classes)
     cache.clear();
 }
 
-void JavaClassLoader::setThreadPool(QThreadPool* pool)
+void JavaClassLoader::setThreadCrew(ThreadCrew* crew)
 {
-    lentPool = pool;
+    lentCrew = crew;
 }
 
-QThreadPool* JavaClassLoader::threadPool()
+ThreadCrew* JavaClassLoader::threadCrew()
 {
-    if (lentPool)
-        return lentPool;
-    if (!ownPool)
-        ownPool = new QThreadPool();
-    return ownPool;
+    if (lentCrew)
+        return lentCrew;
+    if (!ownCrew)
+        ownCrew = new ThreadCrew(parsingThreads());
+    return ownCrew;
 }
 
-void JavaClassLoader::deleteClasses(QVector<Class*> classes, QThreadPool* pool)
+void JavaClassLoader::deleteClasses(QVector<Class*> classes, ThreadCrew* crew)
 {
+    const auto deleteAll = [&classes] {
+        for (Class* cls : qAsConst(classes))
+            delete cls;
+    };
     const int threads = parsingThreads();
-    if (threads < 2 || classes.size() < minParallelClasses) {
-        for (Class* cls : qAsConst(classes))
-            delete cls;
-        return;
-    }
-    // What one thread allocated tends to lie together, in an area of the allocator's that
-    // serves that thread. Threads freeing in different areas do not queue for one another, so
-    // the classes are dealt out by neighbourhood: one thread frees a whole neighbourhood, the
-    // largest first so that the threads end together.
-    const auto area = [](const Class* cls) { return quintptr(cls) >> 26; };
-    std::sort(classes.begin(), classes.end());
-    QVector<QPair<int, int>> groups; // start and end in `classes`
-    for (int i = 0; i < classes.size(); ++i) {
-        if (i == 0 || area(classes.at(i)) != area(classes.at(i - 1)))
-            groups.append(qMakePair(i, i));
-        groups.last().second = i + 1;
-    }
-    if (groups.size() < 2) {
-        for (Class* cls : qAsConst(classes))
-            delete cls;
-        return;
-    }
-    std::sort(groups.begin(), groups.end(), [](const QPair<int, int>& a, const QPair<int, int>& b) {
-        return a.second - a.first > b.second - b.first;
-    });
-    // A pool of the call's own when none is given, not the shared one: see threadPool().
-    std::unique_ptr<QThreadPool> ownPool;
-    if (!pool) {
-        ownPool.reset(new QThreadPool());
-        pool = ownPool.get();
-    }
-    pool->setMaxThreadCount(threads);
-    std::atomic<int> next(0);
-    Class* const* const items = classes.constData();
-    const QPair<int, int>* const ranges = groups.constData();
-    const int count = groups.size();
-    runOnPool(pool, qMin(threads, count), [&next, items, ranges, count] {
-        for (int g = next++; g < count; g = next++) {
-            for (int i = ranges[g].first; i < ranges[g].second; ++i)
-                delete items[i];
+    if (threads < 2 || classes.size() < minParallelClasses)
+        return deleteAll();
+    // free() locks the allocator's arena that the memory came from, and with glibc's malloc a
+    // thread allocates from an arena of its own, whose memory lies in heaps of 64 MiB
+    // (2^26 bytes) aligned to their size. A class's address shifted by 26 therefore names the
+    // heap, and so the arena, it came from: one thread frees a whole heap's classes without
+    // queueing for the others, the largest heaps first so that the threads end together. Under
+    // another allocator the groups are merely arbitrary, and the deletion as correct.
+    const int heapBits = 26;
+    const auto heap = [](const Class* cls) { return quintptr(cls) >> heapBits; };
+    std::unique_ptr<ThreadCrew> callCrew;
+    std::unique_ptr<ThreadCrew::Tasks> tasks;
+    try {
+        std::sort(classes.begin(), classes.end());
+        QVector<QPair<int, int>> groups; // start and end in `classes`
+        for (int i = 0; i < classes.size(); ++i) {
+            if (i == 0 || heap(classes.at(i)) != heap(classes.at(i - 1)))
+                groups.append(qMakePair(i, i));
+            groups.last().second = i + 1;
         }
-    });
+        if (groups.size() < 2)
+            return deleteAll();
+        std::sort(groups.begin(), groups.end(),
+                  [](const QPair<int, int>& a, const QPair<int, int>& b) {
+                      return a.second - a.first > b.second - b.first;
+                  });
+        if (!crew) {
+            callCrew.reset(new ThreadCrew(threads));
+            crew = callCrew.get();
+        }
+        Class* const* const items = classes.constData();
+        tasks.reset(new ThreadCrew::Tasks(crew, groups.size(), [items, groups](int g) {
+            for (int i = groups.at(g).first; i < groups.at(g).second; ++i)
+                delete items[i];
+        }));
+    } catch (const std::exception&) {
+        // Memory ran short before any class went: they all go here.
+        return deleteAll();
+    }
+    tasks->waitForAll();
 }
 
 Class* JavaClassLoader::defineClass(const QString& name)
@@ -206,193 +190,75 @@ bool JavaClassLoader::parsesInParallel(int count)
     return parsingThreads() > 1 && count >= minParallelClasses;
 }
 
-// The requests of an ordered load, handed to a pool's threads in batches. The threads take the
-// requests one by one, batch after batch, without waiting for anybody; the loading thread waits
-// for each request in turn and, while the one it waits for is not taken yet, takes requests
-// itself.
-class JavaClassLoader::OrderedLoad::Pipeline
+// One name that an ordered load requests.
+struct JavaClassLoader::OrderedLoad::Request
 {
-public:
-    struct Request
-    {
-        QString name;
-        // Whether this request reads; a name met before is defined or replayed instead.
-        bool reads = false;
-        ClassData data;
-        JavaClassFile* file = nullptr;
-        // The view over an accepted file, made on the parsing thread too.
-        Class* cls = nullptr;
-        // What the parse threw (memory running out), to be thrown again in the loading thread.
-        std::exception_ptr failure;
-        // Set once the threads are done with the request; they touch nothing of it afterwards.
-        std::atomic<bool> finished{false};
-    };
+    QString name;
+    // Its place among the load's requests.
+    int order = 0;
+    // Whether this request reads; a name met before is defined or replayed instead.
+    bool reads = false;
+    ClassData data;
+    JavaClassFile* file = nullptr;
+    // The view over an accepted file, made on the parsing thread too.
+    Class* cls = nullptr;
+};
 
-    struct Batch
+// Requests handed to the crew together; the crew's threads take them one by one, batch after
+// batch, and the loading thread, waiting for each request in turn, takes those nobody has taken.
+struct JavaClassLoader::OrderedLoad::Batch
+{
+    explicit Batch(int count) : requests(new Request[size_t(count)]), count(count) {}
+    // Frees what was worked out but not defined, once the threads are done with the requests.
+    ~Batch()
     {
-        explicit Batch(int count) : requests(new Request[size_t(count)]), count(count) {}
-
-        std::unique_ptr<Request[]> requests;
-        const int count;
-        // The next request to take; taking counts on past the end.
-        std::atomic<int> next{0};
-        // The batch after this one; set and read under the lock.
-        Batch* following = nullptr;
-    };
-
-    // `read` is run on the threads when `readInParallel`; the caller keeps it alive.
-    Pipeline(QThreadPool* pool, int threads, const Read& read, bool readInParallel)
-        : pool(pool), threads(threads), read(read), readInParallel(readInParallel)
-    {
-        pool->setMaxThreadCount(threads);
-    }
-
-    // A new batch of `count` requests, to be filled and then handed over with add().
-    Batch* create(int count)
-    {
-        batches.emplace_back(new Batch(count));
-        return batches.back().get();
-    }
-
-    // Hands the batch to the threads, after the batches handed over before.
-    void add(Batch* batch)
-    {
-        QMutexLocker locker(&lock);
-        if (last)
-            last->following = batch;
-        last = batch;
-        // Runnables that ran out of work have ended; as many new ones start here.
-        for (; active < threads; ++active)
-            pool->start(QRunnable::create([this, batch] { work(batch); }));
-    }
-
-    // Returns when the threads are done with `request`.
-    void waitFor(Request& request)
-    {
-        while (!request.finished.load(std::memory_order_acquire)) {
-            if (helpOnce())
-                continue;
-            QMutexLocker locker(&lock);
-            awaited.store(&request);
-            while (!request.finished.load())
-                changed.wait(&lock);
-            awaited.store(nullptr);
+        tasks.reset();
+        for (int i = 0; i < count; ++i) {
+            delete requests[size_t(i)].file;
+            delete requests[size_t(i)].cls;
         }
     }
 
-    // Stops the threads from taking further requests when `cancel`, and returns when every
-    // runnable has ended. Called before the pipeline goes.
-    void stop(bool cancel)
-    {
-        if (cancel)
-            cancelled.store(true);
-        QMutexLocker locker(&lock);
-        while (active > 0)
-            changed.wait(&lock);
-    }
-
-    // Every batch made, in order.
-    std::vector<std::unique_ptr<Batch>> batches;
-
-private:
-    void work(Batch* batch)
-    {
-        for (;;) {
-            if (!cancelled.load(std::memory_order_relaxed)) {
-                const int i = batch->next++;
-                if (i < batch->count) {
-                    run(batch->requests[size_t(i)]);
-                    continue;
-                }
-            }
-            QMutexLocker locker(&lock);
-            if (!batch->following || cancelled.load()) {
-                if (--active == 0)
-                    changed.wakeAll();
-                return;
-            }
-            batch = batch->following;
-        }
-    }
-
-    // Takes one request that nobody has taken yet and works it out in this thread; false when
-    // there is none.
-    bool helpOnce()
-    {
-        for (; firstOpen < batches.size(); ++firstOpen) {
-            Batch& batch = *batches[firstOpen];
-            if (batch.next.load(std::memory_order_relaxed) >= batch.count)
-                continue;
-            const int i = batch.next++;
-            if (i < batch.count) {
-                run(batch.requests[size_t(i)]);
-                return true;
-            }
-        }
-        return false;
-    }
-
-    void run(Request& request)
-    {
-        if (request.reads) {
-            try {
-                if (readInParallel)
-                    request.data = read(request.name);
-                if (!request.data.bytes.isEmpty())
-                    request.file = JavaClassFile::create(request.data.bytes);
-                if (request.file && !request.file->checkLog.hasError) {
-                    request.cls = new JavaClass(request.file);
-                    request.file = nullptr;
-                }
-            } catch (...) {
-                request.failure = std::current_exception();
-            }
-            request.data.bytes = QByteArray();
-        }
-        // Both sequentially consistent: either the waiting thread sees the request finished, or
-        // this thread sees it waiting and wakes it, under the lock it waits with.
-        request.finished.store(true);
-        if (awaited.load() == &request) {
-            QMutexLocker locker(&lock);
-            changed.wakeAll();
-        }
-    }
-
-    QThreadPool* const pool;
-    const int threads;
-    const Read& read;
-    const bool readInParallel;
-
-    QMutex lock;
-    QWaitCondition changed;
-    // Under the lock: the runnables that have not ended, and the batch added last.
-    int active = 0;
-    Batch* last = nullptr;
-    // The loading thread's: the first batch whose requests may not all be taken yet.
-    size_t firstOpen = 0;
-    // The request that the loading thread waits for.
-    std::atomic<Request*> awaited{nullptr};
-    std::atomic<bool> cancelled{false};
+    std::unique_ptr<Request[]> requests;
+    const int count;
+    // Set once the requests are filled in: they are then the threads' until each is done.
+    std::unique_ptr<ThreadCrew::Tasks> tasks;
 };
 
 JavaClassLoader::OrderedLoad::OrderedLoad(JavaClassLoader* loader, const Read& read,
                                           bool readInParallel, const Read& orderedRead)
     : loader(loader), read(read), readInParallel(readInParallel), orderedRead(orderedRead),
-      pipeline(new Pipeline(loader->threadPool(), parsingThreads(), this->read, readInParallel))
+      crew(loader->threadCrew())
 {
 }
 
 JavaClassLoader::OrderedLoad::~OrderedLoad()
 {
-    if (finished)
+    // First, while what the requests' work uses is still there: each batch waits for the
+    // requests that the threads are working out.
+    batches.clear();
+}
+
+void JavaClassLoader::OrderedLoad::workOut(Request& request)
+{
+    if (!request.reads || request.order > firstFailure.load())
         return;
-    // Left early by an exception: the threads stop, and what was parsed but not defined goes.
-    pipeline->stop(true);
-    for (const auto& batch : pipeline->batches) {
-        for (int i = 0; i < batch->count; ++i) {
-            delete batch->requests[size_t(i)].file;
-            delete batch->requests[size_t(i)].cls;
+    try {
+        if (readInParallel)
+            request.data = read(request.name);
+        if (!request.data.bytes.isEmpty())
+            request.file = JavaClassFile::create(request.data.bytes);
+        request.data.bytes = QByteArray();
+        if (request.file && !request.file->checkLog.hasError) {
+            request.cls = new JavaClass(request.file);
+            request.file = nullptr;
         }
+    } catch (...) {
+        // Memory running out, as a rule: the requests after this one would only fail too.
+        int first = firstFailure.load();
+        while (request.order < first && !firstFailure.compare_exchange_weak(first, request.order)) {
+        }
+        throw;
     }
 }
 
@@ -403,41 +269,43 @@ void JavaClassLoader::OrderedLoad::add(const QStringList& names)
         // With this thread reading, the threads parse one batch while it reads the next; a batch
         // is defined once the one after it is on its way, so that few bytes wait.
         if (!readInParallel) {
-            while (pipeline->batches.size() - defined >= 2)
+            while (batches.size() - defined >= 2)
                 defineBatch();
         }
         const int to = readInParallel ? names.size() : qMin(names.size(), from + batchSize);
-        Pipeline::Batch* batch = pipeline->create(to - from);
+        batches.emplace_back(new Batch(to - from));
+        Batch* const batch = batches.back().get();
         for (int i = from; i < to; ++i) {
-            Pipeline::Request& request = batch->requests[size_t(i - from)];
+            Request& request = batch->requests[size_t(i - from)];
             request.name = names.at(i);
+            request.order = requested++;
             request.reads = !loader->cache.contains(request.name) && !seen.contains(request.name);
             seen.insert(request.name);
             if (request.reads && !readInParallel)
                 request.data = read(request.name);
         }
-        pipeline->add(batch);
+        Request* const requests = batch->requests.get();
+        batch->tasks.reset(new ThreadCrew::Tasks(
+            crew, batch->count, [this, requests](int i) { workOut(requests[i]); }));
         from = to;
     }
 }
 
 void JavaClassLoader::OrderedLoad::finish()
 {
-    while (defined < pipeline->batches.size())
+    while (defined < batches.size())
         defineBatch();
-    pipeline->stop(false);
-    finished = true;
 }
 
 void JavaClassLoader::OrderedLoad::defineBatch()
 {
     QHash<QString, Class*>& cache = loader->cache;
-    Pipeline::Batch& batch = *pipeline->batches[defined];
+    Batch& batch = *batches[defined];
     for (int i = 0; i < batch.count; ++i) {
-        Pipeline::Request& request = batch.requests[size_t(i)];
-        pipeline->waitFor(request);
-        if (request.failure)
-            std::rethrow_exception(request.failure);
+        Request& request = batch.requests[size_t(i)];
+        // Throws what working the request out threw, memory running out, as if it had been
+        // thrown here.
+        batch.tasks->waitFor(i);
         if (cache.contains(request.name))
             continue;
         if (!request.reads) {

@@ -11,11 +11,14 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
+#include <climits>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class JavaClassFile;
-class QThreadPool;
+class ThreadCrew;
 
 // The base of the loaders that read class files: a subclass supplies the bytes of a class file
 // (readClassData), this class parses them, rejects files with structural errors and makes the
@@ -41,14 +44,14 @@ public:
     };
 
     JavaClassLoader() = default;
-    // Deletes the cached classes, then the pool of its own, if it made one.
+    // Deletes the cached classes, then the crew of its own, if it made one.
     ~JavaClassLoader() override;
 
-    // Lends the loader a pool for its parsing threads and for deleting its classes; the lender
+    // Lends the loader a crew for its parsing threads and for deleting its classes; the lender
     // keeps it until the loader is gone and uses it from the loader's thread only. Without one,
-    // the loader makes a pool at its first parallel load and keeps it as long as it lives, so
+    // the loader makes a crew at its first parallel load and keeps it as long as it lives, so
     // that its threads are started once rather than at every load.
-    void setThreadPool(QThreadPool* pool);
+    void setThreadCrew(ThreadCrew* crew);
 
     // A new JavaClass over the parsed bytes of `name`, or null when the source has no bytes for
     // it or the file has errors; each message of a rejected file is logged at WARN.
@@ -85,10 +88,10 @@ public:
     // now (with deleteClasses), the loader no longer owns them.
     void releaseClasses(QVector<Class*>* classes);
 
-    // Deletes `classes`, class-file views that share nothing with one another, on up to
-    // parsingThreads() threads of `pool` (of a pool made for the call when null); all are gone
-    // when it returns. Nothing else may be running in `pool` meanwhile.
-    static void deleteClasses(QVector<Class*> classes, QThreadPool* pool = nullptr);
+    // Deletes `classes`, class-file views that share nothing with one another, on the threads
+    // of `crew` (of a crew made for the call when null); all are gone when it returns. Throws
+    // nothing, so that owners may call it from their destructors.
+    static void deleteClasses(QVector<Class*> classes, ThreadCrew* crew = nullptr);
 
 protected:
     // Whether loading `count` classes is worth handing to the parsing threads.
@@ -111,8 +114,9 @@ protected:
     public:
         OrderedLoad(JavaClassLoader* loader, const Read& read, bool readInParallel,
                     const Read& orderedRead = Read());
-        // When finish() was not reached (an exception), stops the threads and frees what was
-        // parsed but not defined.
+        // When finish() was not reached (an exception), takes back the requests that no thread
+        // has taken, waits for those being worked out, and frees what was parsed but not
+        // defined.
         ~OrderedLoad();
 
         // Requests `names` after the names handed over before. When this thread reads, it reads
@@ -122,8 +126,11 @@ protected:
         void finish();
 
     private:
-        class Pipeline;
+        struct Request;
+        struct Batch;
 
+        // Reads (when the threads read) and parses what `request` names; run on any thread.
+        void workOut(Request& request);
         // Defines the classes of the oldest batch not defined yet, in request order.
         void defineBatch();
 
@@ -131,27 +138,30 @@ protected:
         const Read read;
         const bool readInParallel;
         const Read orderedRead;
-        std::unique_ptr<Pipeline> pipeline;
+        ThreadCrew* const crew;
+        // Every batch handed over, in order.
+        std::vector<std::unique_ptr<Batch>> batches;
+        // The requests handed over so far, and the first of them, in request order, whose
+        // working out threw; the load stops there, so nothing after it is worked out any more.
+        int requested = 0;
+        std::atomic<int> firstFailure{INT_MAX};
         // The batches defined so far.
         size_t defined = 0;
         // What a request that defined nothing logged, by name, for the requests that repeat it.
         QHash<QString, LogLines> replay;
         QSet<QString> seen;
-        bool finished = false;
 
         Q_DISABLE_COPY(OrderedLoad)
     };
 
 private:
-    // The lent pool, else the loader's own, made now if need be. Never the process's shared
-    // pool: waiting for the loader's threads must not wait for (or on) anybody else's work,
-    // even when the loader runs on a thread of the shared pool.
-    QThreadPool* threadPool();
+    // The lent crew, else the loader's own, made now if need be.
+    ThreadCrew* threadCrew();
 
     // Not owned.
-    QThreadPool* lentPool = nullptr;
-    // Owned; made at the first parallel load without a lent pool.
-    QThreadPool* ownPool = nullptr;
+    ThreadCrew* lentCrew = nullptr;
+    // Owned; made at the first parallel load without a lent crew.
+    ThreadCrew* ownCrew = nullptr;
 
     // The WARN lines that reject the parsed file of `name`; empty when it is accepted.
     static QStringList rejectionLines(const QString& name, const JavaClassFile* file);

@@ -4,14 +4,12 @@
 #include "JavaClassFile.h"
 #include "Logger.h"
 #include "ProtoClassLoader.h"
+#include "ThreadCrew.h"
 
 #include <QMultiMap>
-#include <QRunnable>
 #include <QSet>
-#include <QThreadPool>
 #include <QVector>
 
-#include <atomic>
 #include <memory>
 
 namespace {
@@ -30,8 +28,8 @@ struct ParentClassLoader::Batch
         int from = 0;
         Prefetched result;
         JavaClassFile* file = nullptr;
-        // Set when the threads have worked the job out; a job that failed (memory running
-        // out) or never ran is left to the lookup, which does it all in its own thread.
+        // Set when the job has been worked out; a job that failed (memory running out) is left
+        // to the lookup, which does it all in its own thread.
         bool done = false;
     };
 
@@ -41,15 +39,18 @@ struct ParentClassLoader::Batch
     QVector<Job> jobs;
     // Names that a gold-file loader answered before the threads started.
     QVector<QPair<QString, Class*>> found;
-    std::atomic<int> next{0};
+    // Set once the jobs are filled in: the crew's, until each is worked out.
+    std::unique_ptr<ThreadCrew::Tasks> tasks;
 
     void run(Job& job) const;
-    // Frees what was not handed on.
+    // Takes back the jobs that nobody has taken, waits for those being worked out, and frees
+    // what was not handed on.
     ~Batch();
 };
 
 ParentClassLoader::Batch::~Batch()
 {
+    tasks.reset();
     for (const Job& job : qAsConst(jobs)) {
         delete job.file;
         delete job.result.cls;
@@ -89,8 +90,10 @@ void ParentClassLoader::Batch::run(Job& job) const
 
 ParentClassLoader::~ParentClassLoader()
 {
-    // The threads read through the children: they finish first.
-    finishBatch();
+    // The threads read through the children: they finish first, and what they have not taken
+    // is not worked out any more.
+    delete running;
+    running = nullptr;
     dropPrefetched();
     // Every class-file view, the children's and the parent's own, goes in one pass on several
     // cores, which shares the work out better than a pass per child; nothing of a view needs its
@@ -108,26 +111,27 @@ ParentClassLoader::~ParentClassLoader()
             ++it;
         }
     }
-    JavaClassLoader::deleteClasses(classFileViews, pool);
+    JavaClassLoader::deleteClasses(classFileViews, crew);
     for (ClassLoader* loader : qAsConst(loaders))
         delete loader;
     for (ClassLoader* loader : qAsConst(idleLoaders))
         delete loader;
-    delete pool;
+    delete crew;
 }
 
 void ParentClassLoader::loadAllClasses()
 {
     // The children are not read from two sides at once.
     finishBatch();
-    // One pool serves every child, so that its threads are started once for the whole
+    // One crew serves every child, so that its threads are started once for the whole
     // classpath.
-    if (JavaClassLoader::parsingThreads() > 1) {
-        if (!pool)
-            pool = new QThreadPool();
+    const int threads = JavaClassLoader::parsingThreads();
+    if (threads > 1) {
+        if (!crew)
+            crew = new ThreadCrew(threads);
         for (ClassLoader* loader : qAsConst(loaders)) {
             if (auto* javaLoader = dynamic_cast<JavaClassLoader*>(loader))
-                javaLoader->setThreadPool(pool);
+                javaLoader->setThreadCrew(crew);
         }
     }
     for (ClassLoader* loader : qAsConst(loaders))
@@ -188,9 +192,10 @@ void ParentClassLoader::finishBatch()
 {
     if (!running)
         return;
-    pool->waitForDone();
     const std::unique_ptr<Batch> batch(running);
     running = nullptr;
+    // A job fails only into `done`: nothing is thrown here.
+    batch->tasks->waitForAll();
     const auto keep = [this](const QString& name, Class** cls, const Prefetched& ahead) {
         // A name that a lookup has defined meanwhile is never looked for again.
         if (cache.contains(name) || prefetched.contains(name))
@@ -257,18 +262,12 @@ void ParentClassLoader::prefetchClasses(const QStringList& names)
         }
     }
 
-    if (!pool)
-        pool = new QThreadPool();
-    pool->setMaxThreadCount(threads);
+    if (!crew)
+        crew = new ThreadCrew(threads);
     // Taken here, in this thread: the threads must not detach the vector.
-    Batch* const work = batch.get();
+    const Batch* const work = batch.get();
     Batch::Job* const jobs = batch->jobs.data();
-    const int count = batch->jobs.size();
+    batch->tasks.reset(new ThreadCrew::Tasks(crew, batch->jobs.size(),
+                                             [work, jobs](int i) { work->run(jobs[i]); }));
     running = batch.release();
-    for (int t = 0; t < qMin(threads, count); ++t) {
-        pool->start(QRunnable::create([work, jobs, count] {
-            for (int i = work->next++; i < count; i = work->next++)
-                work->run(jobs[i]);
-        }));
-    }
 }

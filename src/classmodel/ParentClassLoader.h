@@ -6,7 +6,7 @@
 #include <QHash>
 #include <QList>
 
-class QThreadPool;
+class ThreadCrew;
 
 // The loader of a whole classpath: consults one child loader per source, in classpath order.
 //
@@ -61,12 +61,14 @@ private:
     // defineClass of the children from `first` on.
     Class* defineFrom(const QString& name, int first);
     void dropPrefetched();
-    // Waits for the running batch, if any, and keeps its results for the lookups.
+    // Waits for the running batch, if any, working out what no thread has taken, and keeps its
+    // results for the lookups.
     void finishBatch();
 
     QHash<QString, Prefetched> prefetched;
     // Owned; null when no batch runs.
     Batch* running = nullptr;
-    // Made at the first batch or parallel load; owned, and lent to the class-file children.
-    QThreadPool* pool = nullptr;
+    // Made at the first batch or parallel load; owned, and lent to the class-file children, so
+    // that its threads are started once for the loader's whole life.
+    ThreadCrew* crew = nullptr;
 };

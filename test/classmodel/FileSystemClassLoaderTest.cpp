@@ -1,5 +1,6 @@
 #include "FileSystemClassLoader.h"
 #include "Class.h"
+#include "Classpath.h"
 #include "JarFileClassLoader.h"
 #include "JarFileReader.h"
 #include "LoaderTestSupport.h"
@@ -7,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThreadPool>
+
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,6 +76,56 @@ TEST_F(FileSystemClassLoaderTest, WalksTheTreeCountingClassFilesAndOpeningArchiv
                                    "does not exist")
                                .arg(path("dir/la/Peer.class"))}));
     qDeleteAll(loader.jarLoaders);
+}
+
+// Each directory is walked in name order ignoring case, directories among the files, whatever
+// order the file system keeps: it decides which of two archives that hold one class is consulted
+// first.
+TEST_F(FileSystemClassLoaderTest, WalksEachDirectoryInNameOrderIgnoringCase)
+{
+    const QStringList inOrder = {"a.jar",   "B.jar", "c.jar", "D.jar", "e.jar", "F.jar", "g/y.jar",
+                                 "g/Z.jar", "h.jar", "I.jar", "j.jar", "K.jar", "l.jar", "M.jar",
+                                 "n.jar",   "O.jar", "p.jar", "Q.jar", "r.jar", "S.jar"};
+    const QByteArray base = fixtureClass("la/Base.class");
+    const QByteArray peer = fixtureClass("la/Peer.class");
+    // Made out of order; each archive holds a class named after it, a.jar and B.jar also p.X.
+    QDir().mkpath(path("d/g"));
+    for (int i = 0; i < inOrder.size(); ++i) {
+        const QString name = inOrder.at(i * 7 % inOrder.size());
+        const QString stem = QFileInfo(name).completeBaseName();
+        QList<ArchiveEntry> entries = {{"n/" + stem + ".class", peer}};
+        if (stem == "a" || stem == "B")
+            entries.append({"p/X.class", stem == "a" ? base : peer});
+        writeArchive(path("d/" + name), entries, ArchiveFormat::ZipStored);
+    }
+    // The file system's own order must differ, or this proves nothing.
+    QStringList listed;
+    QDirIterator it(path("d"), QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext())
+        listed.append(QFileInfo(it.next()).fileName());
+    QStringList topLevel;
+    for (const QString& name : inOrder) {
+        if (!topLevel.contains(name.section('/', 0, 0)))
+            topLevel.append(name.section('/', 0, 0));
+    }
+    ASSERT_NE(listed, topLevel);
+
+    FileSystemClassLoader loader{QDir(path("d"))};
+    QStringList walked;
+    for (const JarFileClassLoader* jarLoader : qAsConst(loader.jarLoaders))
+        walked.append(jarLoader->reader->classNames.value(0));
+    qDeleteAll(loader.jarLoaders);
+    QStringList expected;
+    for (const QString& name : inOrder)
+        expected.append("Ln/" + QFileInfo(name).completeBaseName() + ";");
+    EXPECT_EQ(walked, expected);
+
+    Classpath classpath;
+    classpath.append(path("d"));
+    const std::unique_ptr<ClassLoader> parent(ClassLoader::create(classpath));
+    const Class* cls = parent->loadClass("Lp/X;");
+    ASSERT_NE(cls, nullptr);
+    EXPECT_EQ(cls->getName().toString(), "la.Base");
 }
 
 TEST_F(FileSystemClassLoaderTest, DirectoryWithOnlyAnArchiveDefinesNothingItself)
