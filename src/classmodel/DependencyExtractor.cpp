@@ -3,6 +3,7 @@
 #include "BadClassFileException.h"
 #include "ByteReader.h"
 #include "ClassFileStructures.h"
+#include "HashIndex.h"
 #include "JavaClassFile.h"
 #include "Opcode.h"
 #include "TypeTable.h"
@@ -141,9 +142,9 @@ struct DependencyExtractor::RefParts
 };
 
 DependencyExtractor::DependencyExtractor(JavaClassFile& file)
-    : file(file), texts(&arena), useOrder(&arena), classes(&arena), fields(&arena), methods(&arena),
-      keys(&arena), classSlots(&arena), classNameSeqs(&arena), signatureSeqs(&arena),
-      fieldSlots(&arena), methodSlots(&arena)
+    : file(file), texts(&arena), charged(&arena), useOrder(&arena), classes(&arena), fields(&arena),
+      methods(&arena), keys(&arena), classIndex(&arena), fieldIndex(&arena), methodIndex(&arena),
+      classNameSeqs(&arena), signatureSeqs(&arena)
 {
 }
 
@@ -204,6 +205,28 @@ bool DependencyExtractor::charge(qint64 n)
     budget -= n;
     exhausted = budget < 0;
     return !exhausted;
+}
+
+int DependencyExtractor::textIndex(const QString& text) const
+{
+    const QString* first = texts.data();
+    return &text >= first && &text < first + texts.size() ? int(&text - first) : -1;
+}
+
+bool DependencyExtractor::chargeText(const QString& text, ChargeWay way, qint64 n)
+{
+    if (way == ChargedWithText)
+        return !exhausted;
+    // A pool text read again in the same way adds no text that was not charged.
+    const int index = textIndex(text);
+    if (index >= 0) {
+        if (charged.empty())
+            charged.assign(texts.size(), 0);
+        if (charged[size_t(index)] & way)
+            return !exhausted;
+        charged[size_t(index)] |= way;
+    }
+    return charge(n);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -306,120 +329,81 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     // A Class entry's name: an internal name ('java/lang/String') stands for "L<name>;", an array
     // descriptor for its element class, if that is a class.
     if (name.startsWith(QLatin1Char('['))) {
-        addArrayElement(name, 0, seq);
+        addFieldType(name, 0, name.size(), seq, true);
         return;
     }
-    if (!charge(name.size() + 2) || !collecting || ((out.methods || out.fields) && !out.classes))
+    if (!chargeText(name, ChargedName, name.size() + 2) || !collecting)
         return;
     // Most class names come again and again (the owner of every member reference). A name
     // from the same pool text met before at an earlier place gives the same key and value and
     // would lose to it, so it is passed over without building its key.
-    const QString* first = texts.data();
-    if (&name >= first && &name < first + texts.size()) {
+    const int index = textIndex(name);
+    if (index >= 0) {
         if (classNameSeqs.empty())
             classNameSeqs.assign(texts.size(), ~quint64(0));
-        quint64& earliest = classNameSeqs[size_t(&name - first)];
+        quint64& earliest = classNameSeqs[size_t(index)];
         if (earliest <= seq)
             return;
         earliest = seq;
     }
     const Piece key = pieceOf(name, 0, -1, 2);
-    keep(classes, classSlots,
+    keep(classes, classIndex,
          {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
 }
 
-void DependencyExtractor::addArrayElement(const QString& text, int from, quint64 seq)
+void DependencyExtractor::addFieldType(const QString& text, int from, int size, quint64 seq,
+                                       bool arrays, ChargeWay way)
 {
+    // An array type on the work list contributes its element class. The element is read from
+    // the rest of the text after the '[' run, as a descriptor on its own.
+    const int end = from + size;
     int pos = from;
-    while (pos < text.size() && text.at(pos) == QLatin1Char('['))
+    while (arrays && pos < end && text.at(pos) == QLatin1Char('['))
         ++pos;
     // A character outside Latin-1 reads as code 0, which is no element letter.
-    if (pos < text.size() && text.at(pos) == QLatin1Char('L'))
-        addFieldType(text, pos, text.size() - pos, seq, false);
-}
-
-void DependencyExtractor::addFieldType(const QString& text, int from, int size, quint64 seq,
-                                       bool arrays)
-{
-    if (size <= 0)
+    if (pos >= end || text.at(pos) != QLatin1Char('L'))
         return;
-    const QChar first = text.at(from);
-    if (first == QLatin1Char('L')) {
-        if (!charge(size) || !collecting || ((out.methods || out.fields) && !out.classes))
-            return;
-        // The printed form is the text between the first and the last character.
-        const int inner = size < 2 ? 0 : size - 2;
-        const Piece key = pieceOf(text, from + (size < 2 ? 0 : 1), inner, 2);
-        keep(classes, classSlots,
-             {appendKey(&key, 1), quint32(inner), &text, from, size, false, seq});
-    } else if (arrays && first == QLatin1Char('[')) {
-        // An array type on the work list contributes its element class. The element is read from
-        // the rest of the text after the '[' run, as a descriptor on its own.
-        int pos = from;
-        const int end = from + size;
-        while (pos < end && text.at(pos) == QLatin1Char('['))
-            ++pos;
-        if (pos < end && text.at(pos) == QLatin1Char('L'))
-            addFieldType(text, pos, end - pos, seq, false);
-    }
+    const bool wholeText = from == 0 && end == text.size();
+    if (!chargeText(text, wholeText ? way : ChargedWithText, end - pos) || !collecting)
+        return;
+    // The printed form is the text between the first and the last character.
+    const int inner = end - pos < 2 ? 0 : end - pos - 2;
+    const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, 2);
+    keep(classes, classIndex,
+         {appendKey(&key, 1), quint32(inner), &text, pos, end - pos, false, seq});
 }
 
 void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays)
 {
+    // Its types are pieces of the descriptor's text, charged with it once.
+    if (!chargeText(descriptor, ChargedSignature, descriptor.size()) || !collecting)
+        return;
     // The calls that instructions make share few descriptors among many methods. The types of
     // a descriptor met before at an earlier place give the same keys and values at earlier
-    // places, so they would all lose; only what they cost is charged again, unless that would
-    // exhaust the budget, where the parts are gone through one by one as before.
-    const QString* first = texts.data();
-    quint64* earliest = nullptr;
-    if (!arrays && &descriptor >= first && &descriptor < first + texts.size()) {
+    // places, so they would all lose.
+    const int index = arrays ? -1 : textIndex(descriptor);
+    if (index >= 0) {
         if (signatureSeqs.empty())
-            signatureSeqs.assign(texts.size(), {~quint64(0), 0});
-        auto& memo = signatureSeqs[size_t(&descriptor - first)];
-        if (memo.first <= seq && !exhausted && budget - memo.second >= 0) {
-            budget -= memo.second;
+            signatureSeqs.assign(texts.size(), ~quint64(0));
+        quint64& earliest = signatureSeqs[size_t(index)];
+        if (earliest <= seq)
             return;
-        }
-        if (memo.first > seq)
-            earliest = &memo.first;
+        earliest = seq;
     }
-    const qint64 before = budget;
-    addSignatureParts(descriptor, seq, arrays);
-    if (earliest && !exhausted) {
-        *earliest = seq;
-        signatureSeqs[size_t(&descriptor - first)].second = before - budget;
-    }
-}
-
-void DependencyExtractor::addSignatureParts(const QString& descriptor, quint64 seq, bool arrays)
-{
     // The return type is everything after the first ')', or the whole text without one; the
     // parameters are the text between the first character and that ')'.
     const int close = descriptor.indexOf(QLatin1Char(')'));
-    const int paramsFrom = 1;
-    const int paramsEnd = close <= 0 ? descriptor.size() : close;
     quint64 part = 0;
-    addFieldType(descriptor, close + 1, descriptor.size() - (close + 1), seq + part++, arrays);
-
-    // The parameter run is split as descriptors are: a class type up to its ';', an array as
-    // its '[' run and the element after it, anything else one character.
-    int pos = paramsFrom;
-    while (pos < paramsEnd) {
-        int end = pos;
-        if (descriptor.at(pos) == QLatin1Char('[')) {
-            while (end < paramsEnd && descriptor.at(end) == QLatin1Char('['))
-                ++end;
-            if (end == paramsEnd)
-                break; // a trailing '[' run has no element
-        }
-        if (descriptor.at(end) == QLatin1Char('L')) {
-            const int semi = descriptor.indexOf(QLatin1Char(';'), end);
-            if (semi < 0 || semi >= paramsEnd)
-                break; // a class type without its ';' is no type
-            end = semi;
-        }
-        addFieldType(descriptor, pos, end - pos + 1, seq + part++, arrays);
-        pos = end + 1;
+    addFieldType(descriptor, close + 1, descriptor.size() - (close + 1), seq + part++, arrays,
+                 ChargedWithText);
+    const QStringView parameters =
+        QStringView(descriptor).left(close <= 0 ? descriptor.size() : close);
+    for (int pos = 1; pos < parameters.size();) {
+        const int end = TypeDescriptor::descriptorEnd(parameters, pos);
+        if (end < 0)
+            break; // a trailing '[' run or a class type without its ';' is no type
+        addFieldType(descriptor, pos, end - pos, seq + part++, arrays, ChargedWithText);
+        pos = end;
     }
 }
 
@@ -565,17 +549,16 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     }
     parts[ownerCount] = pieceOf(name);
     parts[ownerCount + 1] = pieceOf(type);
-    if (!charge(size + name.size() + type.size()) || !collecting ||
-        ((out.classes || out.methods) && !out.fields))
+    if (!charge(size + name.size() + type.size()) || !collecting)
         return;
-    keep(fields, fieldSlots,
+    keep(fields, fieldIndex,
          {appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
           quint32(size), &name, &type, seq});
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
                                     const QString& descriptor, quint16 nameIndex, quint16 typeIndex,
-                                    quint64 seq, bool kept)
+                                    quint64 seq)
 {
     const Piece owner[3] = {literal(letterL), pieceOf(ownerName), literal(semicolon)};
     if (isOwnClass(owner, 3) && declares(*ownMethods, nameIndex, typeIndex, name, descriptor))
@@ -587,9 +570,9 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
         return;
     const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
-    if (!charge(size) || kept || !collecting || ((out.classes || out.fields) && !out.methods))
+    if (!charge(size) || !collecting)
         return;
-    keep(methods, methodSlots,
+    keep(methods, methodIndex,
          {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
           seq});
 }
@@ -614,9 +597,12 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
     const QString& className = *parts.className;
     const bool arrayOwner = className.startsWith(QLatin1Char('['));
     if (entry->tag == CONSTANT_Fieldref) {
-        if (parts.type->startsWith(QLatin1Char('L')))
-            addFieldType(*parts.type, 0, parts.type->size(), seq, false);
-        // The owner as the reference names it: an array descriptor as it stands.
+        addFieldType(*parts.type, 0, parts.type->size(), seq, false);
+        // The pool stage has added the field under the owner's name with '.' read as '/', at
+        // an earlier place. The owner as the reference names it (an array descriptor as it
+        // stands) is another key only when the name holds a '.' or is an array's.
+        if (!arrayOwner && !className.contains(QLatin1Char('.')))
+            return;
         const Piece owner[3] = {arrayOwner ? pieceOf(className) : literal(letterL),
                                 arrayOwner ? Piece() : pieceOf(className),
                                 arrayOwner ? Piece() : literal(semicolon)};
@@ -624,17 +610,13 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
                  parts.typeIndex, sequence(MembersOfWalk, 0, order, 0));
         return;
     }
-    if (arrayOwner) {
-        // A method called on an array (clone) is no method dependency; the element class is.
-        addArrayElement(className, 0, seq);
-        return;
-    }
+    // A method called on an array (clone) is no method dependency; the element class is.
     addClassName(className, seq);
+    if (arrayOwner)
+        return;
     addSignatureTypes(*parts.type, seq + 1, false);
-    // After the pool stage, the same method is kept already at an earlier place (every sound
-    // reference was added there); only the budget is charged again.
-    addMethod(className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
-              sequence(MembersOfWalk, 0, order, 0), poolMembersAdded);
+    // The method itself is no new key: the pool stage has added every sound reference, at an
+    // earlier place.
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -847,25 +829,6 @@ void DependencyExtractor::walk(const method_info* method)
 // ---------------------------------------------------------------------------------------------
 // The run
 
-void DependencyExtractor::runCode(const method_info* method)
-{
-    prepare();
-    prepareStages();
-    walk(method);
-    for (const QString& message : qAsConst(codeErrors))
-        file.checkLog.error(message);
-    for (quint32 index = 1; index < useOrder.size() && !exhausted; ++index) {
-        if (useOrder[index])
-            addUsedEntry(index, useOrder[index]);
-    }
-    build();
-}
-
-void DependencyExtractor::prepare()
-{
-    budget = textBudgetPerByte * file.readSize + textBudgetBase;
-}
-
 void DependencyExtractor::prepareStages()
 {
     if (collecting)
@@ -909,7 +872,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
     out = lists;
     checking = mode != Build;
     collecting = mode != Check;
-    prepare();
+    budget = textBudgetPerByte * file.readSize + textBudgetBase;
 
     References fieldRefs(&arena);
     References methodRefs(&arena);
@@ -1007,6 +970,8 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
 
 void DependencyExtractor::addPoolMembers(References& fieldRefs, References& methodRefs)
 {
+    // Each key once, at its first place; then in the order of the places, so that a text is
+    // handled at its first place and passed over at the later ones.
     const auto firstOfEachKey = [](References& refs) {
         std::sort(refs.begin(), refs.end());
         refs.erase(
@@ -1014,10 +979,13 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
                         [](const std::pair<quint64, quint32>& a,
                            const std::pair<quint64, quint32>& b) { return a.first == b.first; }),
             refs.end());
+        std::sort(refs.begin(), refs.end(),
+                  [](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
+                      return a.second < b.second;
+                  });
     };
     firstOfEachKey(fieldRefs);
     firstOfEachKey(methodRefs);
-    poolMembersAdded = true;
 
     // The pool scan's members.
     for (const auto& r : fieldRefs) {
@@ -1082,19 +1050,24 @@ void DependencyExtractor::addUsedEntries()
         }
         used.emplace_back(key, quint32(index));
     }
-    // Keep the earliest use of each key.
+    // Keep the earliest use of each key, and handle them in the order of use, so that a text
+    // is handled at its first use and passed over at the later ones.
     std::sort(used.begin(), used.end(),
               [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
                   return a.first != b.first ? a.first < b.first
                                             : useOrder[a.second] < useOrder[b.second];
               });
-    quint64 previous = 0;
+    used.erase(std::unique(used.begin(), used.end(),
+                           [](const std::pair<quint64, quint32>& a,
+                              const std::pair<quint64, quint32>& b) { return a.first == b.first; }),
+               used.end());
+    std::sort(used.begin(), used.end(),
+              [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
+                  return useOrder[a.second] < useOrder[b.second];
+              });
     for (const auto& u : used) {
         if (exhausted)
             break;
-        if (u.first == previous)
-            continue;
-        previous = u.first;
         addUsedEntry(u.second, useOrder[u.second]);
     }
 }
@@ -1182,50 +1155,30 @@ quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
 // merged at once through a hash of their keys, keeping the one the rules meet first, so that
 // only distinct keys are sorted.
 template <typename Candidate>
-void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
+void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& index,
                                const Candidate& candidate)
 {
     const auto keyOf = [this](const Candidate& c) {
         return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
     };
-    const auto hashOf = [this](const Candidate& c) {
-        return TypeTable::hash(keys.data() + c.keyOffset, c.keyLength);
-    };
-    const auto place = [&](quint32 entry) {
-        size_t h = hashOf(list[entry - 1]) & (slots.size() - 1);
-        while (slots[h] != 0)
-            h = (h + 1) & (slots.size() - 1);
-        slots[h] = entry;
-    };
-    if (slots.size() < 2 * (list.size() + 1)) {
-        // A power of two, so that a mask finds the slot and probing reaches every slot.
-        size_t size = 64;
-        while (size < 4 * (list.size() + 1))
-            size *= 2;
-        slots.assign(size, 0);
-        for (quint32 entry = 1; entry <= list.size(); ++entry)
-            place(entry);
-    }
+    index.makeRoom(quint32(list.size()), [&](quint32 entry) {
+        return HashIndex::hash(keys.data() + list[entry - 1].keyOffset, list[entry - 1].keyLength);
+    });
     const QStringView key = keyOf(candidate);
-    size_t h = hashOf(candidate) & (slots.size() - 1);
-    for (;;) {
-        const quint32 entry = slots[h];
-        if (entry == 0)
-            break;
-        Candidate& other = list[entry - 1];
-        if (keyOf(other) == key) {
-            if (candidate.seq < other.seq) {
-                const quint32 offset = other.keyOffset;
-                other = candidate;
-                other.keyOffset = offset;
-            }
-            keys.resize(candidate.keyOffset); // the same text is there already
-            return;
-        }
-        h = (h + 1) & (slots.size() - 1);
+    const size_t slot = index.find(HashIndex::hash(key.data(), candidate.keyLength),
+                                   [&](quint32 entry) { return keyOf(list[entry - 1]) == key; });
+    if (index.at(slot) == 0) {
+        list.push_back(candidate);
+        index.set(slot, quint32(list.size()));
+        return;
     }
-    list.push_back(candidate);
-    slots[h] = quint32(list.size());
+    Candidate& other = list[index.at(slot) - 1];
+    if (candidate.seq < other.seq) {
+        const quint32 offset = other.keyOffset;
+        other = candidate;
+        other.keyOffset = offset;
+    }
+    keys.resize(candidate.keyOffset); // the same text is there already
 }
 
 // Sorts each candidate list by key and adds the values in ascending order. The candidates have
@@ -1250,7 +1203,6 @@ void DependencyExtractor::sortByKey(std::pmr::vector<Candidate>& candidates) con
 void DependencyExtractor::buildClasses(TypeTable& types)
 {
     sortByKey(classes);
-    const bool toSets = !out.classes && !out.fields && !out.methods;
     const bool setWasEmpty = file.dependentClasses.isEmpty();
     if (out.classes)
         out.classes->reserve(int(classes.size()));
@@ -1267,16 +1219,15 @@ void DependencyExtractor::buildClasses(TypeTable& types)
         const TypeDescriptor& value = types.get(descriptor, c.wrapped ? &wrapped : nullptr);
         if (out.classes)
             out.classes->append(value);
-        else if (toSets && setWasEmpty)
+        else if (setWasEmpty)
             file.dependentClasses.insert(file.dependentClasses.cend(), value, true);
-        else if (toSets)
+        else
             file.dependentClasses.insert(value, true);
     }
 }
 
 void DependencyExtractor::buildMembers(TypeTable& types)
 {
-    const bool toSets = !out.classes && !out.fields && !out.methods;
     // Puts the members in key order into the getter's list or into the file's set. A value goes
     // into a list as a copy of an empty one that is then filled in, which copies no strings.
     const auto place = [&](std::pmr::vector<MemberCandidate>& candidates, auto* list, auto& set,
@@ -1295,9 +1246,9 @@ void DependencyExtractor::buildMembers(TypeTable& types)
             }
             auto value = empty;
             fill(value, c, owner);
-            if (toSets && setWasEmpty)
+            if (setWasEmpty)
                 set.insert(set.cend(), value, true);
-            else if (toSets)
+            else
                 set.insert(value, true);
         }
     };
@@ -1313,14 +1264,14 @@ void DependencyExtractor::buildMembers(TypeTable& types)
     std::pmr::vector<int> signatureOfText(&arena);
     std::pmr::deque<MethodSignature> signatures(&arena); // stable: handed out by reference
     const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
-        const QString* first = texts.data();
-        if (text < first || text >= first + texts.size()) {
+        const int index = textIndex(*text);
+        if (index < 0) {
             signatures.push_back(types.signature(*text));
             return signatures.back();
         }
         if (signatureOfText.empty())
             signatureOfText.assign(texts.size(), -1);
-        int& slot = signatureOfText[size_t(text - first)];
+        int& slot = signatureOfText[size_t(index)];
         if (slot < 0) {
             slot = int(signatures.size());
             signatures.push_back(types.signature(*text));

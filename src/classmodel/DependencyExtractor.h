@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HashIndex.h"
+
 #include <QChar>
 #include <QList>
 #include <QString>
@@ -47,22 +49,19 @@ public:
         Build, // fills the dependency sets and records nothing
         CheckAndBuild
     };
-    // Works through all sources of the file; called after a clean read. A Build run after a
-    // Check run meets the same problems and the same bound, so it fills the sets exactly as
-    // one CheckAndBuild run would.
-    // Where a Build run puts its results: the lists given (each in ascending order, without
-    // duplicates), or the file's three sets when none is given.
+    // Where a Build run puts its results: the three lists given (each in ascending order,
+    // without duplicates), or the file's three sets when none is given.
     struct Lists
     {
         QList<TypeDescriptor>* classes = nullptr;
         QList<DepField>* fields = nullptr;
         QList<DepMethod>* methods = nullptr;
     };
+    // Works through all sources of the file; called after a clean read. A Build run after a
+    // Check run meets the same problems and the same bound, so it fills the sets exactly as
+    // one CheckAndBuild run would.
     void run(Mode mode = CheckAndBuild);
     void run(Mode mode, const Lists& lists);
-    // Only the bytecode walk of one method: records the errors of its code and what its
-    // instructions use.
-    void runCode(const method_info* method);
 
     // A piece of text inside a pool string, read with '.' turned into '/' or '/' into '.' when
     // asked; the pieces of a key are compared as one joined text.
@@ -75,6 +74,15 @@ public:
 
 private:
     struct ClassCandidate;
+    // The ways of reading a pool text that are charged once per text: as a class name, as a
+    // type (a class type, or the element class of an array type), as the types of a method
+    // descriptor. ChargedWithText: a piece of a text that has been charged as a whole.
+    enum ChargeWay : quint8 {
+        ChargedWithText = 0,
+        ChargedName = 1,
+        ChargedType = 2,
+        ChargedSignature = 4
+    };
     struct MemberCandidate;
     struct RefParts;
 
@@ -96,7 +104,6 @@ private:
     void addPoolMembers(References& fieldRefs, References& methodRefs);
     void addUsedEntries();
     void addDeclarations();
-    void prepare();
     void prepareStages();
     void walk(const method_info* method);
     // A tableswitch or lookupswitch whose opcode at pos has been read; false when the code
@@ -110,16 +117,15 @@ private:
 
     // The candidates each source contributes. seq orders them as the rules meet them.
     void addClassName(const QString& name, quint64 seq);
-    void addArrayElement(const QString& text, int from, quint64 seq);
-    void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays);
+    // The class type that a descriptor piece stands for: itself, or with arrays the element
+    // class of an array type. way: how a whole pool text is charged (see chargeText).
+    void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays,
+                      ChargeWay way = ChargedType);
     void addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays);
-    void addSignatureParts(const QString& descriptor, quint64 seq, bool arrays);
     void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
-    // kept: a candidate of the same key is known to be kept at an earlier place, so only the
-    // budget is charged.
     void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
-                   quint16 nameIndex, quint16 typeIndex, quint64 seq, bool kept = false);
+                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
     void addUsedEntry(quint32 index, quint32 order);
     struct OwnMembers;
     // Whether the class declares a member of that name and descriptor (by their pool indexes
@@ -128,13 +134,19 @@ private:
                   const QString& descriptor) const;
     bool isOwnClass(const Piece* owner, int ownerCount) const;
 
+    // The budget bounds the text that a run handles, against hostile files. Each distinct
+    // text is charged once: a pool text once for each way of reading it (as a class name, a
+    // type, a descriptor's types), a member key once per distinct reference, an error message
+    // each time. False once the budget is exhausted.
     bool charge(qint64 n);
+    bool chargeText(const QString& text, ChargeWay way, qint64 n);
+    // The index of a pool text in texts, -1 for another text.
+    int textIndex(const QString& text) const;
     // Appends the joined text of the pieces to keys and returns where it starts.
     quint32 appendKey(const Piece* pieces, int count);
     // Adds a candidate whose key has just been appended, unless one of the same key is there.
     template <typename Candidate>
-    void keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
-              const Candidate& candidate);
+    void keep(std::pmr::vector<Candidate>& list, HashIndex& index, const Candidate& candidate);
     void build();
     template <typename Candidate> void sortByKey(std::pmr::vector<Candidate>& candidates) const;
     void buildClasses(TypeTable& types);
@@ -147,6 +159,8 @@ private:
     std::pmr::monotonic_buffer_resource arena{firstBlock, sizeof firstBlock};
     // The decoded texts of the pool's Utf8 entries, by index; null until first needed.
     mutable std::pmr::vector<QString> texts;
+    // Per pool text: the ways in which it has been charged.
+    std::pmr::vector<quint8> charged;
     QString own;
     bool enumParent = false;
     std::unique_ptr<OwnMembers> ownFields;
@@ -166,22 +180,20 @@ private:
     std::pmr::vector<MemberCandidate> methods;
     // The keys of all candidates, one after the other, so that sorting compares plain texts.
     std::pmr::vector<QChar> keys;
-    // Open-addressing tables over each list (entry + 1, 0 for a free slot).
-    std::pmr::vector<quint32> classSlots;
+    // Hash indexes over each list.
+    HashIndex classIndex;
+    HashIndex fieldIndex;
+    HashIndex methodIndex;
     // Per pool text: the earliest place at which addClassName kept it.
     std::pmr::vector<quint64> classNameSeqs;
     // Per pool text: the earliest place at which an instruction's call added the types of the
-    // descriptor, and what they were charged.
-    std::pmr::vector<std::pair<quint64, qint64>> signatureSeqs;
-    std::pmr::vector<quint32> fieldSlots;
-    std::pmr::vector<quint32> methodSlots;
+    // descriptor.
+    std::pmr::vector<quint64> signatureSeqs;
 
     Lists out;
     bool checking = true;
     bool collecting = true;
     qint64 budget = 0;
-    // Set once the pool stage has added every sound member reference.
-    bool poolMembersAdded = false;
     // An upper bound of what the pool and walk stages can charge for the sound references.
     qint64 bound = 0;
     bool exhausted = false;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <functional>
 #include <memory>
 
@@ -275,16 +277,22 @@ TEST(DependencyRules, FieldReferencesNameTheirOwnerAsADescriptor)
 
 TEST(DependencyRules, EntriesWhoseTextsCoincideAreOne)
 {
-    JavaClassFile f;
-    f.addDependentField("La;", "xL", TypeDescriptor("Lb;"));
-    f.addDependentField("La;", "x", TypeDescriptor("LLb;"));
-    ASSERT_EQ(f.getDependentFields().size(), 1);
-    EXPECT_EQ(f.getDependentFields()[0].name, "xL");
-
-    f.addDependentClass("La/b;");
-    f.addDependentClass("La.b;");
-    ASSERT_EQ(f.getDependentClasses().size(), 1);
-    EXPECT_EQ(f.getDependentClasses()[0].descriptor, "La/b;");
+    // Two fields whose parts join to one text, and two declared types that print alike: the
+    // entry met first stays.
+    B b;
+    b.fieldref("a", "xL", "Lb;");
+    b.fieldref("a", "x", "LLb;");
+    b.addField(0x0000, "first", "La/b;");
+    b.addField(0x0000, "second", "La.b;");
+    const FilePtr f = parse(b.build());
+    ASSERT_EQ(f->getDependentFields().size(), 1);
+    EXPECT_EQ(f->getDependentFields()[0].name, "xL");
+    QStringList printedAB;
+    for (const TypeDescriptor& t : f->getDependentClasses()) {
+        if (t.toString() == "a.b")
+            printedAB << t.descriptor;
+    }
+    EXPECT_EQ(printedAB, QStringList{"La/b;"});
 }
 
 TEST(DependencyRules, ManyCombinationsOfHugeNamesStopTheExtraction)
@@ -339,6 +347,21 @@ TEST(DependencyRules, TextsSharedByManyMembersAreCountedOnce)
     EXPECT_EQ(f->checkLog.messages, QList<QString>());
     EXPECT_EQ(f->getDependentClasses().size(), 202); // 200 parameters, Object and the huge name
     EXPECT_EQ(f->getDependentFields().size(), 1);
+}
+
+TEST(DependencyRules, ADescriptorSharedByManyCalledMethodsIsCountedOnce)
+{
+    // javac's class of 80 methods of one 200-parameter descriptor, each called once: the
+    // descriptor's text is far below the budget, but once per call it would exceed it.
+    QFile file(QStringLiteral(VELM_SHARED_DESCRIPTOR_CLASS));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const FilePtr f = parse(file.readAll());
+    EXPECT_EQ(f->checkLog.messages, QList<QString>());
+    const QString own = "Lfixtures/" + QString(230, QLatin1Char('L'));
+    EXPECT_EQ(classesOf(*f), (QStringList{own + ";", own + "$A;", own + "$B;", own + "$C;",
+                                          own + "$D;", "Ljava/lang/Object;"}));
+    EXPECT_EQ(fieldsOf(*f), QStringList());
+    EXPECT_EQ(methodsOf(*f), QStringList{"Ljava/lang/Object; <init> ()V"});
 }
 
 // ---------------------------------------------------------------------------------------------
