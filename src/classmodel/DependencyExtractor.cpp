@@ -142,9 +142,9 @@ struct DependencyExtractor::RefParts
 };
 
 DependencyExtractor::DependencyExtractor(JavaClassFile& file)
-    : file(file), texts(&arena), charged(&arena), useOrder(&arena), classes(&arena), fields(&arena),
-      methods(&arena), keys(&arena), classIndex(&arena), fieldIndex(&arena), methodIndex(&arena),
-      classNameSeqs(&arena), signatureSeqs(&arena)
+    : file(file), texts(&arena), charged(&arena), refKeys(&arena), useOrder(&arena),
+      classes(&arena), fields(&arena), methods(&arena), keys(&arena), classIndex(&arena),
+      fieldIndex(&arena), methodIndex(&arena), classNameSeqs(&arena), signatureSeqs(&arena)
 {
 }
 
@@ -589,11 +589,7 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
             addClassName(*name, seq);
         return;
     }
-    const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
-    RefParts parts;
-    // A reference whose parts do not resolve has been reported by the pool scan.
-    if (!resolve(ref, entry->tag != CONSTANT_Fieldref, parts))
-        return;
+    const RefParts parts = partsOf(index);
     const QString& className = *parts.className;
     const bool arrayOwner = className.startsWith(QLatin1Char('['));
     if (entry->tag == CONSTANT_Fieldref) {
@@ -961,6 +957,9 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
                       2 * qint64(utf8Length(parts.typeIndex)) + 4);
         const quint64 key = (quint64(parts.classNameIndex) << 32) |
                             (quint64(parts.nameIndex) << 16) | parts.typeIndex;
+        if (refKeys.empty())
+            refKeys.resize(size_t(poolSize) + 1);
+        refKeys[size_t(i) + 1] = key | (quint64(isMethod ? 2 : 1) << 56);
         // Interface-method references come after the method references in the rules' order.
         const quint32 order =
             quint32(i + 1) | (entry->tag == CONSTANT_InterfaceMethodref ? 0x80000000u : 0u);
@@ -968,34 +967,44 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
     }
 }
 
-void DependencyExtractor::addPoolMembers(References& fieldRefs, References& methodRefs)
+void DependencyExtractor::markFirstOfEachKey(const References& refs,
+                                             std::pmr::vector<quint8>& first)
 {
-    // Each key once, at its first place; then in the order of the places, so that a text is
-    // handled at its first place and passed over at the later ones.
-    const auto firstOfEachKey = [](References& refs) {
-        std::sort(refs.begin(), refs.end());
-        refs.erase(
-            std::unique(refs.begin(), refs.end(),
-                        [](const std::pair<quint64, quint32>& a,
-                           const std::pair<quint64, quint32>& b) { return a.first == b.first; }),
-            refs.end());
-        std::sort(refs.begin(), refs.end(),
-                  [](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
-                      return a.second < b.second;
-                  });
-    };
-    firstOfEachKey(fieldRefs);
-    firstOfEachKey(methodRefs);
+    References byKey(refs.begin(), refs.end(), &arena);
+    std::sort(byKey.begin(), byKey.end());
+    for (size_t k = 0; k < byKey.size(); ++k) {
+        if (k == 0 || byKey[k].first != byKey[k - 1].first)
+            first[byKey[k].second & 0x7FFFFFFFu] = 1;
+    }
+}
 
-    // The pool scan's members.
+DependencyExtractor::RefParts DependencyExtractor::partsOf(quint32 index) const
+{
+    const quint64 key = refKeys[index];
+    RefParts parts;
+    parts.classNameIndex = quint16(key >> 32);
+    parts.nameIndex = quint16(key >> 16);
+    parts.typeIndex = quint16(key);
+    parts.className = utf8At(parts.classNameIndex);
+    parts.name = utf8At(parts.nameIndex);
+    parts.type = utf8At(parts.typeIndex);
+    return parts;
+}
+
+void DependencyExtractor::addPoolMembers(const References& fieldRefs, const References& methodRefs)
+{
+    // Each key once, at its first place; in the order of the places, so that a text is handled
+    // at its first place and passed over at the later ones.
+    std::pmr::vector<quint8> first(size_t(file.constant_pool.size()) + 1, 0, &arena);
+    markFirstOfEachKey(fieldRefs, first);
+    markFirstOfEachKey(methodRefs, first);
     for (const auto& r : fieldRefs) {
         if (exhausted)
             break;
+        if (!first[r.second])
+            continue;
         const quint32 index = r.second;
-        const auto& ref =
-            *static_cast<const CONSTANT_Fieldref_info*>(file.constant_pool.at(int(index - 1)));
-        RefParts parts;
-        resolve(ref, false, parts);
+        const RefParts parts = partsOf(index);
         // The owner as a binary name would spell it: dots read as slashes.
         const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, 1),
                                 literal(semicolon)};
@@ -1005,70 +1014,58 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
         addClassName(*parts.className, work);
         addFieldType(*parts.type, 0, parts.type->size(), work + 1, true);
     }
-    for (const auto& r : methodRefs) {
-        if (exhausted)
-            break;
-        const bool isInterface = r.second & 0x80000000u;
-        const quint32 index = r.second & 0x7FFFFFFFu;
-        const auto& ref =
-            *static_cast<const CONSTANT_Fieldref_info*>(file.constant_pool.at(int(index - 1)));
-        RefParts parts;
-        resolve(ref, true, parts);
-        if (parts.className->startsWith(QLatin1Char('[')))
-            continue; // a method of an array class (clone) is no dependency here
-        addMethod(*parts.className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
-                  sequence(isInterface ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
-        addClassName(
-            *parts.className,
-            sequence(ClassesOfWork, isInterface ? WorkInterfaceRefs : WorkMethodRefs, index, 0));
+    // The method references, then the interface-method references.
+    for (const bool interfaces : {false, true}) {
+        for (const auto& r : methodRefs) {
+            const quint32 index = r.second & 0x7FFFFFFFu;
+            if (exhausted)
+                return;
+            if (!first[index] || bool(r.second & 0x80000000u) != interfaces)
+                continue;
+            const RefParts parts = partsOf(index);
+            if (parts.className->startsWith(QLatin1Char('[')))
+                continue; // a method of an array class (clone) is no dependency here
+            addMethod(*parts.className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
+                      sequence(interfaces ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
+            addClassName(
+                *parts.className,
+                sequence(ClassesOfWork, interfaces ? WorkInterfaceRefs : WorkMethodRefs, index, 0));
+        }
     }
 }
 
 void DependencyExtractor::addUsedEntries()
 {
     // What the instructions use, each entry once with the order of its first use; entries that
-    // combine the same texts record the same things and are handled once.
+    // combine the same texts record the same things and are handled once, at their first use,
+    // so that a text is handled there and passed over at the later uses.
     if (useOrder.empty())
         return;
-    std::pmr::vector<std::pair<quint64, quint32>> used(&arena);
-    for (quint32 index = 1; index < useOrder.size(); ++index) {
-        if (!useOrder[index])
-            continue;
-        const cp_info* entry = file.constant_pool.at(index - 1);
-        quint64 key;
-        if (entry->tag == CONSTANT_Class) {
-            key = (quint64(1) << 60) | static_cast<const CONSTANT_Class_info*>(entry)->name_index;
-        } else {
-            RefParts parts;
-            // The key needs the indexes only.
-            if (!resolve(*static_cast<const CONSTANT_Fieldref_info*>(entry),
-                         entry->tag != CONSTANT_Fieldref, parts, false))
-                continue;
-            key = (quint64(entry->tag == CONSTANT_Fieldref ? 2 : 3) << 60) |
-                  (quint64(parts.classNameIndex) << 32) | (quint64(parts.nameIndex) << 16) |
-                  parts.typeIndex;
-        }
-        used.emplace_back(key, quint32(index));
+    std::pmr::vector<quint16> inOrder(uses, 0, &arena);
+    for (size_t index = 1; index < useOrder.size(); ++index) {
+        if (useOrder[index])
+            inOrder[useOrder[index] - 1] = quint16(index);
     }
-    // Keep the earliest use of each key, and handle them in the order of use, so that a text
-    // is handled at its first use and passed over at the later ones.
-    std::sort(used.begin(), used.end(),
-              [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
-                  return a.first != b.first ? a.first < b.first
-                                            : useOrder[a.second] < useOrder[b.second];
-              });
-    used.erase(std::unique(used.begin(), used.end(),
-                           [](const std::pair<quint64, quint32>& a,
-                              const std::pair<quint64, quint32>& b) { return a.first == b.first; }),
-               used.end());
-    std::sort(used.begin(), used.end(),
-              [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
-                  return useOrder[a.second] < useOrder[b.second];
-              });
-    for (const auto& u : used) {
-        if (exhausted)
-            break;
-        addUsedEntry(u.second, useOrder[u.second]);
+    References byKey(&arena); // the key and the place in inOrder
+    for (quint32 k = 0; k < uses; ++k) {
+        const cp_info* entry = file.constant_pool.at(inOrder[k] - 1);
+        const quint64 key = entry->tag == CONSTANT_Class
+                                ? (quint64(CONSTANT_Class) << 56) |
+                                      static_cast<const CONSTANT_Class_info*>(entry)->name_index
+                                : (refKeys.empty() ? 0 : refKeys[inOrder[k]]);
+        // A reference whose parts do not resolve has been reported by the pool scan.
+        if (key != 0)
+            byKey.emplace_back(key, k);
+    }
+    std::sort(byKey.begin(), byKey.end());
+    std::pmr::vector<quint8> first(uses, 0, &arena);
+    for (size_t k = 0; k < byKey.size(); ++k) {
+        if (k == 0 || byKey[k].first != byKey[k - 1].first)
+            first[byKey[k].second] = 1;
+    }
+    for (quint32 k = 0; k < uses && !exhausted; ++k) {
+        if (first[k])
+            addUsedEntry(inOrder[k], k + 1);
     }
 }
 
@@ -1140,13 +1137,16 @@ quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
     QChar* out = keys.data() + offset;
     for (int i = 0; i < count; ++i) {
         const Piece& p = pieces[i];
-        if (p.map == 0) {
-            std::copy(p.data, p.data + p.size, out);
-            out += p.size;
-            continue;
+        std::copy(p.data, p.data + p.size, out);
+        if (p.map != 0) {
+            // A plain loop over the copy, which the compiler turns into vector code.
+            const ushort from = p.map == 1 ? '.' : '/';
+            const ushort to = p.map == 1 ? '/' : '.';
+            ushort* units = reinterpret_cast<ushort*>(out);
+            for (int k = 0; k < p.size; ++k)
+                units[k] = units[k] == from ? to : units[k];
         }
-        for (int k = 0; k < p.size; ++k)
-            *out++ = QChar(charAt(p, k));
+        out += p.size;
     }
     return quint32(offset);
 }
@@ -1158,15 +1158,16 @@ template <typename Candidate>
 void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& index,
                                const Candidate& candidate)
 {
-    const auto keyOf = [this](const Candidate& c) {
-        return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
-    };
     index.makeRoom(quint32(list.size()), [&](quint32 entry) {
         return HashIndex::hash(keys.data() + list[entry - 1].keyOffset, list[entry - 1].keyLength);
     });
-    const QStringView key = keyOf(candidate);
-    const size_t slot = index.find(HashIndex::hash(key.data(), candidate.keyLength),
-                                   [&](quint32 entry) { return keyOf(list[entry - 1]) == key; });
+    const QChar* key = keys.data() + candidate.keyOffset;
+    const size_t slot = index.find(HashIndex::hash(key, candidate.keyLength), [&](quint32 entry) {
+        const Candidate& other = list[entry - 1];
+        return other.keyLength == candidate.keyLength &&
+               std::memcmp(keys.data() + other.keyOffset, key,
+                           candidate.keyLength * sizeof(QChar)) == 0;
+    });
     if (index.at(slot) == 0) {
         list.push_back(candidate);
         index.set(slot, quint32(list.size()));

@@ -101,7 +101,12 @@ private:
     using References = std::pmr::vector<std::pair<quint64, quint32>>;
     // The stages of a run, in order.
     void scanPool(References& fieldRefs, References& methodRefs);
-    void addPoolMembers(References& fieldRefs, References& methodRefs);
+    void addPoolMembers(const References& fieldRefs, const References& methodRefs);
+    // Sets first[index] for the first reference of each key (an interface-method reference
+    // after every method reference).
+    void markFirstOfEachKey(const References& refs, std::pmr::vector<quint8>& first);
+    // The parts of a sound member reference, from what the pool scan found.
+    RefParts partsOf(quint32 index) const;
     void addUsedEntries();
     void addDeclarations();
     void prepareStages();
@@ -166,6 +171,10 @@ private:
     std::unique_ptr<OwnMembers> ownFields;
     std::unique_ptr<OwnMembers> ownMethods;
 
+    // Per pool index of a sound member reference: its kind and the indexes of its three parts
+    // (1 field or 2 method << 56 | class name << 32 | name << 16 | descriptor); 0 for any other
+    // entry.
+    std::pmr::vector<quint64> refKeys;
     // Per pool index: the order of its first use by an instruction (0: unused).
     std::pmr::vector<quint32> useOrder;
     quint32 uses = 0;

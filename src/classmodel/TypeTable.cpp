@@ -1,5 +1,7 @@
 #include "TypeTable.h"
 
+#include <cstring>
+
 TypeTable::TypeTable(std::pmr::memory_resource* memory) : values(memory), index(memory) {}
 
 const TypeDescriptor& TypeTable::get(QStringView text, QString* owned)
@@ -10,7 +12,10 @@ const TypeDescriptor& TypeTable::get(QStringView text, QString* owned)
     });
     const size_t slot =
         index.find(HashIndex::hash(text.data(), quint32(text.size())), [&](quint32 entry) {
-            return QStringView(values[entry - 1].descriptor) == text;
+            const QString& descriptor = values[entry - 1].descriptor;
+            return descriptor.size() == text.size() &&
+                   std::memcmp(descriptor.constData(), text.data(),
+                               size_t(text.size()) * sizeof(QChar)) == 0;
         });
     if (index.at(slot) != 0)
         return values[index.at(slot) - 1];
