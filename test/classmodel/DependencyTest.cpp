@@ -144,6 +144,22 @@ TEST(DependenciesOfFixtures, InheritedMembersUsedThroughTheOwnNameAreKept)
                                           "Ljava/util/AbstractList; <init> ()V"}));
 }
 
+TEST(DependenciesOfFixtures, DeclaredArrayTypesGiveTheirElementClasses)
+{
+    // Thread is named only by a field of type Thread[], Number and Date only by parameters.
+    const FilePtr f = fixture("fixtures/DeclaredArrays.class");
+    const QStringList classes = classesOf(*f);
+    for (const char* c : {"Ljava/lang/Thread;", "Ljava/lang/Number;", "Ljava/util/Date;"})
+        EXPECT_TRUE(classes.contains(c)) << c;
+}
+
+TEST(DependenciesOfFixtures, OwnFieldDoesNotHideTheFieldOfAnotherClass)
+{
+    // The class declares a field out of System.out's type; System.out is still a dependency.
+    const FilePtr f = fixture("fixtures/DeclaredArrays.class");
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
+}
+
 TEST(DependenciesOfFixtures, GettersAskedInAnyOrderAndAgainGiveTheSets)
 {
     // After a clean read the getters work the lists out when asked; in any order, and again,
