@@ -624,6 +624,50 @@ void DependencyExtractor::codeError(const QString& message)
         codeErrors << message;
 }
 
+namespace {
+
+// Whether a constant-pool entry with the tag fits an instruction's operand kind.
+bool fitsOperand(quint8 tag, int operandKind)
+{
+    switch (operandKind) {
+    case Opcode::FieldRef:
+        return tag == CONSTANT_Fieldref;
+    case Opcode::MethodRef:
+        return tag == CONSTANT_Methodref;
+    case Opcode::AnyMethodRef:
+        // Since class-file version 52, invokespecial and invokestatic may name interface
+        // methods (default and static methods of interfaces).
+        return tag == CONSTANT_Methodref || tag == CONSTANT_InterfaceMethodref;
+    case Opcode::InterfaceMethodRef:
+        return tag == CONSTANT_InterfaceMethodref;
+    case Opcode::ClassRef:
+        return tag == CONSTANT_Class;
+    default:
+        return false;
+    }
+}
+
+// What an operand kind expects, as messages name it.
+QString expectedOperand(int operandKind)
+{
+    switch (operandKind) {
+    case Opcode::FieldRef:
+        return constantInfoToString(CONSTANT_Fieldref);
+    case Opcode::MethodRef:
+        return constantInfoToString(CONSTANT_Methodref);
+    case Opcode::AnyMethodRef:
+        return QStringLiteral("%1 or %2")
+            .arg(constantInfoToString(CONSTANT_Methodref),
+                 constantInfoToString(CONSTANT_InterfaceMethodref));
+    case Opcode::InterfaceMethodRef:
+        return constantInfoToString(CONSTANT_InterfaceMethodref);
+    default:
+        return constantInfoToString(CONSTANT_Class);
+    }
+}
+
+} // namespace
+
 bool DependencyExtractor::checkOperand(const method_info* method, quint16 index, quint32 pos,
                                        const char* mnemonic, int operandKind)
 {
@@ -639,51 +683,9 @@ bool DependencyExtractor::checkOperand(const method_info* method, quint16 index,
         return false;
     }
     const quint8 tag = file.constant_pool.at(index - 1)->tag;
-    bool fits = false;
-    switch (operandKind) {
-    case Opcode::FieldRef:
-        fits = tag == CONSTANT_Fieldref;
-        break;
-    case Opcode::MethodRef:
-        fits = tag == CONSTANT_Methodref;
-        break;
-    case Opcode::AnyMethodRef:
-        // Since class-file version 52, invokespecial and invokestatic may name interface
-        // methods (default and static methods of interfaces).
-        fits = tag == CONSTANT_Methodref || tag == CONSTANT_InterfaceMethodref;
-        break;
-    case Opcode::InterfaceMethodRef:
-        fits = tag == CONSTANT_InterfaceMethodref;
-        break;
-    case Opcode::ClassRef:
-        fits = tag == CONSTANT_Class;
-        break;
-    default:
-        break;
-    }
-    if (!fits) {
-        QString expected;
-        switch (operandKind) {
-        case Opcode::FieldRef:
-            expected = constantInfoToString(CONSTANT_Fieldref);
-            break;
-        case Opcode::MethodRef:
-            expected = constantInfoToString(CONSTANT_Methodref);
-            break;
-        case Opcode::AnyMethodRef:
-            expected = QStringLiteral("%1 or %2")
-                           .arg(constantInfoToString(CONSTANT_Methodref),
-                                constantInfoToString(CONSTANT_InterfaceMethodref));
-            break;
-        case Opcode::InterfaceMethodRef:
-            expected = constantInfoToString(CONSTANT_InterfaceMethodref);
-            break;
-        default:
-            expected = constantInfoToString(CONSTANT_Class);
-            break;
-        }
+    if (!fitsOperand(tag, operandKind)) {
         codeError(QStringLiteral("%1, a %2 where %3 is expected")
-                      .arg(where(), constantInfoToString(tag), expected));
+                      .arg(where(), constantInfoToString(tag), expectedOperand(operandKind)));
         return false;
     }
     if (tag == CONSTANT_Class &&
@@ -880,34 +882,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         }
     }
 
-    if (mode == Build && file.walkRecorded) {
-        // The check that create ran walked the same code: take what it met instead of walking
-        // again. It ended with budget to spare, so this run does too.
-        if (!file.walkUses.empty()) {
-            useOrder.resize(size_t(file.constant_pool.size()) + 1);
-            for (quint16 index : file.walkUses)
-                useOrder[index] = ++uses;
-        }
-        budget -= file.walkCharge;
-    } else {
-        const qint64 before = budget;
-        for (const method_info* method : qAsConst(file.methods)) {
-            if (exhausted)
-                break;
-            walk(method);
-        }
-        if (mode == Check && !exhausted) {
-            // Kept for the lists, in the order of first use: a few bytes per entry used.
-            std::vector<quint16> uses(size_t(this->uses));
-            for (size_t index = 1; index < useOrder.size(); ++index) {
-                if (useOrder[index])
-                    uses[useOrder[index] - 1] = quint16(index);
-            }
-            file.walkUses.swap(uses);
-            file.walkCharge = before - budget;
-            file.walkRecorded = true;
-        }
-    }
+    walkAll(mode);
     if (checking) {
         for (const QString& message : qAsConst(codeErrors))
             file.checkLog.error(message);
@@ -928,6 +903,38 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         file.checkLog.error(QStringLiteral("Dependency extraction stopped - the names that the "
                                            "class refers to add up to more than %1 characters")
                                 .arg(textBudgetPerByte * file.readSize + textBudgetBase));
+}
+
+void DependencyExtractor::walkAll(Mode mode)
+{
+    if (mode == Build && file.walkRecorded) {
+        // The check that create ran walked the same code: take what it met instead of walking
+        // again. It ended with budget to spare, so this run does too.
+        if (!file.walkUses.empty()) {
+            useOrder.resize(size_t(file.constant_pool.size()) + 1);
+            for (quint16 index : file.walkUses)
+                useOrder[index] = ++uses;
+        }
+        budget -= file.walkCharge;
+        return;
+    }
+    const qint64 before = budget;
+    for (const method_info* method : qAsConst(file.methods)) {
+        if (exhausted)
+            break;
+        walk(method);
+    }
+    if (mode == Check && !exhausted) {
+        // Kept for the lists, in the order of first use: a few bytes per entry used.
+        std::vector<quint16> uses(size_t(this->uses));
+        for (size_t index = 1; index < useOrder.size(); ++index) {
+            if (useOrder[index])
+                uses[useOrder[index] - 1] = quint16(index);
+        }
+        file.walkUses.swap(uses);
+        file.walkCharge = before - budget;
+        file.walkRecorded = true;
+    }
 }
 
 void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs)

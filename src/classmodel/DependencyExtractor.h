@@ -35,6 +35,10 @@ struct CONSTANT_Fieldref_info;
 // the distinct results become TypeDescriptor, DepField and DepMethod values. When two candidates
 // are the same key, the one that the order of the rules meets first is kept.
 //
+// Against hostile files, the text that a run handles is bounded by a budget that grows with the
+// file's size; each distinct text is charged once, so that a text that many members share costs
+// what it costs once (see charge()).
+//
 // Used by one thread on one class file; it keeps no state beyond the run.
 class DependencyExtractor
 {
@@ -101,6 +105,8 @@ private:
     using References = std::pmr::vector<std::pair<quint64, quint32>>;
     // The stages of a run, in order.
     void scanPool(References& fieldRefs, References& methodRefs);
+    // Walks the code of every method, or takes what the check after the read met there.
+    void walkAll(Mode mode);
     void addPoolMembers(const References& fieldRefs, const References& methodRefs);
     // Sets first[index] for the first reference of each key (an interface-method reference
     // after every method reference).

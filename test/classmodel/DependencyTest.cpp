@@ -183,10 +183,10 @@ TEST(DependenciesOfFixtures, GettersAskedInAnyOrderAndAgainGiveTheSets)
     }
 }
 
-TEST(DependenciesOfFixtures, UnusualSpellingsGiveWhatTheFullRulesGive)
+TEST(DependenciesOfFixtures, UnusualSpellingsGiveWhatTheSetsHold)
 {
-    // The getters take a quick way for the files compilers write and leave the rest to the full
-    // rules; either way the lists are what findDependencies() puts into the sets.
+    // The getters work the lists out after the read's check, reusing what its walk met; for
+    // unusual spellings too they are what findDependencies() puts into the sets.
     const auto withCode = [](const std::function<QByteArray(B&)>& code) {
         B b;
         b.addCodeMethod(code(b) + B::u1(177));
