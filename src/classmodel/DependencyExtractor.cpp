@@ -108,8 +108,10 @@ enum : quint8 { SeenFieldType = 1, SeenSignature = 2, SeenClassName = 4 };
 
 struct DependencyExtractor::ClassCandidate
 {
-    quint32 keyOffset;     // in keys
-    quint32 keyLength;     // the printed form: the descriptor's inner text, '/' read as '.'
+    quint32 keyOffset; // in keys
+    // The descriptor's inner text with '.' read as '/'. No character lies between the two, so
+    // such keys order and match as the printed forms ('/' read as '.') do.
+    quint32 keyLength;
     const QString* source; // the text the descriptor lies in
     int from;
     int size;
@@ -346,9 +348,9 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
             return;
         earliest = seq;
     }
-    const Piece key = pieceOf(name, 0, -1, 2);
-    keep(classes, classIndex,
-         {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
+    const Piece key = pieceOf(name, 0, -1, 1);
+    keep(classes, classIndex, &key, 1,
+         {0, quint32(key.size), &name, 0, int(name.size()), true, seq});
 }
 
 void DependencyExtractor::addFieldType(const QString& text, int from, int size, quint64 seq,
@@ -368,9 +370,8 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
         return;
     // The printed form is the text between the first and the last character.
     const int inner = end - pos < 2 ? 0 : end - pos - 2;
-    const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, 2);
-    keep(classes, classIndex,
-         {appendKey(&key, 1), quint32(inner), &text, pos, end - pos, false, seq});
+    const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, 1);
+    keep(classes, classIndex, &key, 1, {0, quint32(inner), &text, pos, end - pos, false, seq});
 }
 
 void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays)
@@ -551,9 +552,8 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     parts[ownerCount + 1] = pieceOf(type);
     if (!charge(size + name.size() + type.size()) || !collecting)
         return;
-    keep(fields, fieldIndex,
-         {appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
-          quint32(size), &name, &type, seq});
+    keep(fields, fieldIndex, parts, ownerCount + 2,
+         {0, quint32(size + name.size() + type.size()), quint32(size), &name, &type, seq});
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
@@ -572,9 +572,8 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
     if (!charge(size) || !collecting)
         return;
-    keep(methods, methodIndex,
-         {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
-          seq});
+    keep(methods, methodIndex, parts, 5,
+         {0, quint32(size), quint32(ownerName.size() + 2), &name, &descriptor, seq});
 }
 
 // What an instruction's operand contributes, the first time an instruction uses the entry.
@@ -959,9 +958,12 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
         }
         // What the later stages can charge for this reference at most, counting a byte of the
         // file as one character (decoding never makes a text longer): the pool stage adds the
-        // owner twice, the name once and the type twice, the walk at most once more.
-        bound += 2 * (2 * qint64(utf8Length(parts.classNameIndex)) + utf8Length(parts.nameIndex) +
-                      2 * qint64(utf8Length(parts.typeIndex)) + 4);
+        // owner twice, the name once and the type twice, the walk at most once more. Only a
+        // check that builds nothing needs it.
+        if (!collecting)
+            bound +=
+                2 * (2 * qint64(utf8Length(parts.classNameIndex)) + utf8Length(parts.nameIndex) +
+                     2 * qint64(utf8Length(parts.typeIndex)) + 4);
         const quint64 key = (quint64(parts.classNameIndex) << 32) |
                             (quint64(parts.nameIndex) << 16) | parts.typeIndex;
         if (refKeys.empty())
@@ -1160,15 +1162,22 @@ quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
 
 // Most candidates repeat a key met before (String is a parameter of many methods). They are
 // merged at once through a hash of their keys, keeping the one the rules meet first, so that
-// only distinct keys are sorted.
+// only distinct keys are sorted. A key of one piece that reads as it stands is looked up where
+// it lies and copied into keys only when it is new.
 template <typename Candidate>
 void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& index,
-                               const Candidate& candidate)
+                               const Piece* pieces, int count, Candidate candidate)
 {
     index.makeRoom(quint32(list.size()), [&](quint32 entry) {
         return HashIndex::hash(keys.data() + list[entry - 1].keyOffset, list[entry - 1].keyLength);
     });
-    const QChar* key = keys.data() + candidate.keyOffset;
+    const bool inPlace =
+        count == 1 &&
+        (pieces[0].map == 0 || QStringView(pieces[0].data, pieces[0].size)
+                                       .indexOf(QLatin1Char(pieces[0].map == 1 ? '.' : '/')) < 0);
+    if (!inPlace)
+        candidate.keyOffset = appendKey(pieces, count);
+    const QChar* key = inPlace ? pieces[0].data : keys.data() + candidate.keyOffset;
     const size_t slot = index.find(HashIndex::hash(key, candidate.keyLength), [&](quint32 entry) {
         const Candidate& other = list[entry - 1];
         return other.keyLength == candidate.keyLength &&
@@ -1176,6 +1185,8 @@ void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& ind
                            candidate.keyLength * sizeof(QChar)) == 0;
     });
     if (index.at(slot) == 0) {
+        if (inPlace)
+            candidate.keyOffset = appendKey(pieces, count);
         list.push_back(candidate);
         index.set(slot, quint32(list.size()));
         return;
@@ -1186,7 +1197,8 @@ void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& ind
         other = candidate;
         other.keyOffset = offset;
     }
-    keys.resize(candidate.keyOffset); // the same text is there already
+    if (!inPlace)
+        keys.resize(candidate.keyOffset); // the same text is there already
 }
 
 // Sorts each candidate list by key and adds the values in ascending order. The candidates have

@@ -155,9 +155,11 @@ private:
     int textIndex(const QString& text) const;
     // Appends the joined text of the pieces to keys and returns where it starts.
     quint32 appendKey(const Piece* pieces, int count);
-    // Adds a candidate whose key has just been appended, unless one of the same key is there.
+    // Adds a candidate whose key is the joined text of the pieces, unless one of the same key
+    // is there already.
     template <typename Candidate>
-    void keep(std::pmr::vector<Candidate>& list, HashIndex& index, const Candidate& candidate);
+    void keep(std::pmr::vector<Candidate>& list, HashIndex& index, const Piece* pieces, int count,
+              Candidate candidate);
     void build();
     template <typename Candidate> void sortByKey(std::pmr::vector<Candidate>& candidates) const;
     void buildClasses(TypeTable& types);
