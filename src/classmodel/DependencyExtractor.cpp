@@ -146,7 +146,8 @@ struct DependencyExtractor::RefParts
 DependencyExtractor::DependencyExtractor(JavaClassFile& file)
     : file(file), texts(&arena), charged(&arena), refKeys(&arena), useOrder(&arena),
       classes(&arena), fields(&arena), methods(&arena), keys(&arena), classIndex(&arena),
-      fieldIndex(&arena), methodIndex(&arena), classNameSeqs(&arena), signatureSeqs(&arena)
+      fieldIndex(&arena), methodIndex(&arena), classNameSeqs(&arena), typeSeqs(&arena),
+      signatureSeqs(&arena)
 {
 }
 
@@ -207,6 +208,24 @@ bool DependencyExtractor::charge(qint64 n)
     budget -= n;
     exhausted = budget < 0;
     return !exhausted;
+}
+
+bool DependencyExtractor::firstPlace(std::pmr::vector<quint64>& earliest, const QString& text,
+                                     quint64 seq)
+{
+    // A pool text read in the same way at an earlier place gave the same keys and values, which
+    // a later place would lose to; so it is passed over without building its keys. Handling
+    // each kind of source in the order of its places handles each text there once.
+    const int index = textIndex(text);
+    if (index < 0)
+        return true;
+    if (earliest.empty())
+        earliest.assign(texts.size(), ~quint64(0));
+    quint64& place = earliest[size_t(index)];
+    if (place <= seq)
+        return false;
+    place = seq;
+    return true;
 }
 
 int DependencyExtractor::textIndex(const QString& text) const
@@ -336,18 +355,9 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     }
     if (!chargeText(name, ChargedName, name.size() + 2) || !collecting)
         return;
-    // Most class names come again and again (the owner of every member reference). A name
-    // from the same pool text met before at an earlier place gives the same key and value and
-    // would lose to it, so it is passed over without building its key.
-    const int index = textIndex(name);
-    if (index >= 0) {
-        if (classNameSeqs.empty())
-            classNameSeqs.assign(texts.size(), ~quint64(0));
-        quint64& earliest = classNameSeqs[size_t(index)];
-        if (earliest <= seq)
-            return;
-        earliest = seq;
-    }
+    // Most class names come again and again (the owner of every member reference).
+    if (!firstPlace(classNameSeqs, name, seq))
+        return;
     const Piece key = pieceOf(name, 0, -1, 1);
     keep(classes, classIndex, &key, 1,
          {0, quint32(key.size), &name, 0, int(name.size()), true, seq});
@@ -368,6 +378,9 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
     const bool wholeText = from == 0 && end == text.size();
     if (!chargeText(text, wholeText ? way : ChargedWithText, end - pos) || !collecting)
         return;
+    // Many field references share a type.
+    if (wholeText && !firstPlace(typeSeqs, text, seq))
+        return;
     // The printed form is the text between the first and the last character.
     const int inner = end - pos < 2 ? 0 : end - pos - 2;
     const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, 1);
@@ -379,18 +392,9 @@ void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 s
     // Its types are pieces of the descriptor's text, charged with it once.
     if (!chargeText(descriptor, ChargedSignature, descriptor.size()) || !collecting)
         return;
-    // The calls that instructions make share few descriptors among many methods. The types of
-    // a descriptor met before at an earlier place give the same keys and values at earlier
-    // places, so they would all lose.
-    const int index = arrays ? -1 : textIndex(descriptor);
-    if (index >= 0) {
-        if (signatureSeqs.empty())
-            signatureSeqs.assign(texts.size(), ~quint64(0));
-        quint64& earliest = signatureSeqs[size_t(index)];
-        if (earliest <= seq)
-            return;
-        earliest = seq;
-    }
+    // The calls that instructions make share few descriptors among many methods.
+    if (!arrays && !firstPlace(signatureSeqs, descriptor, seq))
+        return;
     // The return type is everything after the first ')', or the whole text without one; the
     // parameters are the text between the first character and that ')'.
     const int close = descriptor.indexOf(QLatin1Char(')'));

@@ -151,6 +151,9 @@ private:
     // each time. False once the budget is exhausted.
     bool charge(qint64 n);
     bool chargeText(const QString& text, ChargeWay way, qint64 n);
+    // False when the pool text has been read at an earlier place in the way that earliest
+    // records; otherwise records seq as its place. Always true for other texts.
+    bool firstPlace(std::pmr::vector<quint64>& earliest, const QString& text, quint64 seq);
     // The index of a pool text in texts, -1 for another text.
     int textIndex(const QString& text) const;
     // Appends the joined text of the pieces to keys and returns where it starts.
@@ -201,10 +204,10 @@ private:
     HashIndex classIndex;
     HashIndex fieldIndex;
     HashIndex methodIndex;
-    // Per pool text: the earliest place at which addClassName kept it.
+    // Per pool text: the earliest place at which it was read as a class name, as a type (whole),
+    // and as the descriptor of an instruction's call (see firstPlace()).
     std::pmr::vector<quint64> classNameSeqs;
-    // Per pool text: the earliest place at which an instruction's call added the types of the
-    // descriptor.
+    std::pmr::vector<quint64> typeSeqs;
     std::pmr::vector<quint64> signatureSeqs;
 
     Lists out;
