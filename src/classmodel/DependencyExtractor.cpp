@@ -27,12 +27,12 @@ const QChar semicolon[1] = {QLatin1Char(';')};
 
 using Piece = DependencyExtractor::Piece;
 
-Piece pieceOf(const QString& text, int from = 0, int size = -1, quint8 map = 0)
+Piece pieceOf(const QString& text, int from = 0, int size = -1, bool dotsAsSlashes = false)
 {
     Piece p;
     p.data = text.constData() + from;
     p.size = size < 0 ? text.size() - from : size;
-    p.map = map;
+    p.dotsAsSlashes = dotsAsSlashes;
     return p;
 }
 
@@ -47,11 +47,7 @@ Piece literal(const QChar* c)
 ushort charAt(const Piece& p, int i)
 {
     const ushort c = p.data[i].unicode();
-    if (p.map == 1 && c == '.')
-        return '/';
-    if (p.map == 2 && c == '/')
-        return '.';
-    return c;
+    return p.dotsAsSlashes && c == '.' ? '/' : c;
 }
 
 // Compares the joined texts of two runs of pieces code unit by code unit, as QString's ordering
@@ -358,7 +354,7 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     // Most class names come again and again (the owner of every member reference).
     if (!firstPlace(classNameSeqs, name, seq))
         return;
-    const Piece key = pieceOf(name, 0, -1, 1);
+    const Piece key = pieceOf(name, 0, -1, true);
     keep(classes, classIndex, &key, 1,
          {0, quint32(key.size), &name, 0, int(name.size()), true, seq});
 }
@@ -383,7 +379,7 @@ void DependencyExtractor::addFieldType(const QString& text, int from, int size, 
         return;
     // The printed form is the text between the first and the last character.
     const int inner = end - pos < 2 ? 0 : end - pos - 2;
-    const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, 1);
+    const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, true);
     keep(classes, classIndex, &key, 1, {0, quint32(inner), &text, pos, end - pos, false, seq});
 }
 
@@ -528,7 +524,7 @@ bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
         size += owner[i].size;
     if (size != own.size())
         return false;
-    if (ownerCount == 3 && owner[1].map == 0) {
+    if (ownerCount == 3 && !owner[1].dotsAsSlashes) {
         // "L" + name + ";", the usual shape: the name is compared as it stands.
         return own.at(0) == QLatin1Char('L') && own.at(size - 1) == QLatin1Char(';') &&
                std::memcmp(own.constData() + 1, owner[1].data,
@@ -1019,7 +1015,7 @@ void DependencyExtractor::addPoolMembers(const References& fieldRefs, const Refe
         const quint32 index = r.second;
         const RefParts parts = partsOf(index);
         // The owner as a binary name would spell it: dots read as slashes.
-        const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, 1),
+        const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, true),
                                 literal(semicolon)};
         addField(owner, 3, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
                  sequence(MembersOfPool, 0, index, 0));
@@ -1151,13 +1147,11 @@ quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
     for (int i = 0; i < count; ++i) {
         const Piece& p = pieces[i];
         std::copy(p.data, p.data + p.size, out);
-        if (p.map != 0) {
+        if (p.dotsAsSlashes) {
             // A plain loop over the copy, which the compiler turns into vector code.
-            const ushort from = p.map == 1 ? '.' : '/';
-            const ushort to = p.map == 1 ? '/' : '.';
             ushort* units = reinterpret_cast<ushort*>(out);
             for (int k = 0; k < p.size; ++k)
-                units[k] = units[k] == from ? to : units[k];
+                units[k] = units[k] == '.' ? '/' : units[k];
         }
         out += p.size;
     }
@@ -1176,9 +1170,8 @@ void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& ind
         return HashIndex::hash(keys.data() + list[entry - 1].keyOffset, list[entry - 1].keyLength);
     });
     const bool inPlace =
-        count == 1 &&
-        (pieces[0].map == 0 || QStringView(pieces[0].data, pieces[0].size)
-                                       .indexOf(QLatin1Char(pieces[0].map == 1 ? '.' : '/')) < 0);
+        count == 1 && (!pieces[0].dotsAsSlashes ||
+                       QStringView(pieces[0].data, pieces[0].size).indexOf(QLatin1Char('.')) < 0);
     if (!inPlace)
         candidate.keyOffset = appendKey(pieces, count);
     const QChar* key = inPlace ? pieces[0].data : keys.data() + candidate.keyOffset;

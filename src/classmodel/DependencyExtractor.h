@@ -67,13 +67,13 @@ public:
     void run(Mode mode = CheckAndBuild);
     void run(Mode mode, const Lists& lists);
 
-    // A piece of text inside a pool string, read with '.' turned into '/' or '/' into '.' when
-    // asked; the pieces of a key are compared as one joined text.
+    // A piece of text inside a pool string, read with '.' turned into '/' when asked; the
+    // pieces of a key are compared as one joined text.
     struct Piece
     {
         const QChar* data = nullptr;
         int size = 0;
-        quint8 map = 0; // 0 as it stands, 1 '.' read as '/', 2 '/' read as '.'
+        bool dotsAsSlashes = false;
     };
 
 private:
