@@ -463,12 +463,25 @@ struct DependencyExtractor::OwnMembers
     // The name and descriptor indexes of each member, as (name << 16) | descriptor, sorted.
     std::pmr::vector<quint32> indexes;
 
-    // By name, then descriptor, as bytes.
+    // By name, then descriptor, as bytes; made only when a lookup needs them.
     std::pmr::vector<std::pair<RawText, RawText>> raw;
+    bool rawMade = false;
     // By name, then descriptor, as decoded texts; made only when a lookup needs them.
     std::pmr::vector<std::pair<const QString*, const QString*>> texts;
     bool textsMade = false;
 };
+
+template <typename Visit>
+void DependencyExtractor::forEachOwn(const OwnMembers& members, const Visit& visit) const
+{
+    if (&members == ownFields.get()) {
+        for (const field_info* field : qAsConst(file.fields))
+            visit(field);
+    } else {
+        for (const method_info* method : qAsConst(file.methods))
+            visit(method);
+    }
+}
 
 bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex,
                                    const QString& name, const QString& descriptor) const
@@ -484,6 +497,14 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
     // Two ASCII texts decode alike exactly when their bytes are alike, and an ASCII text equals
     // no decoded text that has other bytes, so the bytes decide.
     if (isAscii(rawKey.first) && isAscii(rawKey.second)) {
+        if (!members.rawMade) {
+            members.rawMade = true;
+            forEachOwn(members, [&](const member_info* member) {
+                members.raw.emplace_back(rawAt(member->name_index),
+                                         rawAt(member->descriptor_index));
+            });
+            std::sort(members.raw.begin(), members.raw.end(), rawPairLess);
+        }
         const auto it =
             std::lower_bound(members.raw.begin(), members.raw.end(), rawKey, rawPairLess);
         return it != members.raw.end() && compareRaw(it->first, rawKey.first) == 0 &&
@@ -497,19 +518,11 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
     if (!members.textsMade) {
         members.textsMade = true;
         static const QString none;
-        const bool ofFields = &members == ownFields.get();
-        const auto add = [&](const member_info* member) {
+        forEachOwn(members, [&](const member_info* member) {
             const QString* n = utf8At(member->name_index);
             const QString* t = utf8At(member->descriptor_index);
             members.texts.emplace_back(n ? n : &none, t ? t : &none);
-        };
-        if (ofFields) {
-            for (const field_info* field : qAsConst(file.fields))
-                add(field);
-        } else {
-            for (const method_info* method : qAsConst(file.methods))
-                add(method);
-        }
+        });
         std::sort(members.texts.begin(), members.texts.end(), less);
     }
     const std::pair<const QString*, const QString*> key(&name, &descriptor);
@@ -840,18 +853,12 @@ void DependencyExtractor::prepareStages()
     const cp_info* parentName = file.entryAt(classNameIndex(file.super_class), CONSTANT_Utf8);
     enumParent = parentName && static_cast<const CONSTANT_Utf8_info*>(parentName)
                                    ->equals("java/lang/Enum", int(std::strlen("java/lang/Enum")));
-    const auto rawAt = [this](quint32 index) {
-        return rawText(file.entryAt(index, CONSTANT_Utf8));
-    };
     const auto collect = [&](const auto& declared) {
         std::unique_ptr<OwnMembers> members(new OwnMembers(&arena));
-        members->raw.reserve(size_t(declared.size()));
         for (const member_info* member : declared) {
-            members->raw.emplace_back(rawAt(member->name_index), rawAt(member->descriptor_index));
             members->indexes.push_back((quint32(member->name_index) << 16) |
                                        member->descriptor_index);
         }
-        std::sort(members->raw.begin(), members->raw.end(), rawPairLess);
         std::sort(members->indexes.begin(), members->indexes.end());
         return members;
     };

@@ -143,6 +143,8 @@ private:
     // and texts).
     bool declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex, const QString& name,
                   const QString& descriptor) const;
+    // Visits the declared fields or the declared methods, as members holds the one or the other.
+    template <typename Visit> void forEachOwn(const OwnMembers& members, const Visit& visit) const;
     bool isOwnClass(const Piece* owner, int ownerCount) const;
 
     // The budget bounds the text that a run handles, against hostile files. Each distinct
