@@ -250,13 +250,25 @@ bool DependencyExtractor::chargeText(const QString& text, ChargeWay way, qint64 
 // Reference resolution. Each failure names the first check that did not hold; the message of a
 // malformed reference shows that text in place of the part.
 
-bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
-                                  bool decode) const
+bool DependencyExtractor::isSound(const CONSTANT_Fieldref_info& ref, RefParts& parts) const
 {
-    // Without decoding, a part that resolves points at a stand-in text: checking needs only the
-    // tags, and most texts would be decoded for nothing.
-    static const QString undecoded;
-    const auto textAt = [&](quint32 index) { return decode ? utf8At(index) : &undecoded; };
+    const auto* name =
+        static_cast<const CONSTANT_Class_info*>(file.entryAt(ref.class_index, CONSTANT_Class));
+    const auto* nat = static_cast<const CONSTANT_NameAndType_info*>(
+        file.entryAt(ref.name_and_type_index, CONSTANT_NameAndType));
+    if (!name || !nat)
+        return false;
+    parts.classNameIndex = name->name_index;
+    parts.nameIndex = nat->name_index;
+    parts.typeIndex = nat->descriptor_index;
+    return file.entryAt(parts.classNameIndex, CONSTANT_Utf8) &&
+           file.entryAt(parts.nameIndex, CONSTANT_Utf8) &&
+           file.entryAt(parts.typeIndex, CONSTANT_Utf8);
+}
+
+bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod,
+                                  RefParts& parts) const
+{
     const int poolSize = file.constant_pool.size();
     const auto entry = [&](quint32 index) -> const cp_info* {
         return index == 0 || index > quint32(poolSize) ? nullptr
@@ -274,7 +286,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             else if (name->tag != CONSTANT_Utf8)
                 parts.classError = "class name info is not a string";
             else
-                parts.className = textAt(parts.classNameIndex);
+                parts.className = utf8At(parts.classNameIndex);
         }
     } else {
         parts.classError = "invalid class index";
@@ -296,7 +308,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.nameError =
                 isMethod ? "method name info is not a string" : "field name info is not a string";
         else
-            parts.name = textAt(n->name_index);
+            parts.name = utf8At(n->name_index);
         const cp_info* type = entry(n->descriptor_index);
         if (!type)
             parts.typeError =
@@ -305,7 +317,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.typeError = isMethod ? "method signature info is not a string"
                                        : "field descriptor info is not a string";
         else
-            parts.type = textAt(n->descriptor_index);
+            parts.type = utf8At(n->descriptor_index);
     }
     return parts.className && parts.name && parts.type;
 }
@@ -957,7 +969,7 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
         const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
         const bool isMethod = entry->tag != CONSTANT_Fieldref;
         RefParts parts;
-        if (!resolve(ref, isMethod, parts, false)) {
+        if (!isSound(ref, parts)) {
             RefParts texts; // the message shows the parts that do resolve
             resolve(ref, isMethod, texts);
             reportMalformed(ref, texts);

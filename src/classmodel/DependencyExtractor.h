@@ -92,9 +92,10 @@ private:
 
     const QString* utf8At(quint32 index) const;
     quint16 classNameIndex(quint32 classIndex) const;
-    // decode false resolves the parts without decoding their texts (for checks).
-    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
-                 bool decode = true) const;
+    // Whether the three parts of a member reference resolve; sets their indexes in parts.
+    bool isSound(const CONSTANT_Fieldref_info& ref, RefParts& parts) const;
+    // The parts of a member reference, their texts or the reasons why they do not resolve.
+    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts) const;
     // The byte length of a Utf8 entry, 0 for an index that names none.
     quint32 utf8Length(quint32 index) const;
     // An upper bound of what the declarations and the Class entries that instructions use can
