@@ -3,6 +3,7 @@
 #include "BadClassFileException.h"
 #include "ByteReader.h"
 #include "ClassFileStructures.h"
+#include "HashIndex.h"
 #include "JavaClassFile.h"
 #include "Opcode.h"
 #include "TypeTable.h"
@@ -26,12 +27,12 @@ const QChar semicolon[1] = {QLatin1Char(';')};
 
 using Piece = DependencyExtractor::Piece;
 
-Piece pieceOf(const QString& text, int from = 0, int size = -1, quint8 map = 0)
+Piece pieceOf(const QString& text, int from = 0, int size = -1, bool dotsAsSlashes = false)
 {
     Piece p;
     p.data = text.constData() + from;
     p.size = size < 0 ? text.size() - from : size;
-    p.map = map;
+    p.dotsAsSlashes = dotsAsSlashes;
     return p;
 }
 
@@ -46,11 +47,7 @@ Piece literal(const QChar* c)
 ushort charAt(const Piece& p, int i)
 {
     const ushort c = p.data[i].unicode();
-    if (p.map == 1 && c == '.')
-        return '/';
-    if (p.map == 2 && c == '/')
-        return '.';
-    return c;
+    return p.dotsAsSlashes && c == '.' ? '/' : c;
 }
 
 // Compares the joined texts of two runs of pieces code unit by code unit, as QString's ordering
@@ -107,8 +104,10 @@ enum : quint8 { SeenFieldType = 1, SeenSignature = 2, SeenClassName = 4 };
 
 struct DependencyExtractor::ClassCandidate
 {
-    quint32 keyOffset;     // in keys
-    quint32 keyLength;     // the printed form: the descriptor's inner text, '/' read as '.'
+    quint32 keyOffset; // in keys
+    // The descriptor's inner text with '.' read as '/'. No character lies between the two, so
+    // such keys order and match as the printed forms ('/' read as '.') do.
+    quint32 keyLength;
     const QString* source; // the text the descriptor lies in
     int from;
     int size;
@@ -141,9 +140,10 @@ struct DependencyExtractor::RefParts
 };
 
 DependencyExtractor::DependencyExtractor(JavaClassFile& file)
-    : file(file), texts(&arena), useOrder(&arena), classes(&arena), fields(&arena), methods(&arena),
-      keys(&arena), classSlots(&arena), classNameSeqs(&arena), signatureSeqs(&arena),
-      fieldSlots(&arena), methodSlots(&arena)
+    : file(file), texts(&arena), charged(&arena), refKeys(&arena), useOrder(&arena),
+      classes(&arena), fields(&arena), methods(&arena), keys(&arena), classIndex(&arena),
+      fieldIndex(&arena), methodIndex(&arena), classNameSeqs(&arena), typeSeqs(&arena),
+      signatureSeqs(&arena)
 {
 }
 
@@ -206,17 +206,69 @@ bool DependencyExtractor::charge(qint64 n)
     return !exhausted;
 }
 
+bool DependencyExtractor::firstPlace(std::pmr::vector<quint64>& earliest, const QString& text,
+                                     quint64 seq)
+{
+    // A pool text read in the same way at an earlier place gave the same keys and values, which
+    // a later place would lose to; so it is passed over without building its keys. Handling
+    // each kind of source in the order of its places handles each text there once.
+    const int index = textIndex(text);
+    if (index < 0)
+        return true;
+    if (earliest.empty())
+        earliest.assign(texts.size(), ~quint64(0));
+    quint64& place = earliest[size_t(index)];
+    if (place <= seq)
+        return false;
+    place = seq;
+    return true;
+}
+
+int DependencyExtractor::textIndex(const QString& text) const
+{
+    const QString* first = texts.data();
+    return &text >= first && &text < first + texts.size() ? int(&text - first) : -1;
+}
+
+bool DependencyExtractor::chargeText(const QString& text, ChargeWay way, qint64 n)
+{
+    if (way == ChargedWithText)
+        return !exhausted;
+    // A pool text read again in the same way adds no text that was not charged.
+    const int index = textIndex(text);
+    if (index >= 0) {
+        if (charged.empty())
+            charged.assign(texts.size(), 0);
+        if (charged[size_t(index)] & way)
+            return !exhausted;
+        charged[size_t(index)] |= way;
+    }
+    return charge(n);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Reference resolution. Each failure names the first check that did not hold; the message of a
 // malformed reference shows that text in place of the part.
 
-bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
-                                  bool decode) const
+bool DependencyExtractor::isSound(const CONSTANT_Fieldref_info& ref, RefParts& parts) const
 {
-    // Without decoding, a part that resolves points at a stand-in text: checking needs only the
-    // tags, and most texts would be decoded for nothing.
-    static const QString undecoded;
-    const auto textAt = [&](quint32 index) { return decode ? utf8At(index) : &undecoded; };
+    const auto* name =
+        static_cast<const CONSTANT_Class_info*>(file.entryAt(ref.class_index, CONSTANT_Class));
+    const auto* nat = static_cast<const CONSTANT_NameAndType_info*>(
+        file.entryAt(ref.name_and_type_index, CONSTANT_NameAndType));
+    if (!name || !nat)
+        return false;
+    parts.classNameIndex = name->name_index;
+    parts.nameIndex = nat->name_index;
+    parts.typeIndex = nat->descriptor_index;
+    return file.entryAt(parts.classNameIndex, CONSTANT_Utf8) &&
+           file.entryAt(parts.nameIndex, CONSTANT_Utf8) &&
+           file.entryAt(parts.typeIndex, CONSTANT_Utf8);
+}
+
+bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMethod,
+                                  RefParts& parts) const
+{
     const int poolSize = file.constant_pool.size();
     const auto entry = [&](quint32 index) -> const cp_info* {
         return index == 0 || index > quint32(poolSize) ? nullptr
@@ -234,7 +286,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             else if (name->tag != CONSTANT_Utf8)
                 parts.classError = "class name info is not a string";
             else
-                parts.className = textAt(parts.classNameIndex);
+                parts.className = utf8At(parts.classNameIndex);
         }
     } else {
         parts.classError = "invalid class index";
@@ -256,7 +308,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.nameError =
                 isMethod ? "method name info is not a string" : "field name info is not a string";
         else
-            parts.name = textAt(n->name_index);
+            parts.name = utf8At(n->name_index);
         const cp_info* type = entry(n->descriptor_index);
         if (!type)
             parts.typeError =
@@ -265,7 +317,7 @@ bool DependencyExtractor::resolve(const CONSTANT_Fieldref_info& ref, bool isMeth
             parts.typeError = isMethod ? "method signature info is not a string"
                                        : "field descriptor info is not a string";
         else
-            parts.type = textAt(n->descriptor_index);
+            parts.type = utf8At(n->descriptor_index);
     }
     return parts.className && parts.name && parts.type;
 }
@@ -306,120 +358,65 @@ void DependencyExtractor::addClassName(const QString& name, quint64 seq)
     // A Class entry's name: an internal name ('java/lang/String') stands for "L<name>;", an array
     // descriptor for its element class, if that is a class.
     if (name.startsWith(QLatin1Char('['))) {
-        addArrayElement(name, 0, seq);
+        addFieldType(name, 0, name.size(), seq, true);
         return;
     }
-    if (!charge(name.size() + 2) || !collecting || ((out.methods || out.fields) && !out.classes))
+    if (!chargeText(name, ChargedName, name.size() + 2) || !collecting)
         return;
-    // Most class names come again and again (the owner of every member reference). A name
-    // from the same pool text met before at an earlier place gives the same key and value and
-    // would lose to it, so it is passed over without building its key.
-    const QString* first = texts.data();
-    if (&name >= first && &name < first + texts.size()) {
-        if (classNameSeqs.empty())
-            classNameSeqs.assign(texts.size(), ~quint64(0));
-        quint64& earliest = classNameSeqs[size_t(&name - first)];
-        if (earliest <= seq)
-            return;
-        earliest = seq;
-    }
-    const Piece key = pieceOf(name, 0, -1, 2);
-    keep(classes, classSlots,
-         {appendKey(&key, 1), quint32(key.size), &name, 0, int(name.size()), true, seq});
-}
-
-void DependencyExtractor::addArrayElement(const QString& text, int from, quint64 seq)
-{
-    int pos = from;
-    while (pos < text.size() && text.at(pos) == QLatin1Char('['))
-        ++pos;
-    // A character outside Latin-1 reads as code 0, which is no element letter.
-    if (pos < text.size() && text.at(pos) == QLatin1Char('L'))
-        addFieldType(text, pos, text.size() - pos, seq, false);
+    // Most class names come again and again (the owner of every member reference).
+    if (!firstPlace(classNameSeqs, name, seq))
+        return;
+    const Piece key = pieceOf(name, 0, -1, true);
+    keep(classes, classIndex, &key, 1,
+         {0, quint32(key.size), &name, 0, int(name.size()), true, seq});
 }
 
 void DependencyExtractor::addFieldType(const QString& text, int from, int size, quint64 seq,
-                                       bool arrays)
+                                       bool arrays, ChargeWay way)
 {
-    if (size <= 0)
+    // An array type on the work list contributes its element class. The element is read from
+    // the rest of the text after the '[' run, as a descriptor on its own.
+    const int end = from + size;
+    int pos = from;
+    while (arrays && pos < end && text.at(pos) == QLatin1Char('['))
+        ++pos;
+    // A character outside Latin-1 reads as code 0, which is no element letter.
+    if (pos >= end || text.at(pos) != QLatin1Char('L'))
         return;
-    const QChar first = text.at(from);
-    if (first == QLatin1Char('L')) {
-        if (!charge(size) || !collecting || ((out.methods || out.fields) && !out.classes))
-            return;
-        // The printed form is the text between the first and the last character.
-        const int inner = size < 2 ? 0 : size - 2;
-        const Piece key = pieceOf(text, from + (size < 2 ? 0 : 1), inner, 2);
-        keep(classes, classSlots,
-             {appendKey(&key, 1), quint32(inner), &text, from, size, false, seq});
-    } else if (arrays && first == QLatin1Char('[')) {
-        // An array type on the work list contributes its element class. The element is read from
-        // the rest of the text after the '[' run, as a descriptor on its own.
-        int pos = from;
-        const int end = from + size;
-        while (pos < end && text.at(pos) == QLatin1Char('['))
-            ++pos;
-        if (pos < end && text.at(pos) == QLatin1Char('L'))
-            addFieldType(text, pos, end - pos, seq, false);
-    }
+    const bool wholeText = from == 0 && end == text.size();
+    if (!chargeText(text, wholeText ? way : ChargedWithText, end - pos) || !collecting)
+        return;
+    // Many field references share a type.
+    if (wholeText && !firstPlace(typeSeqs, text, seq))
+        return;
+    // The printed form is the text between the first and the last character.
+    const int inner = end - pos < 2 ? 0 : end - pos - 2;
+    const Piece key = pieceOf(text, pos + (end - pos < 2 ? 0 : 1), inner, true);
+    keep(classes, classIndex, &key, 1, {0, quint32(inner), &text, pos, end - pos, false, seq});
 }
 
 void DependencyExtractor::addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays)
 {
-    // The calls that instructions make share few descriptors among many methods. The types of
-    // a descriptor met before at an earlier place give the same keys and values at earlier
-    // places, so they would all lose; only what they cost is charged again, unless that would
-    // exhaust the budget, where the parts are gone through one by one as before.
-    const QString* first = texts.data();
-    quint64* earliest = nullptr;
-    if (!arrays && &descriptor >= first && &descriptor < first + texts.size()) {
-        if (signatureSeqs.empty())
-            signatureSeqs.assign(texts.size(), {~quint64(0), 0});
-        auto& memo = signatureSeqs[size_t(&descriptor - first)];
-        if (memo.first <= seq && !exhausted && budget - memo.second >= 0) {
-            budget -= memo.second;
-            return;
-        }
-        if (memo.first > seq)
-            earliest = &memo.first;
-    }
-    const qint64 before = budget;
-    addSignatureParts(descriptor, seq, arrays);
-    if (earliest && !exhausted) {
-        *earliest = seq;
-        signatureSeqs[size_t(&descriptor - first)].second = before - budget;
-    }
-}
-
-void DependencyExtractor::addSignatureParts(const QString& descriptor, quint64 seq, bool arrays)
-{
+    // Its types are pieces of the descriptor's text, charged with it once.
+    if (!chargeText(descriptor, ChargedSignature, descriptor.size()) || !collecting)
+        return;
+    // The calls that instructions make share few descriptors among many methods.
+    if (!arrays && !firstPlace(signatureSeqs, descriptor, seq))
+        return;
     // The return type is everything after the first ')', or the whole text without one; the
     // parameters are the text between the first character and that ')'.
     const int close = descriptor.indexOf(QLatin1Char(')'));
-    const int paramsFrom = 1;
-    const int paramsEnd = close <= 0 ? descriptor.size() : close;
     quint64 part = 0;
-    addFieldType(descriptor, close + 1, descriptor.size() - (close + 1), seq + part++, arrays);
-
-    // The parameter run is split as descriptors are: a class type up to its ';', an array as
-    // its '[' run and the element after it, anything else one character.
-    int pos = paramsFrom;
-    while (pos < paramsEnd) {
-        int end = pos;
-        if (descriptor.at(pos) == QLatin1Char('[')) {
-            while (end < paramsEnd && descriptor.at(end) == QLatin1Char('['))
-                ++end;
-            if (end == paramsEnd)
-                break; // a trailing '[' run has no element
-        }
-        if (descriptor.at(end) == QLatin1Char('L')) {
-            const int semi = descriptor.indexOf(QLatin1Char(';'), end);
-            if (semi < 0 || semi >= paramsEnd)
-                break; // a class type without its ';' is no type
-            end = semi;
-        }
-        addFieldType(descriptor, pos, end - pos + 1, seq + part++, arrays);
-        pos = end + 1;
+    addFieldType(descriptor, close + 1, descriptor.size() - (close + 1), seq + part++, arrays,
+                 ChargedWithText);
+    const QStringView parameters =
+        QStringView(descriptor).left(close <= 0 ? descriptor.size() : close);
+    for (int pos = 1; pos < parameters.size();) {
+        const int end = TypeDescriptor::descriptorEnd(parameters, pos);
+        if (end < 0)
+            break; // a trailing '[' run or a class type without its ';' is no type
+        addFieldType(descriptor, pos, end - pos, seq + part++, arrays, ChargedWithText);
+        pos = end;
     }
 }
 
@@ -478,12 +475,25 @@ struct DependencyExtractor::OwnMembers
     // The name and descriptor indexes of each member, as (name << 16) | descriptor, sorted.
     std::pmr::vector<quint32> indexes;
 
-    // By name, then descriptor, as bytes.
+    // By name, then descriptor, as bytes; made only when a lookup needs them.
     std::pmr::vector<std::pair<RawText, RawText>> raw;
+    bool rawMade = false;
     // By name, then descriptor, as decoded texts; made only when a lookup needs them.
     std::pmr::vector<std::pair<const QString*, const QString*>> texts;
     bool textsMade = false;
 };
+
+template <typename Visit>
+void DependencyExtractor::forEachOwn(const OwnMembers& members, const Visit& visit) const
+{
+    if (&members == ownFields.get()) {
+        for (const field_info* field : qAsConst(file.fields))
+            visit(field);
+    } else {
+        for (const method_info* method : qAsConst(file.methods))
+            visit(method);
+    }
+}
 
 bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex,
                                    const QString& name, const QString& descriptor) const
@@ -499,6 +509,14 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
     // Two ASCII texts decode alike exactly when their bytes are alike, and an ASCII text equals
     // no decoded text that has other bytes, so the bytes decide.
     if (isAscii(rawKey.first) && isAscii(rawKey.second)) {
+        if (!members.rawMade) {
+            members.rawMade = true;
+            forEachOwn(members, [&](const member_info* member) {
+                members.raw.emplace_back(rawAt(member->name_index),
+                                         rawAt(member->descriptor_index));
+            });
+            std::sort(members.raw.begin(), members.raw.end(), rawPairLess);
+        }
         const auto it =
             std::lower_bound(members.raw.begin(), members.raw.end(), rawKey, rawPairLess);
         return it != members.raw.end() && compareRaw(it->first, rawKey.first) == 0 &&
@@ -512,19 +530,11 @@ bool DependencyExtractor::declares(OwnMembers& members, quint16 nameIndex, quint
     if (!members.textsMade) {
         members.textsMade = true;
         static const QString none;
-        const bool ofFields = &members == ownFields.get();
-        const auto add = [&](const member_info* member) {
+        forEachOwn(members, [&](const member_info* member) {
             const QString* n = utf8At(member->name_index);
             const QString* t = utf8At(member->descriptor_index);
             members.texts.emplace_back(n ? n : &none, t ? t : &none);
-        };
-        if (ofFields) {
-            for (const field_info* field : qAsConst(file.fields))
-                add(field);
-        } else {
-            for (const method_info* method : qAsConst(file.methods))
-                add(method);
-        }
+        });
         std::sort(members.texts.begin(), members.texts.end(), less);
     }
     const std::pair<const QString*, const QString*> key(&name, &descriptor);
@@ -539,7 +549,7 @@ bool DependencyExtractor::isOwnClass(const Piece* owner, int ownerCount) const
         size += owner[i].size;
     if (size != own.size())
         return false;
-    if (ownerCount == 3 && owner[1].map == 0) {
+    if (ownerCount == 3 && !owner[1].dotsAsSlashes) {
         // "L" + name + ";", the usual shape: the name is compared as it stands.
         return own.at(0) == QLatin1Char('L') && own.at(size - 1) == QLatin1Char(';') &&
                std::memcmp(own.constData() + 1, owner[1].data,
@@ -565,17 +575,15 @@ void DependencyExtractor::addField(const Piece* owner, int ownerCount, const QSt
     }
     parts[ownerCount] = pieceOf(name);
     parts[ownerCount + 1] = pieceOf(type);
-    if (!charge(size + name.size() + type.size()) || !collecting ||
-        ((out.classes || out.methods) && !out.fields))
+    if (!charge(size + name.size() + type.size()) || !collecting)
         return;
-    keep(fields, fieldSlots,
-         {appendKey(parts, ownerCount + 2), quint32(size + name.size() + type.size()),
-          quint32(size), &name, &type, seq});
+    keep(fields, fieldIndex, parts, ownerCount + 2,
+         {0, quint32(size + name.size() + type.size()), quint32(size), &name, &type, seq});
 }
 
 void DependencyExtractor::addMethod(const QString& ownerName, const QString& name,
                                     const QString& descriptor, quint16 nameIndex, quint16 typeIndex,
-                                    quint64 seq, bool kept)
+                                    quint64 seq)
 {
     const Piece owner[3] = {literal(letterL), pieceOf(ownerName), literal(semicolon)};
     if (isOwnClass(owner, 3) && declares(*ownMethods, nameIndex, typeIndex, name, descriptor))
@@ -587,11 +595,10 @@ void DependencyExtractor::addMethod(const QString& ownerName, const QString& nam
         return;
     const Piece parts[5] = {owner[0], owner[1], owner[2], pieceOf(name), pieceOf(descriptor)};
     const qint64 size = qint64(ownerName.size()) + 2 + name.size() + descriptor.size();
-    if (!charge(size) || kept || !collecting || ((out.classes || out.fields) && !out.methods))
+    if (!charge(size) || !collecting)
         return;
-    keep(methods, methodSlots,
-         {appendKey(parts, 5), quint32(size), quint32(ownerName.size() + 2), &name, &descriptor,
-          seq});
+    keep(methods, methodIndex, parts, 5,
+         {0, quint32(size), quint32(ownerName.size() + 2), &name, &descriptor, seq});
 }
 
 // What an instruction's operand contributes, the first time an instruction uses the entry.
@@ -606,17 +613,16 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
             addClassName(*name, seq);
         return;
     }
-    const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
-    RefParts parts;
-    // A reference whose parts do not resolve has been reported by the pool scan.
-    if (!resolve(ref, entry->tag != CONSTANT_Fieldref, parts))
-        return;
+    const RefParts parts = partsOf(index);
     const QString& className = *parts.className;
     const bool arrayOwner = className.startsWith(QLatin1Char('['));
     if (entry->tag == CONSTANT_Fieldref) {
-        if (parts.type->startsWith(QLatin1Char('L')))
-            addFieldType(*parts.type, 0, parts.type->size(), seq, false);
-        // The owner as the reference names it: an array descriptor as it stands.
+        addFieldType(*parts.type, 0, parts.type->size(), seq, false);
+        // The pool stage has added the field under the owner's name with '.' read as '/', at
+        // an earlier place. The owner as the reference names it (an array descriptor as it
+        // stands) is another key only when the name holds a '.' or is an array's.
+        if (!arrayOwner && !className.contains(QLatin1Char('.')))
+            return;
         const Piece owner[3] = {arrayOwner ? pieceOf(className) : literal(letterL),
                                 arrayOwner ? Piece() : pieceOf(className),
                                 arrayOwner ? Piece() : literal(semicolon)};
@@ -624,17 +630,13 @@ void DependencyExtractor::addUsedEntry(quint32 index, quint32 order)
                  parts.typeIndex, sequence(MembersOfWalk, 0, order, 0));
         return;
     }
-    if (arrayOwner) {
-        // A method called on an array (clone) is no method dependency; the element class is.
-        addArrayElement(className, 0, seq);
-        return;
-    }
+    // A method called on an array (clone) is no method dependency; the element class is.
     addClassName(className, seq);
+    if (arrayOwner)
+        return;
     addSignatureTypes(*parts.type, seq + 1, false);
-    // After the pool stage, the same method is kept already at an earlier place (every sound
-    // reference was added there); only the budget is charged again.
-    addMethod(className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
-              sequence(MembersOfWalk, 0, order, 0), poolMembersAdded);
+    // The method itself is no new key: the pool stage has added every sound reference, at an
+    // earlier place.
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -645,6 +647,50 @@ void DependencyExtractor::codeError(const QString& message)
     if (charge(message.size()))
         codeErrors << message;
 }
+
+namespace {
+
+// Whether a constant-pool entry with the tag fits an instruction's operand kind.
+bool fitsOperand(quint8 tag, int operandKind)
+{
+    switch (operandKind) {
+    case Opcode::FieldRef:
+        return tag == CONSTANT_Fieldref;
+    case Opcode::MethodRef:
+        return tag == CONSTANT_Methodref;
+    case Opcode::AnyMethodRef:
+        // Since class-file version 52, invokespecial and invokestatic may name interface
+        // methods (default and static methods of interfaces).
+        return tag == CONSTANT_Methodref || tag == CONSTANT_InterfaceMethodref;
+    case Opcode::InterfaceMethodRef:
+        return tag == CONSTANT_InterfaceMethodref;
+    case Opcode::ClassRef:
+        return tag == CONSTANT_Class;
+    default:
+        return false;
+    }
+}
+
+// What an operand kind expects, as messages name it.
+QString expectedOperand(int operandKind)
+{
+    switch (operandKind) {
+    case Opcode::FieldRef:
+        return constantInfoToString(CONSTANT_Fieldref);
+    case Opcode::MethodRef:
+        return constantInfoToString(CONSTANT_Methodref);
+    case Opcode::AnyMethodRef:
+        return QStringLiteral("%1 or %2")
+            .arg(constantInfoToString(CONSTANT_Methodref),
+                 constantInfoToString(CONSTANT_InterfaceMethodref));
+    case Opcode::InterfaceMethodRef:
+        return constantInfoToString(CONSTANT_InterfaceMethodref);
+    default:
+        return constantInfoToString(CONSTANT_Class);
+    }
+}
+
+} // namespace
 
 bool DependencyExtractor::checkOperand(const method_info* method, quint16 index, quint32 pos,
                                        const char* mnemonic, int operandKind)
@@ -661,51 +707,9 @@ bool DependencyExtractor::checkOperand(const method_info* method, quint16 index,
         return false;
     }
     const quint8 tag = file.constant_pool.at(index - 1)->tag;
-    bool fits = false;
-    switch (operandKind) {
-    case Opcode::FieldRef:
-        fits = tag == CONSTANT_Fieldref;
-        break;
-    case Opcode::MethodRef:
-        fits = tag == CONSTANT_Methodref;
-        break;
-    case Opcode::AnyMethodRef:
-        // Since class-file version 52, invokespecial and invokestatic may name interface
-        // methods (default and static methods of interfaces).
-        fits = tag == CONSTANT_Methodref || tag == CONSTANT_InterfaceMethodref;
-        break;
-    case Opcode::InterfaceMethodRef:
-        fits = tag == CONSTANT_InterfaceMethodref;
-        break;
-    case Opcode::ClassRef:
-        fits = tag == CONSTANT_Class;
-        break;
-    default:
-        break;
-    }
-    if (!fits) {
-        QString expected;
-        switch (operandKind) {
-        case Opcode::FieldRef:
-            expected = constantInfoToString(CONSTANT_Fieldref);
-            break;
-        case Opcode::MethodRef:
-            expected = constantInfoToString(CONSTANT_Methodref);
-            break;
-        case Opcode::AnyMethodRef:
-            expected = QStringLiteral("%1 or %2")
-                           .arg(constantInfoToString(CONSTANT_Methodref),
-                                constantInfoToString(CONSTANT_InterfaceMethodref));
-            break;
-        case Opcode::InterfaceMethodRef:
-            expected = constantInfoToString(CONSTANT_InterfaceMethodref);
-            break;
-        default:
-            expected = constantInfoToString(CONSTANT_Class);
-            break;
-        }
+    if (!fitsOperand(tag, operandKind)) {
         codeError(QStringLiteral("%1, a %2 where %3 is expected")
-                      .arg(where(), constantInfoToString(tag), expected));
+                      .arg(where(), constantInfoToString(tag), expectedOperand(operandKind)));
         return false;
     }
     if (tag == CONSTANT_Class &&
@@ -847,25 +851,6 @@ void DependencyExtractor::walk(const method_info* method)
 // ---------------------------------------------------------------------------------------------
 // The run
 
-void DependencyExtractor::runCode(const method_info* method)
-{
-    prepare();
-    prepareStages();
-    walk(method);
-    for (const QString& message : qAsConst(codeErrors))
-        file.checkLog.error(message);
-    for (quint32 index = 1; index < useOrder.size() && !exhausted; ++index) {
-        if (useOrder[index])
-            addUsedEntry(index, useOrder[index]);
-    }
-    build();
-}
-
-void DependencyExtractor::prepare()
-{
-    budget = textBudgetPerByte * file.readSize + textBudgetBase;
-}
-
 void DependencyExtractor::prepareStages()
 {
     if (collecting)
@@ -880,18 +865,12 @@ void DependencyExtractor::prepareStages()
     const cp_info* parentName = file.entryAt(classNameIndex(file.super_class), CONSTANT_Utf8);
     enumParent = parentName && static_cast<const CONSTANT_Utf8_info*>(parentName)
                                    ->equals("java/lang/Enum", int(std::strlen("java/lang/Enum")));
-    const auto rawAt = [this](quint32 index) {
-        return rawText(file.entryAt(index, CONSTANT_Utf8));
-    };
     const auto collect = [&](const auto& declared) {
         std::unique_ptr<OwnMembers> members(new OwnMembers(&arena));
-        members->raw.reserve(size_t(declared.size()));
         for (const member_info* member : declared) {
-            members->raw.emplace_back(rawAt(member->name_index), rawAt(member->descriptor_index));
             members->indexes.push_back((quint32(member->name_index) << 16) |
                                        member->descriptor_index);
         }
-        std::sort(members->raw.begin(), members->raw.end(), rawPairLess);
         std::sort(members->indexes.begin(), members->indexes.end());
         return members;
     };
@@ -909,7 +888,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
     out = lists;
     checking = mode != Build;
     collecting = mode != Check;
-    prepare();
+    budget = textBudgetPerByte * file.readSize + textBudgetBase;
 
     References fieldRefs(&arena);
     References methodRefs(&arena);
@@ -921,34 +900,7 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
         }
     }
 
-    if (mode == Build && file.walkRecorded) {
-        // The check that create ran walked the same code: take what it met instead of walking
-        // again. It ended with budget to spare, so this run does too.
-        if (!file.walkUses.empty()) {
-            useOrder.resize(size_t(file.constant_pool.size()) + 1);
-            for (quint16 index : file.walkUses)
-                useOrder[index] = ++uses;
-        }
-        budget -= file.walkCharge;
-    } else {
-        const qint64 before = budget;
-        for (const method_info* method : qAsConst(file.methods)) {
-            if (exhausted)
-                break;
-            walk(method);
-        }
-        if (mode == Check && !exhausted) {
-            // Kept for the lists, in the order of first use: a few bytes per entry used.
-            std::vector<quint16> uses(size_t(this->uses));
-            for (size_t index = 1; index < useOrder.size(); ++index) {
-                if (useOrder[index])
-                    uses[useOrder[index] - 1] = quint16(index);
-            }
-            file.walkUses.swap(uses);
-            file.walkCharge = before - budget;
-            file.walkRecorded = true;
-        }
-    }
+    walkAll(mode);
     if (checking) {
         for (const QString& message : qAsConst(codeErrors))
             file.checkLog.error(message);
@@ -971,6 +923,38 @@ void DependencyExtractor::run(Mode mode, const Lists& lists)
                                 .arg(textBudgetPerByte * file.readSize + textBudgetBase));
 }
 
+void DependencyExtractor::walkAll(Mode mode)
+{
+    if (mode == Build && file.walkRecorded) {
+        // The check that create ran walked the same code: take what it met instead of walking
+        // again. It ended with budget to spare, so this run does too.
+        if (!file.walkUses.empty()) {
+            useOrder.resize(size_t(file.constant_pool.size()) + 1);
+            for (quint16 index : file.walkUses)
+                useOrder[index] = ++uses;
+        }
+        budget -= file.walkCharge;
+        return;
+    }
+    const qint64 before = budget;
+    for (const method_info* method : qAsConst(file.methods)) {
+        if (exhausted)
+            break;
+        walk(method);
+    }
+    if (mode == Check && !exhausted) {
+        // Kept for the lists, in the order of first use: a few bytes per entry used.
+        std::vector<quint16> uses(size_t(this->uses));
+        for (size_t index = 1; index < useOrder.size(); ++index) {
+            if (useOrder[index])
+                uses[useOrder[index] - 1] = quint16(index);
+        }
+        file.walkUses.swap(uses);
+        file.walkCharge = before - budget;
+        file.walkRecorded = true;
+    }
+}
+
 void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs)
 {
     const int poolSize = file.constant_pool.size();
@@ -985,7 +969,7 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
         const auto& ref = *static_cast<const CONSTANT_Fieldref_info*>(entry);
         const bool isMethod = entry->tag != CONSTANT_Fieldref;
         RefParts parts;
-        if (!resolve(ref, isMethod, parts, false)) {
+        if (!isSound(ref, parts)) {
             RefParts texts; // the message shows the parts that do resolve
             resolve(ref, isMethod, texts);
             reportMalformed(ref, texts);
@@ -993,11 +977,17 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
         }
         // What the later stages can charge for this reference at most, counting a byte of the
         // file as one character (decoding never makes a text longer): the pool stage adds the
-        // owner twice, the name once and the type twice, the walk at most once more.
-        bound += 2 * (2 * qint64(utf8Length(parts.classNameIndex)) + utf8Length(parts.nameIndex) +
-                      2 * qint64(utf8Length(parts.typeIndex)) + 4);
+        // owner twice, the name once and the type twice, the walk at most once more. Only a
+        // check that builds nothing needs it.
+        if (!collecting)
+            bound +=
+                2 * (2 * qint64(utf8Length(parts.classNameIndex)) + utf8Length(parts.nameIndex) +
+                     2 * qint64(utf8Length(parts.typeIndex)) + 4);
         const quint64 key = (quint64(parts.classNameIndex) << 32) |
                             (quint64(parts.nameIndex) << 16) | parts.typeIndex;
+        if (refKeys.empty())
+            refKeys.resize(size_t(poolSize) + 1);
+        refKeys[size_t(i) + 1] = key | (quint64(isMethod ? 2 : 1) << 56);
         // Interface-method references come after the method references in the rules' order.
         const quint32 order =
             quint32(i + 1) | (entry->tag == CONSTANT_InterfaceMethodref ? 0x80000000u : 0u);
@@ -1005,31 +995,46 @@ void DependencyExtractor::scanPool(References& fieldRefs, References& methodRefs
     }
 }
 
-void DependencyExtractor::addPoolMembers(References& fieldRefs, References& methodRefs)
+void DependencyExtractor::markFirstOfEachKey(const References& refs,
+                                             std::pmr::vector<quint8>& first)
 {
-    const auto firstOfEachKey = [](References& refs) {
-        std::sort(refs.begin(), refs.end());
-        refs.erase(
-            std::unique(refs.begin(), refs.end(),
-                        [](const std::pair<quint64, quint32>& a,
-                           const std::pair<quint64, quint32>& b) { return a.first == b.first; }),
-            refs.end());
-    };
-    firstOfEachKey(fieldRefs);
-    firstOfEachKey(methodRefs);
-    poolMembersAdded = true;
+    References byKey(refs.begin(), refs.end(), &arena);
+    std::sort(byKey.begin(), byKey.end());
+    for (size_t k = 0; k < byKey.size(); ++k) {
+        if (k == 0 || byKey[k].first != byKey[k - 1].first)
+            first[byKey[k].second & 0x7FFFFFFFu] = 1;
+    }
+}
 
-    // The pool scan's members.
+DependencyExtractor::RefParts DependencyExtractor::partsOf(quint32 index) const
+{
+    const quint64 key = refKeys[index];
+    RefParts parts;
+    parts.classNameIndex = quint16(key >> 32);
+    parts.nameIndex = quint16(key >> 16);
+    parts.typeIndex = quint16(key);
+    parts.className = utf8At(parts.classNameIndex);
+    parts.name = utf8At(parts.nameIndex);
+    parts.type = utf8At(parts.typeIndex);
+    return parts;
+}
+
+void DependencyExtractor::addPoolMembers(const References& fieldRefs, const References& methodRefs)
+{
+    // Each key once, at its first place; in the order of the places, so that a text is handled
+    // at its first place and passed over at the later ones.
+    std::pmr::vector<quint8> first(size_t(file.constant_pool.size()) + 1, 0, &arena);
+    markFirstOfEachKey(fieldRefs, first);
+    markFirstOfEachKey(methodRefs, first);
     for (const auto& r : fieldRefs) {
         if (exhausted)
             break;
+        if (!first[r.second])
+            continue;
         const quint32 index = r.second;
-        const auto& ref =
-            *static_cast<const CONSTANT_Fieldref_info*>(file.constant_pool.at(int(index - 1)));
-        RefParts parts;
-        resolve(ref, false, parts);
+        const RefParts parts = partsOf(index);
         // The owner as a binary name would spell it: dots read as slashes.
-        const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, 1),
+        const Piece owner[3] = {literal(letterL), pieceOf(*parts.className, 0, -1, true),
                                 literal(semicolon)};
         addField(owner, 3, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
                  sequence(MembersOfPool, 0, index, 0));
@@ -1037,65 +1042,58 @@ void DependencyExtractor::addPoolMembers(References& fieldRefs, References& meth
         addClassName(*parts.className, work);
         addFieldType(*parts.type, 0, parts.type->size(), work + 1, true);
     }
-    for (const auto& r : methodRefs) {
-        if (exhausted)
-            break;
-        const bool isInterface = r.second & 0x80000000u;
-        const quint32 index = r.second & 0x7FFFFFFFu;
-        const auto& ref =
-            *static_cast<const CONSTANT_Fieldref_info*>(file.constant_pool.at(int(index - 1)));
-        RefParts parts;
-        resolve(ref, true, parts);
-        if (parts.className->startsWith(QLatin1Char('[')))
-            continue; // a method of an array class (clone) is no dependency here
-        addMethod(*parts.className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
-                  sequence(isInterface ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
-        addClassName(
-            *parts.className,
-            sequence(ClassesOfWork, isInterface ? WorkInterfaceRefs : WorkMethodRefs, index, 0));
+    // The method references, then the interface-method references.
+    for (const bool interfaces : {false, true}) {
+        for (const auto& r : methodRefs) {
+            const quint32 index = r.second & 0x7FFFFFFFu;
+            if (exhausted)
+                return;
+            if (!first[index] || bool(r.second & 0x80000000u) != interfaces)
+                continue;
+            const RefParts parts = partsOf(index);
+            if (parts.className->startsWith(QLatin1Char('[')))
+                continue; // a method of an array class (clone) is no dependency here
+            addMethod(*parts.className, *parts.name, *parts.type, parts.nameIndex, parts.typeIndex,
+                      sequence(interfaces ? MembersOfInterfacePool : MembersOfPool, 0, index, 0));
+            addClassName(
+                *parts.className,
+                sequence(ClassesOfWork, interfaces ? WorkInterfaceRefs : WorkMethodRefs, index, 0));
+        }
     }
 }
 
 void DependencyExtractor::addUsedEntries()
 {
     // What the instructions use, each entry once with the order of its first use; entries that
-    // combine the same texts record the same things and are handled once.
+    // combine the same texts record the same things and are handled once, at their first use,
+    // so that a text is handled there and passed over at the later uses.
     if (useOrder.empty())
         return;
-    std::pmr::vector<std::pair<quint64, quint32>> used(&arena);
-    for (quint32 index = 1; index < useOrder.size(); ++index) {
-        if (!useOrder[index])
-            continue;
-        const cp_info* entry = file.constant_pool.at(index - 1);
-        quint64 key;
-        if (entry->tag == CONSTANT_Class) {
-            key = (quint64(1) << 60) | static_cast<const CONSTANT_Class_info*>(entry)->name_index;
-        } else {
-            RefParts parts;
-            // The key needs the indexes only.
-            if (!resolve(*static_cast<const CONSTANT_Fieldref_info*>(entry),
-                         entry->tag != CONSTANT_Fieldref, parts, false))
-                continue;
-            key = (quint64(entry->tag == CONSTANT_Fieldref ? 2 : 3) << 60) |
-                  (quint64(parts.classNameIndex) << 32) | (quint64(parts.nameIndex) << 16) |
-                  parts.typeIndex;
-        }
-        used.emplace_back(key, quint32(index));
+    std::pmr::vector<quint16> inOrder(uses, 0, &arena);
+    for (size_t index = 1; index < useOrder.size(); ++index) {
+        if (useOrder[index])
+            inOrder[useOrder[index] - 1] = quint16(index);
     }
-    // Keep the earliest use of each key.
-    std::sort(used.begin(), used.end(),
-              [this](const std::pair<quint64, quint32>& a, const std::pair<quint64, quint32>& b) {
-                  return a.first != b.first ? a.first < b.first
-                                            : useOrder[a.second] < useOrder[b.second];
-              });
-    quint64 previous = 0;
-    for (const auto& u : used) {
-        if (exhausted)
-            break;
-        if (u.first == previous)
-            continue;
-        previous = u.first;
-        addUsedEntry(u.second, useOrder[u.second]);
+    References byKey(&arena); // the key and the place in inOrder
+    for (quint32 k = 0; k < uses; ++k) {
+        const cp_info* entry = file.constant_pool.at(inOrder[k] - 1);
+        const quint64 key = entry->tag == CONSTANT_Class
+                                ? (quint64(CONSTANT_Class) << 56) |
+                                      static_cast<const CONSTANT_Class_info*>(entry)->name_index
+                                : (refKeys.empty() ? 0 : refKeys[inOrder[k]]);
+        // A reference whose parts do not resolve has been reported by the pool scan.
+        if (key != 0)
+            byKey.emplace_back(key, k);
+    }
+    std::sort(byKey.begin(), byKey.end());
+    std::pmr::vector<quint8> first(uses, 0, &arena);
+    for (size_t k = 0; k < byKey.size(); ++k) {
+        if (k == 0 || byKey[k].first != byKey[k - 1].first)
+            first[byKey[k].second] = 1;
+    }
+    for (quint32 k = 0; k < uses && !exhausted; ++k) {
+        if (first[k])
+            addUsedEntry(inOrder[k], k + 1);
     }
 }
 
@@ -1167,65 +1165,56 @@ quint32 DependencyExtractor::appendKey(const Piece* pieces, int count)
     QChar* out = keys.data() + offset;
     for (int i = 0; i < count; ++i) {
         const Piece& p = pieces[i];
-        if (p.map == 0) {
-            std::copy(p.data, p.data + p.size, out);
-            out += p.size;
-            continue;
+        std::copy(p.data, p.data + p.size, out);
+        if (p.dotsAsSlashes) {
+            // A plain loop over the copy, which the compiler turns into vector code.
+            ushort* units = reinterpret_cast<ushort*>(out);
+            for (int k = 0; k < p.size; ++k)
+                units[k] = units[k] == '.' ? '/' : units[k];
         }
-        for (int k = 0; k < p.size; ++k)
-            *out++ = QChar(charAt(p, k));
+        out += p.size;
     }
     return quint32(offset);
 }
 
 // Most candidates repeat a key met before (String is a parameter of many methods). They are
 // merged at once through a hash of their keys, keeping the one the rules meet first, so that
-// only distinct keys are sorted.
+// only distinct keys are sorted. A key of one piece that reads as it stands is looked up where
+// it lies and copied into keys only when it is new.
 template <typename Candidate>
-void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
-                               const Candidate& candidate)
+void DependencyExtractor::keep(std::pmr::vector<Candidate>& list, HashIndex& index,
+                               const Piece* pieces, int count, Candidate candidate)
 {
-    const auto keyOf = [this](const Candidate& c) {
-        return QStringView(keys.data() + c.keyOffset, qsizetype(c.keyLength));
-    };
-    const auto hashOf = [this](const Candidate& c) {
-        return TypeTable::hash(keys.data() + c.keyOffset, c.keyLength);
-    };
-    const auto place = [&](quint32 entry) {
-        size_t h = hashOf(list[entry - 1]) & (slots.size() - 1);
-        while (slots[h] != 0)
-            h = (h + 1) & (slots.size() - 1);
-        slots[h] = entry;
-    };
-    if (slots.size() < 2 * (list.size() + 1)) {
-        // A power of two, so that a mask finds the slot and probing reaches every slot.
-        size_t size = 64;
-        while (size < 4 * (list.size() + 1))
-            size *= 2;
-        slots.assign(size, 0);
-        for (quint32 entry = 1; entry <= list.size(); ++entry)
-            place(entry);
+    index.makeRoom(quint32(list.size()), [&](quint32 entry) {
+        return HashIndex::hash(keys.data() + list[entry - 1].keyOffset, list[entry - 1].keyLength);
+    });
+    const bool inPlace =
+        count == 1 && (!pieces[0].dotsAsSlashes ||
+                       QStringView(pieces[0].data, pieces[0].size).indexOf(QLatin1Char('.')) < 0);
+    if (!inPlace)
+        candidate.keyOffset = appendKey(pieces, count);
+    const QChar* key = inPlace ? pieces[0].data : keys.data() + candidate.keyOffset;
+    const size_t slot = index.find(HashIndex::hash(key, candidate.keyLength), [&](quint32 entry) {
+        const Candidate& other = list[entry - 1];
+        return other.keyLength == candidate.keyLength &&
+               std::memcmp(keys.data() + other.keyOffset, key,
+                           candidate.keyLength * sizeof(QChar)) == 0;
+    });
+    if (index.at(slot) == 0) {
+        if (inPlace)
+            candidate.keyOffset = appendKey(pieces, count);
+        list.push_back(candidate);
+        index.set(slot, quint32(list.size()));
+        return;
     }
-    const QStringView key = keyOf(candidate);
-    size_t h = hashOf(candidate) & (slots.size() - 1);
-    for (;;) {
-        const quint32 entry = slots[h];
-        if (entry == 0)
-            break;
-        Candidate& other = list[entry - 1];
-        if (keyOf(other) == key) {
-            if (candidate.seq < other.seq) {
-                const quint32 offset = other.keyOffset;
-                other = candidate;
-                other.keyOffset = offset;
-            }
-            keys.resize(candidate.keyOffset); // the same text is there already
-            return;
-        }
-        h = (h + 1) & (slots.size() - 1);
+    Candidate& other = list[index.at(slot) - 1];
+    if (candidate.seq < other.seq) {
+        const quint32 offset = other.keyOffset;
+        other = candidate;
+        other.keyOffset = offset;
     }
-    list.push_back(candidate);
-    slots[h] = quint32(list.size());
+    if (!inPlace)
+        keys.resize(candidate.keyOffset); // the same text is there already
 }
 
 // Sorts each candidate list by key and adds the values in ascending order. The candidates have
@@ -1250,7 +1239,6 @@ void DependencyExtractor::sortByKey(std::pmr::vector<Candidate>& candidates) con
 void DependencyExtractor::buildClasses(TypeTable& types)
 {
     sortByKey(classes);
-    const bool toSets = !out.classes && !out.fields && !out.methods;
     const bool setWasEmpty = file.dependentClasses.isEmpty();
     if (out.classes)
         out.classes->reserve(int(classes.size()));
@@ -1267,16 +1255,15 @@ void DependencyExtractor::buildClasses(TypeTable& types)
         const TypeDescriptor& value = types.get(descriptor, c.wrapped ? &wrapped : nullptr);
         if (out.classes)
             out.classes->append(value);
-        else if (toSets && setWasEmpty)
+        else if (setWasEmpty)
             file.dependentClasses.insert(file.dependentClasses.cend(), value, true);
-        else if (toSets)
+        else
             file.dependentClasses.insert(value, true);
     }
 }
 
 void DependencyExtractor::buildMembers(TypeTable& types)
 {
-    const bool toSets = !out.classes && !out.fields && !out.methods;
     // Puts the members in key order into the getter's list or into the file's set. A value goes
     // into a list as a copy of an empty one that is then filled in, which copies no strings.
     const auto place = [&](std::pmr::vector<MemberCandidate>& candidates, auto* list, auto& set,
@@ -1295,9 +1282,9 @@ void DependencyExtractor::buildMembers(TypeTable& types)
             }
             auto value = empty;
             fill(value, c, owner);
-            if (toSets && setWasEmpty)
+            if (setWasEmpty)
                 set.insert(set.cend(), value, true);
-            else if (toSets)
+            else
                 set.insert(value, true);
         }
     };
@@ -1313,14 +1300,14 @@ void DependencyExtractor::buildMembers(TypeTable& types)
     std::pmr::vector<int> signatureOfText(&arena);
     std::pmr::deque<MethodSignature> signatures(&arena); // stable: handed out by reference
     const auto signatureOf = [&](const QString* text) -> const MethodSignature& {
-        const QString* first = texts.data();
-        if (text < first || text >= first + texts.size()) {
+        const int index = textIndex(*text);
+        if (index < 0) {
             signatures.push_back(types.signature(*text));
             return signatures.back();
         }
         if (signatureOfText.empty())
             signatureOfText.assign(texts.size(), -1);
-        int& slot = signatureOfText[size_t(text - first)];
+        int& slot = signatureOfText[size_t(index)];
         if (slot < 0) {
             slot = int(signatures.size());
             signatures.push_back(types.signature(*text));

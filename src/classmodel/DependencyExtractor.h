@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HashIndex.h"
+
 #include <QChar>
 #include <QList>
 #include <QString>
@@ -33,6 +35,10 @@ struct CONSTANT_Fieldref_info;
 // the distinct results become TypeDescriptor, DepField and DepMethod values. When two candidates
 // are the same key, the one that the order of the rules meets first is kept.
 //
+// Against hostile files, the text that a run handles is bounded by a budget that grows with the
+// file's size; each distinct text is charged once, so that a text that many members share costs
+// what it costs once (see charge()).
+//
 // Used by one thread on one class file; it keeps no state beyond the run.
 class DependencyExtractor
 {
@@ -47,42 +53,49 @@ public:
         Build, // fills the dependency sets and records nothing
         CheckAndBuild
     };
-    // Works through all sources of the file; called after a clean read. A Build run after a
-    // Check run meets the same problems and the same bound, so it fills the sets exactly as
-    // one CheckAndBuild run would.
-    // Where a Build run puts its results: the lists given (each in ascending order, without
-    // duplicates), or the file's three sets when none is given.
+    // Where a Build run puts its results: the three lists given (each in ascending order,
+    // without duplicates), or the file's three sets when none is given.
     struct Lists
     {
         QList<TypeDescriptor>* classes = nullptr;
         QList<DepField>* fields = nullptr;
         QList<DepMethod>* methods = nullptr;
     };
+    // Works through all sources of the file; called after a clean read. A Build run after a
+    // Check run meets the same problems and the same bound, so it fills the sets exactly as
+    // one CheckAndBuild run would.
     void run(Mode mode = CheckAndBuild);
     void run(Mode mode, const Lists& lists);
-    // Only the bytecode walk of one method: records the errors of its code and what its
-    // instructions use.
-    void runCode(const method_info* method);
 
-    // A piece of text inside a pool string, read with '.' turned into '/' or '/' into '.' when
-    // asked; the pieces of a key are compared as one joined text.
+    // A piece of text inside a pool string, read with '.' turned into '/' when asked; the
+    // pieces of a key are compared as one joined text.
     struct Piece
     {
         const QChar* data = nullptr;
         int size = 0;
-        quint8 map = 0; // 0 as it stands, 1 '.' read as '/', 2 '/' read as '.'
+        bool dotsAsSlashes = false;
     };
 
 private:
     struct ClassCandidate;
+    // The ways of reading a pool text that are charged once per text: as a class name, as a
+    // type (a class type, or the element class of an array type), as the types of a method
+    // descriptor. ChargedWithText: a piece of a text that has been charged as a whole.
+    enum ChargeWay : quint8 {
+        ChargedWithText = 0,
+        ChargedName = 1,
+        ChargedType = 2,
+        ChargedSignature = 4
+    };
     struct MemberCandidate;
     struct RefParts;
 
     const QString* utf8At(quint32 index) const;
     quint16 classNameIndex(quint32 classIndex) const;
-    // decode false resolves the parts without decoding their texts (for checks).
-    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts,
-                 bool decode = true) const;
+    // Whether the three parts of a member reference resolve; sets their indexes in parts.
+    bool isSound(const CONSTANT_Fieldref_info& ref, RefParts& parts) const;
+    // The parts of a member reference, their texts or the reasons why they do not resolve.
+    bool resolve(const CONSTANT_Fieldref_info& ref, bool isMethod, RefParts& parts) const;
     // The byte length of a Utf8 entry, 0 for an index that names none.
     quint32 utf8Length(quint32 index) const;
     // An upper bound of what the declarations and the Class entries that instructions use can
@@ -93,10 +106,16 @@ private:
     using References = std::pmr::vector<std::pair<quint64, quint32>>;
     // The stages of a run, in order.
     void scanPool(References& fieldRefs, References& methodRefs);
-    void addPoolMembers(References& fieldRefs, References& methodRefs);
+    // Walks the code of every method, or takes what the check after the read met there.
+    void walkAll(Mode mode);
+    void addPoolMembers(const References& fieldRefs, const References& methodRefs);
+    // Sets first[index] for the first reference of each key (an interface-method reference
+    // after every method reference).
+    void markFirstOfEachKey(const References& refs, std::pmr::vector<quint8>& first);
+    // The parts of a sound member reference, from what the pool scan found.
+    RefParts partsOf(quint32 index) const;
     void addUsedEntries();
     void addDeclarations();
-    void prepare();
     void prepareStages();
     void walk(const method_info* method);
     // A tableswitch or lookupswitch whose opcode at pos has been read; false when the code
@@ -110,31 +129,43 @@ private:
 
     // The candidates each source contributes. seq orders them as the rules meet them.
     void addClassName(const QString& name, quint64 seq);
-    void addArrayElement(const QString& text, int from, quint64 seq);
-    void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays);
+    // The class type that a descriptor piece stands for: itself, or with arrays the element
+    // class of an array type. way: how a whole pool text is charged (see chargeText).
+    void addFieldType(const QString& text, int from, int size, quint64 seq, bool arrays,
+                      ChargeWay way = ChargedType);
     void addSignatureTypes(const QString& descriptor, quint64 seq, bool arrays);
-    void addSignatureParts(const QString& descriptor, quint64 seq, bool arrays);
     void addField(const Piece* owner, int ownerCount, const QString& name, const QString& type,
                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
-    // kept: a candidate of the same key is known to be kept at an earlier place, so only the
-    // budget is charged.
     void addMethod(const QString& ownerName, const QString& name, const QString& descriptor,
-                   quint16 nameIndex, quint16 typeIndex, quint64 seq, bool kept = false);
+                   quint16 nameIndex, quint16 typeIndex, quint64 seq);
     void addUsedEntry(quint32 index, quint32 order);
     struct OwnMembers;
     // Whether the class declares a member of that name and descriptor (by their pool indexes
     // and texts).
     bool declares(OwnMembers& members, quint16 nameIndex, quint16 typeIndex, const QString& name,
                   const QString& descriptor) const;
+    // Visits the declared fields or the declared methods, as members holds the one or the other.
+    template <typename Visit> void forEachOwn(const OwnMembers& members, const Visit& visit) const;
     bool isOwnClass(const Piece* owner, int ownerCount) const;
 
+    // The budget bounds the text that a run handles, against hostile files. Each distinct
+    // text is charged once: a pool text once for each way of reading it (as a class name, a
+    // type, a descriptor's types), a member key once per distinct reference, an error message
+    // each time. False once the budget is exhausted.
     bool charge(qint64 n);
+    bool chargeText(const QString& text, ChargeWay way, qint64 n);
+    // False when the pool text has been read at an earlier place in the way that earliest
+    // records; otherwise records seq as its place. Always true for other texts.
+    bool firstPlace(std::pmr::vector<quint64>& earliest, const QString& text, quint64 seq);
+    // The index of a pool text in texts, -1 for another text.
+    int textIndex(const QString& text) const;
     // Appends the joined text of the pieces to keys and returns where it starts.
     quint32 appendKey(const Piece* pieces, int count);
-    // Adds a candidate whose key has just been appended, unless one of the same key is there.
+    // Adds a candidate whose key is the joined text of the pieces, unless one of the same key
+    // is there already.
     template <typename Candidate>
-    void keep(std::pmr::vector<Candidate>& list, std::pmr::vector<quint32>& slots,
-              const Candidate& candidate);
+    void keep(std::pmr::vector<Candidate>& list, HashIndex& index, const Piece* pieces, int count,
+              Candidate candidate);
     void build();
     template <typename Candidate> void sortByKey(std::pmr::vector<Candidate>& candidates) const;
     void buildClasses(TypeTable& types);
@@ -147,11 +178,17 @@ private:
     std::pmr::monotonic_buffer_resource arena{firstBlock, sizeof firstBlock};
     // The decoded texts of the pool's Utf8 entries, by index; null until first needed.
     mutable std::pmr::vector<QString> texts;
+    // Per pool text: the ways in which it has been charged.
+    std::pmr::vector<quint8> charged;
     QString own;
     bool enumParent = false;
     std::unique_ptr<OwnMembers> ownFields;
     std::unique_ptr<OwnMembers> ownMethods;
 
+    // Per pool index of a sound member reference: its kind and the indexes of its three parts
+    // (1 field or 2 method << 56 | class name << 32 | name << 16 | descriptor); 0 for any other
+    // entry.
+    std::pmr::vector<quint64> refKeys;
     // Per pool index: the order of its first use by an instruction (0: unused).
     std::pmr::vector<quint32> useOrder;
     quint32 uses = 0;
@@ -166,22 +203,20 @@ private:
     std::pmr::vector<MemberCandidate> methods;
     // The keys of all candidates, one after the other, so that sorting compares plain texts.
     std::pmr::vector<QChar> keys;
-    // Open-addressing tables over each list (entry + 1, 0 for a free slot).
-    std::pmr::vector<quint32> classSlots;
-    // Per pool text: the earliest place at which addClassName kept it.
+    // Hash indexes over each list.
+    HashIndex classIndex;
+    HashIndex fieldIndex;
+    HashIndex methodIndex;
+    // Per pool text: the earliest place at which it was read as a class name, as a type (whole),
+    // and as the descriptor of an instruction's call (see firstPlace()).
     std::pmr::vector<quint64> classNameSeqs;
-    // Per pool text: the earliest place at which an instruction's call added the types of the
-    // descriptor, and what they were charged.
-    std::pmr::vector<std::pair<quint64, qint64>> signatureSeqs;
-    std::pmr::vector<quint32> fieldSlots;
-    std::pmr::vector<quint32> methodSlots;
+    std::pmr::vector<quint64> typeSeqs;
+    std::pmr::vector<quint64> signatureSeqs;
 
     Lists out;
     bool checking = true;
     bool collecting = true;
     qint64 budget = 0;
-    // Set once the pool stage has added every sound member reference.
-    bool poolMembersAdded = false;
     // An upper bound of what the pool and walk stages can charge for the sound references.
     qint64 bound = 0;
     bool exhausted = false;

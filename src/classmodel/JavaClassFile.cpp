@@ -4,7 +4,6 @@
 #include "ByteReader.h"
 #include "DependencyExtractor.h"
 #include "Opcode.h"
-#include "PlainDependencies.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -1113,8 +1112,7 @@ void JavaClassFile::workOutDependencies(quint8 wanted) const
     out.fields = &stashedFields;
     out.methods = &stashedMethods;
     // The run reads the file and records nothing.
-    if (!PlainDependencies(*this).run(&stashedClasses, &stashedFields, &stashedMethods))
-        DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
+    DependencyExtractor(const_cast<JavaClassFile&>(*this)).run(DependencyExtractor::Build, out);
     stashed = quint8(StashedAll & ~wanted);
 }
 
@@ -1152,101 +1150,4 @@ void JavaClassFile::findDependencies()
 {
     dependenciesPending = false;
     DependencyExtractor(*this).run();
-}
-
-void JavaClassFile::findDependenciesInCode(const method_info* method)
-{
-    DependencyExtractor(*this).runCode(method);
-}
-
-bool JavaClassFile::declaresField(const QString& name, const QString& descriptor) const
-{
-    for (const field_info* field : fields) {
-        if (getFieldName(field) == name && getFieldDescriptor(field) == descriptor)
-            return true;
-    }
-    return false;
-}
-
-bool JavaClassFile::declaresMethod(const QString& name, const QString& descriptor) const
-{
-    for (const method_info* method : methods) {
-        if (getMethodName(method) == name && getMethodDescriptor(method) == descriptor)
-            return true;
-    }
-    return false;
-}
-
-// The recording operations one at a time. Extraction itself collects its candidates and builds
-// the sets in one go (DependencyExtractor); these follow the same rules for a single entry.
-// QMap::insert keeps the key that is there when an equal one is inserted (only the value is
-// assigned), so the first spelling of a key stays.
-
-void JavaClassFile::addDependentClass(const QString& descriptor)
-{
-    dependentClasses.insert(TypeDescriptor(descriptor), true);
-}
-
-void JavaClassFile::addDependentClass(const CONSTANT_Class_info& entry)
-{
-    const TypeDescriptor type = getClassTypeDescriptor(entry);
-    if (type.kind == 'L')
-        addDependentClass(type.descriptor);
-}
-
-void JavaClassFile::addDependentField(const QString& owner, const QString& name,
-                                      const TypeDescriptor& type)
-{
-    const TypeDescriptor ownerType(owner);
-    // The class's own fields are no dependencies; a field it inherits, used through its own
-    // name, is one.
-    if (ownerType.descriptor == getTypeDescriptor().descriptor &&
-        declaresField(name, type.descriptor))
-        return;
-    dependentFields.insert(DepField(ownerType, name, type), true);
-}
-
-void JavaClassFile::addDependentField(const CONSTANT_Fieldref_info& ref)
-{
-    const TypeDescriptor type = getFieldTypeDescriptor(ref);
-    if (type.kind == 'L')
-        addDependentClass(type.descriptor);
-    addDependentField(getFieldParentClassName(ref), getFieldName(ref), type);
-}
-
-void JavaClassFile::addDependentMethod(const QString& owner, const QString& name,
-                                       const MethodSignature& signature)
-{
-    const TypeDescriptor ownerType(owner);
-    if (ownerType.descriptor == getTypeDescriptor().descriptor &&
-        declaresMethod(name, signature.descriptor))
-        return;
-    // An enum's constructor passes name and ordinal to Enum's protected constructor; that call
-    // is part of every enum and is not counted, whichever class the reference names.
-    if (getParentTypeDescriptor().descriptor == QLatin1String("Ljava/lang/Enum;") &&
-        name == QLatin1String("<init>") &&
-        signature.descriptor == QLatin1String("(Ljava/lang/String;I)V"))
-        return;
-    dependentMethods.insert(DepMethod(ownerType, name, signature), true);
-}
-
-void JavaClassFile::addDependentMethod(const CONSTANT_Fieldref_info& ref)
-{
-    const TypeDescriptor owner =
-        TypeDescriptor::fromClassDescriptorName(getMethodParentClassName(ref));
-    const MethodSignature signature = getMethodSignature(ref);
-    if (owner.kind == '[') {
-        // A method called on an array (clone) is no method dependency; the element class is.
-        if (owner.element && owner.element->kind == 'L')
-            addDependentClass(owner.element->descriptor);
-        return;
-    }
-    addDependentClass(owner.descriptor);
-    if (signature.returnType.kind == 'L')
-        addDependentClass(signature.returnType.descriptor);
-    for (const TypeDescriptor& parameter : signature.parameters) {
-        if (parameter.kind == 'L')
-            addDependentClass(parameter.descriptor);
-    }
-    addDependentMethod(owner.descriptor, getMethodName(ref), signature);
 }

@@ -152,15 +152,6 @@ public:
     // recorded as errors in checkLog. read() records the same errors after a clean read and
     // leaves the sets to the getters.
     void findDependencies();
-    // The bytecode walk of one method.
-    void findDependenciesInCode(const method_info* method);
-    void addDependentClass(const QString& descriptor);
-    void addDependentClass(const CONSTANT_Class_info& entry);
-    void addDependentField(const QString& owner, const QString& name, const TypeDescriptor& type);
-    void addDependentField(const CONSTANT_Fieldref_info& ref);
-    void addDependentMethod(const QString& owner, const QString& name,
-                            const MethodSignature& signature);
-    void addDependentMethod(const CONSTANT_Fieldref_info& ref);
 
 private:
     void readBytes(const QByteArray& bytes);
@@ -198,14 +189,7 @@ private:
     bool classNameAt(quint32 index, QString* name) const;
     const CONSTANT_NameAndType_info* nameAndTypeOf(const CONSTANT_Fieldref_info& ref) const;
     QList<CONSTANT_Fieldref_info*> refInfos(quint8 tag) const;
-    // Whether the class itself declares a field or method of that name and descriptor. A
-    // reference to one of those is no dependency; a reference through the class's own name to
-    // a member it inherits is, so that the access test looks for it up the hierarchy.
-    bool declaresField(const QString& name, const QString& descriptor) const;
-    bool declaresMethod(const QString& name, const QString& descriptor) const;
-
     friend class DependencyExtractor;
-    friend class PlainDependencies;
     // Set by a clean read: the getters work the sets out from the file.
     bool dependenciesPending = false;
     // Lists worked out together with one that a getter returned, until they are asked for.

@@ -150,33 +150,40 @@ TypeDescriptor TypeDescriptor::invalid(const QString& descriptorText)
 QList<TypeDescriptor> TypeDescriptor::toDescriptorList(const QString& descriptors)
 {
     QList<TypeDescriptor> result;
-    const int size = descriptors.size();
-    int pos = 0;
-    while (pos < size) {
-        const QChar first = descriptors.at(pos);
-        int end = pos; // index of the last character of this descriptor
-        if (first == QLatin1Char('[')) {
-            while (end < size && descriptors.at(end) == QLatin1Char('['))
-                ++end;
-            if (end == size) {
-                // A trailing '[' run: code 0 stands in for the missing element letter.
-                result.append(TypeDescriptor(descriptors.mid(pos) + QChar(0)));
-                break;
-            }
+    for (int pos = 0; pos < descriptors.size();) {
+        const int end = descriptorEnd(descriptors, pos);
+        if (end >= 0) {
+            result.append(TypeDescriptor(descriptors.mid(pos, end - pos)));
+            pos = end;
+            continue;
         }
-        if (descriptors.at(end) == QLatin1Char('L')) {
-            end = descriptors.indexOf(QLatin1Char(';'), end);
-            if (end < 0) {
-                // A class type without its ';' has no end; it takes the rest of the text and is
-                // marked invalid rather than printed as a class name with its last letter cut.
-                result.append(invalid(descriptors.mid(pos)));
-                break;
-            }
+        const QString rest = descriptors.mid(pos);
+        if (rest.count(QLatin1Char('[')) == rest.size()) {
+            // A trailing '[' run: code 0 stands in for the missing element letter.
+            result.append(TypeDescriptor(rest + QChar(0)));
+        } else {
+            // A class type without its ';' has no end; it takes the rest of the text and is
+            // marked invalid rather than printed as a class name with its last letter cut.
+            result.append(invalid(rest));
         }
-        result.append(TypeDescriptor(descriptors.mid(pos, end - pos + 1)));
-        pos = end + 1;
+        break;
     }
     return result;
+}
+
+int TypeDescriptor::descriptorEnd(QStringView descriptors, int from)
+{
+    int last = from; // the last character of the descriptor
+    while (last < descriptors.size() && descriptors.at(last) == QLatin1Char('['))
+        ++last;
+    if (last == descriptors.size())
+        return -1;
+    if (descriptors.at(last) == QLatin1Char('L')) {
+        last = int(descriptors.indexOf(QLatin1Char(';'), last));
+        if (last < 0)
+            return -1;
+    }
+    return last + 1;
 }
 
 QString TypeDescriptor::toString() const

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringView>
 
 // One Java type (primitive, void, class or array), built from its field-descriptor text
 // ('I', 'Ljava/lang/String;', '[[J') or from a class name in one of the other spellings below.
@@ -49,6 +50,12 @@ public:
     // descriptor. An 'L' without a closing ';' swallows the rest of the text and yields a
     // descriptor of kind -1 holding that rest.
     static QList<TypeDescriptor> toDescriptorList(const QString& descriptors);
+    // Where the descriptor that starts at from in a run of concatenated descriptors ends (one
+    // past its last character): a class type takes everything up to its ';', an array its '['
+    // run and the element after it, anything else one character. -1 when the run ends before
+    // the descriptor does: a trailing '[' run, or an 'L' without a ';' after it. Every unit that
+    // splits descriptors does it with this.
+    static int descriptorEnd(QStringView descriptors, int from);
 
     // The Java source spelling: "int", "java.lang.String", "int[][]", or "ERROR <text>".
     QString toString() const;

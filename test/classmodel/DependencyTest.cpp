@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <functional>
 #include <memory>
 
@@ -142,6 +144,22 @@ TEST(DependenciesOfFixtures, InheritedMembersUsedThroughTheOwnNameAreKept)
                                           "Ljava/util/AbstractList; <init> ()V"}));
 }
 
+TEST(DependenciesOfFixtures, DeclaredArrayTypesGiveTheirElementClasses)
+{
+    // Thread is named only by a field of type Thread[], Number and Date only by parameters.
+    const FilePtr f = fixture("fixtures/DeclaredArrays.class");
+    const QStringList classes = classesOf(*f);
+    for (const char* c : {"Ljava/lang/Thread;", "Ljava/lang/Number;", "Ljava/util/Date;"})
+        EXPECT_TRUE(classes.contains(c)) << c;
+}
+
+TEST(DependenciesOfFixtures, OwnFieldDoesNotHideTheFieldOfAnotherClass)
+{
+    // The class declares a field out of System.out's type; System.out is still a dependency.
+    const FilePtr f = fixture("fixtures/DeclaredArrays.class");
+    EXPECT_EQ(fieldsOf(*f), QStringList{"Ljava/lang/System; out Ljava/io/PrintStream;"});
+}
+
 TEST(DependenciesOfFixtures, GettersAskedInAnyOrderAndAgainGiveTheSets)
 {
     // After a clean read the getters work the lists out when asked; in any order, and again,
@@ -165,10 +183,10 @@ TEST(DependenciesOfFixtures, GettersAskedInAnyOrderAndAgainGiveTheSets)
     }
 }
 
-TEST(DependenciesOfFixtures, UnusualSpellingsGiveWhatTheFullRulesGive)
+TEST(DependenciesOfFixtures, UnusualSpellingsGiveWhatTheSetsHold)
 {
-    // The getters take a quick way for the files compilers write and leave the rest to the full
-    // rules; either way the lists are what findDependencies() puts into the sets.
+    // The getters work the lists out after the read's check, reusing what its walk met; for
+    // unusual spellings too they are what findDependencies() puts into the sets.
     const auto withCode = [](const std::function<QByteArray(B&)>& code) {
         B b;
         b.addCodeMethod(code(b) + B::u1(177));
@@ -275,16 +293,22 @@ TEST(DependencyRules, FieldReferencesNameTheirOwnerAsADescriptor)
 
 TEST(DependencyRules, EntriesWhoseTextsCoincideAreOne)
 {
-    JavaClassFile f;
-    f.addDependentField("La;", "xL", TypeDescriptor("Lb;"));
-    f.addDependentField("La;", "x", TypeDescriptor("LLb;"));
-    ASSERT_EQ(f.getDependentFields().size(), 1);
-    EXPECT_EQ(f.getDependentFields()[0].name, "xL");
-
-    f.addDependentClass("La/b;");
-    f.addDependentClass("La.b;");
-    ASSERT_EQ(f.getDependentClasses().size(), 1);
-    EXPECT_EQ(f.getDependentClasses()[0].descriptor, "La/b;");
+    // Two fields whose parts join to one text, and two declared types that print alike: the
+    // entry met first stays.
+    B b;
+    b.fieldref("a", "xL", "Lb;");
+    b.fieldref("a", "x", "LLb;");
+    b.addField(0x0000, "first", "La/b;");
+    b.addField(0x0000, "second", "La.b;");
+    const FilePtr f = parse(b.build());
+    ASSERT_EQ(f->getDependentFields().size(), 1);
+    EXPECT_EQ(f->getDependentFields()[0].name, "xL");
+    QStringList printedAB;
+    for (const TypeDescriptor& t : f->getDependentClasses()) {
+        if (t.toString() == "a.b")
+            printedAB << t.descriptor;
+    }
+    EXPECT_EQ(printedAB, QStringList{"La/b;"});
 }
 
 TEST(DependencyRules, ManyCombinationsOfHugeNamesStopTheExtraction)
@@ -339,6 +363,21 @@ TEST(DependencyRules, TextsSharedByManyMembersAreCountedOnce)
     EXPECT_EQ(f->checkLog.messages, QList<QString>());
     EXPECT_EQ(f->getDependentClasses().size(), 202); // 200 parameters, Object and the huge name
     EXPECT_EQ(f->getDependentFields().size(), 1);
+}
+
+TEST(DependencyRules, ADescriptorSharedByManyCalledMethodsIsCountedOnce)
+{
+    // javac's class of 80 methods of one 200-parameter descriptor, each called once: the
+    // descriptor's text is far below the budget, but once per call it would exceed it.
+    QFile file(QStringLiteral(VELM_SHARED_DESCRIPTOR_CLASS));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const FilePtr f = parse(file.readAll());
+    EXPECT_EQ(f->checkLog.messages, QList<QString>());
+    const QString own = "Lfixtures/" + QString(230, QLatin1Char('L'));
+    EXPECT_EQ(classesOf(*f), (QStringList{own + ";", own + "$A;", own + "$B;", own + "$C;",
+                                          own + "$D;", "Ljava/lang/Object;"}));
+    EXPECT_EQ(fieldsOf(*f), QStringList());
+    EXPECT_EQ(methodsOf(*f), QStringList{"Ljava/lang/Object; <init> ()V"});
 }
 
 // ---------------------------------------------------------------------------------------------
