@@ -66,7 +66,7 @@ public:
 
         // The jobs run for real, from a working directory where every path that the tests type
         // and every standard gold file exists and is empty, so that the runs load nothing and
-        // complain about nothing.
+        // log no more than the warnings and errors that say so.
         ASSERT_TRUE(workDir.isValid());
         const QDir root(workDir.path());
         for (const char* dir : {"data", "lib/a", "classes", "fw/one", "fw/two", "gold", "second"})
