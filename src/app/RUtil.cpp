@@ -3,16 +3,15 @@
 #include "Logger.h"
 #include "Options.h"
 #include "TestResult.pb.h"
+#include "WholeFile.h"
 
 #include <QByteArray>
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTcpSocket>
 
-#include <fstream>
 #include <limits>
 #include <ostream>
 #include <sstream>
@@ -122,36 +121,18 @@ void RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
 {
     std::ostringstream text;
     write(text, group, 0);
-    const std::string bytes = text.str();
-
-    // A device or a pipe cannot be replaced by renaming a file onto it; it is written in place.
-    const QFileInfo target(path);
-    if (target.exists() && !target.isFile()) {
-        std::ofstream file(path.toLocal8Bit().constData(), std::ios::out | std::ios::trunc);
-        if (!file.is_open()) {
-            logError(QString("Unable to open results file for writing %1").arg(path));
-            return;
-        }
-        // A full device shows only when the stream hands its bytes on: the file counts as
-        // written only once it has been closed without error.
-        file.write(bytes.data(), std::streamsize(bytes.size()));
-        file.close();
-        if (file.fail())
-            logError(QString("Could not write results file %1").arg(path));
-        return;
-    }
-
-    // Written to a temporary file beside the target and renamed onto it only when complete, as
-    // gold files are: a failure (a full disk, the file size limit) leaves no cut file that would
-    // pass for the results, and the temporary file goes if it is not renamed.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Written whole or not at all: a failure (a full disk, the file size limit) leaves no cut
+    // file that would pass for the results.
+    switch (WholeFile::write(path, QByteArray::fromStdString(text.str()))) {
+    case WholeFile::NotOpened:
         logError(QString("Unable to open results file for writing %1").arg(path));
-        return;
-    }
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
+        break;
+    case WholeFile::NotWritten:
         logError(QString("Could not write results file %1").arg(path));
+        break;
+    case WholeFile::Written:
+        break;
+    }
 }
 
 namespace {

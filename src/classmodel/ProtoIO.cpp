@@ -6,10 +6,9 @@
 #include "Logger.h"
 #include "Method.h"
 #include "Permission.h"
+#include "WholeFile.h"
 
-#include <QFileInfo>
 #include <QRegExp>
-#include <QSaveFile>
 
 #include <google/protobuf/io/zero_copy_stream_impl.h>
 
@@ -67,36 +66,16 @@ const QRegExp& syntheticAccessor()
 
 void ProtoIO::write(const JClasses* message, const QString& fileName)
 {
-    // A device or a pipe cannot be replaced by renaming a file onto it; it is written in place.
-    const QFileInfo target(fileName);
-    if (target.exists() && !target.isFile()) {
-        std::ofstream out(fileName.toLocal8Bit().constData(),
-                          std::ios::out | std::ios::trunc | std::ios::binary);
-        if (out.fail())
-            fail(QString("Could not open file %1 for writing").arg(fileName));
-        // The stream buffers, so a full device shows only when the buffer is flushed: the
-        // file counts as written only once it has been closed without error.
-        bool written = message->SerializePartialToOstream(&out);
-        out.close();
-        if (!written || out.fail())
-            fail(QString("Could not serialize to file %1").arg(fileName));
-        return;
-    }
-
-    // Written to a temporary file beside the target and renamed onto it only when complete, so
-    // a failure (a full disk) leaves no fragment that a later run would read as a smaller gold
-    // file, and an earlier file stays as it was. The temporary file goes if it is not renamed.
-    QSaveFile out(fileName);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly))
+    // Written whole or not at all, so that a failure (a full disk) leaves no fragment that a
+    // later run would read as a smaller gold file, and an earlier file stays as it was.
+    const WholeFile::Outcome outcome = WholeFile::write(fileName, [message](int fd) {
+        google::protobuf::io::FileOutputStream stream(fd);
+        const bool written = message->SerializePartialToZeroCopyStream(&stream);
+        return stream.Flush() && written;
+    });
+    if (outcome == WholeFile::NotOpened)
         fail(QString("Could not open file %1 for writing").arg(fileName));
-    bool written;
-    {
-        google::protobuf::io::FileOutputStream stream(out.handle());
-        written = message->SerializePartialToZeroCopyStream(&stream);
-        written = stream.Flush() && written;
-    }
-    if (!written || !out.commit())
+    if (outcome == WholeFile::NotWritten)
         fail(QString("Could not serialize to file %1").arg(fileName));
 }
 
