@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <clocale>
 #include <limits>
+#include <memory>
+#include <new>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -24,10 +26,34 @@ namespace {
 const qint64 readChunk = 64 * 1024;
 const qint64 maxClassFileSize = JavaClassLoader::maxClassFileSize;
 
-QString errorText(archive* a)
+// Whether the library's last failure was for want of memory. The ZIP decompression's set-up
+// fails only for that, but the library reports it as a failure of its own.
+bool outOfMemory(archive* a)
 {
-    const char* text = a ? archive_error_string(a) : nullptr;
-    return text ? QString::fromUtf8(text) : QString();
+    if (!a)
+        return false;
+    if (archive_errno(a) == ENOMEM)
+        return true;
+    static const char zipSetUp[] = "Can't initialize ZIP decompression";
+    const char* text = archive_error_string(a);
+    return text && qstrncmp(text, zipSetUp, uint(sizeof(zipSetUp) - 1)) == 0;
+}
+
+// Skips the rest of the current entry; a skip that failed for want of memory throws, as a read
+// would.
+void skipData(archive* a)
+{
+    if (archive_read_data_skip(a) != ARCHIVE_OK && outOfMemory(a))
+        throw std::bad_alloc();
+}
+
+// A new reader of the library; it has none when memory runs out.
+archive* newReader()
+{
+    archive* a = archive_read_new();
+    if (!a)
+        throw std::bad_alloc();
+    return a;
 }
 
 // Entry names are UTF-8 in a JAR, and mostly in a tar archive too. The library hands them out
@@ -63,6 +89,9 @@ int nextHeader(archive* a, archive_entry** entry, QString* name)
 {
     const Utf8Names names;
     const int status = archive_read_next_header(a, entry);
+    // An entry passed over, or a walk ended, for want of memory would lose classes unsaid.
+    if (status != ARCHIVE_OK && outOfMemory(a))
+        throw std::bad_alloc();
     if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
         return status;
     // A name the library cannot convert it may still hold as stored.
@@ -159,7 +188,7 @@ const int filterCount = int(sizeof(filters) / sizeof(filters[0]));
 quint32 findInLibraryFilters()
 {
     quint32 found = 0;
-    archive* probe = archive_read_new();
+    archive* probe = newReader();
     for (int i = 0; i < filterCount; ++i) {
         if (filters[i].enable(probe) == ARCHIVE_OK)
             found |= 1u << i;
@@ -210,6 +239,14 @@ struct DirectoryEntryStream
 
 } // namespace
 
+QString JarFileReader::libraryError(archive* a)
+{
+    if (outOfMemory(a))
+        throw std::bad_alloc();
+    const char* text = a ? archive_error_string(a) : nullptr;
+    return text ? QString::fromUtf8(text) : QString();
+}
+
 JarFileReader::readerdata_t::readerdata_t(const QString& path)
     : path(path), file(path), stream(&file)
 {
@@ -217,10 +254,20 @@ JarFileReader::readerdata_t::readerdata_t(const QString& path)
 
 JarFileReader::JarFileReader(const QString& path, qint64 maxKeptBytes)
     : rdRead(new readerdata_t(path)), rdList(new readerdata_t(path)), maxKeptBytes(maxKeptBytes),
-      path(path), inLibraryFilters(findInLibraryFilters())
+      path(path), inLibraryFilters(0)
 {
-    // The sessions open their file only while they run, so an idle reader holds no handle.
-    populateClassNames();
+    try {
+        inLibraryFilters = findInLibraryFilters();
+        // The sessions open their file only while they run, so an idle reader holds no handle.
+        populateClassNames();
+    } catch (...) {
+        // Memory ran out; no destructor runs for a reader that was never made.
+        endSession(rdRead);
+        delete rdRead;
+        endSession(rdList);
+        delete rdList;
+        throw;
+    }
 }
 
 JarFileReader::~JarFileReader()
@@ -375,14 +422,15 @@ void JarFileReader::listStream()
             if (status == ARCHIVE_WARN) {
                 // The entry is lost, but not the rest of the archive.
                 say(nullptr, Logger::L_WARN,
-                    QString("Problem reading archive %1 - %2").arg(path, errorText(rdList->arch)));
+                    QString("Problem reading archive %1 - %2")
+                        .arg(path, libraryError(rdList->arch)));
             } else if (entryName.endsWith(QLatin1String(".class"))) {
                 const QString descriptor = TypeDescriptor::fromClassFileName(entryName).descriptor;
                 classNames.append(descriptor);
                 if (!firstEntries.contains(descriptor))
                     firstEntries[descriptor].path = entryName;
             }
-            archive_read_data_skip(rdList->arch);
+            skipData(rdList->arch);
         }
         // What was listed before a damaged or cut part stays; the user learns that it is not all.
         if (status != ARCHIVE_EOF)
@@ -486,21 +534,22 @@ QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines)
     if (wide)
         out << quint16(1) << quint16(16) << entry.size << entry.compressedSize;
 
-    archive* arch = archive_read_new();
+    archive* arch = newReader();
+    // Freed however the read ends, memory running out included.
+    const std::unique_ptr<archive, int (*)(archive*)> owner(arch, archive_read_free);
     archive_entry* libraryEntry = nullptr;
     const TypeDescriptor type = TypeDescriptor::fromClassFileName(entry.path);
     if (archive_read_support_format_zip_streamable(arch) != ARCHIVE_OK ||
         archive_read_open(arch, &stream, nullptr, &DirectoryEntryStream::read, nullptr) !=
             ARCHIVE_OK ||
         archive_read_next_header(arch, &libraryEntry) != ARCHIVE_OK) {
-        const QString reason = errorText(arch);
+        const QString reason = libraryError(arch);
         say(lines, Logger::L_WARN,
             QString("Problem reading %1 - %2")
                 .arg(type.toString(), reason.isEmpty() ? QStringLiteral("read failed") : reason));
     } else {
         readEntry(arch, libraryEntry, type, &result, lines);
     }
-    archive_read_free(arch);
     return result;
 }
 
@@ -536,7 +585,7 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
     while ((status = nextHeader(rdRead->arch, &entry, &entryName)) == ARCHIVE_OK ||
            status == ARCHIVE_WARN) {
         if (status == ARCHIVE_WARN || !entryName.endsWith(QLatin1String(".class"))) {
-            archive_read_data_skip(rdRead->arch);
+            skipData(rdRead->arch);
             continue;
         }
         // Class entries not read are passed over by the next header read.
@@ -589,7 +638,7 @@ JarFileReader::EntryRead JarFileReader::readEntry(archive* arch, archive_entry* 
     // archive was cut inside the entry, and the line names the archive, as a listing cut short
     // does.
     const auto readFailed = [&] {
-        QString reason = errorText(arch);
+        QString reason = libraryError(arch);
         if (reason.isEmpty())
             reason = QStringLiteral("read failed");
         if (stream && stream->file.atEnd()) {
@@ -681,12 +730,12 @@ bool JarFileReader::beginSession(readerdata_t* rd, LogLines* lines)
     rd->stream.resetStatus();
     if (needsOutsideProgram(rd, lines))
         return false;
-    rd->arch = archive_read_new();
+    rd->arch = newReader();
 
     const auto check = [rd, lines](int status, const QString& what, const QString& prefix) {
         if (status != ARCHIVE_OK)
             say(lines, Logger::L_ERROR,
-                QString("beginSession() %1 failed %2").arg(what, prefix + errorText(rd->arch)));
+                QString("beginSession() %1 failed %2").arg(what, prefix + libraryError(rd->arch)));
         return status == ARCHIVE_OK;
     };
     for (int i = 0; i < filterCount; ++i) {
@@ -710,7 +759,7 @@ bool JarFileReader::beginSession(readerdata_t* rd, LogLines* lines)
 
 void JarFileReader::reportCutShort(readerdata_t* rd, LogLines* lines) const
 {
-    const QString reason = errorText(rd->arch);
+    const QString reason = libraryError(rd->arch);
     say(lines, Logger::L_WARN,
         QString("Problem reading archive %1 - %2")
             .arg(rd->path, reason.isEmpty() ? QStringLiteral("it ended early") : reason));

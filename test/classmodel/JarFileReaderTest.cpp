@@ -244,6 +244,32 @@ TEST_F(JarFileReaderTest, EntryLongerThanItsDataYieldsNothing)
         << log.lines.first().text.toStdString();
 }
 
+// A failure that the library raises for want of memory, set through its own error interface as
+// its failing allocations set it, stands in for memory running out inside the library.
+TEST_F(JarFileReaderTest, MemoryRunningOutInTheLibraryThrowsLikeAFailedAllocation)
+{
+    const auto reasonFor = [](int number, const char* text) {
+        archive* a = archive_read_new();
+        archive_set_error(a, number, "%s", text);
+        QString reason;
+        try {
+            reason = JarFileReader::libraryError(a);
+        } catch (const std::bad_alloc&) {
+            reason = QStringLiteral("std::bad_alloc");
+        }
+        archive_read_free(a);
+        return reason;
+    };
+    EXPECT_EQ(reasonFor(ENOMEM, "Can't allocate memory for Pathname"), "std::bad_alloc");
+    EXPECT_EQ(reasonFor(ENOMEM, "Out of memory"), "std::bad_alloc");
+    // The ZIP decompression's set-up fails only for want of memory, under the library's number
+    // for a failure of its own (-1).
+    EXPECT_EQ(reasonFor(-1, "Can't initialize ZIP decompression."), "std::bad_alloc");
+    EXPECT_EQ(reasonFor(-1, "Passphrase required for this entry"),
+              "Passphrase required for this entry");
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
 TEST_F(JarFileReaderTest, EntryShorterThanItsClaimYieldsNothing)
 {
     const QByteArray base = fixtureClass("la/Base.class");
