@@ -244,7 +244,11 @@ QString JarFileReader::libraryError(archive* a)
     if (outOfMemory(a))
         throw std::bad_alloc();
     const char* text = a ? archive_error_string(a) : nullptr;
-    return text ? QString::fromUtf8(text) : QString();
+    QString reason = text ? QString::fromUtf8(text) : QString();
+    // Some of the library's messages end in a line break, which would leave a blank line.
+    while (reason.endsWith(QLatin1Char('\n')) || reason.endsWith(QLatin1Char('\r')))
+        reason.chop(1);
+    return reason;
 }
 
 JarFileReader::readerdata_t::readerdata_t(const QString& path)
@@ -545,10 +549,11 @@ QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines)
         archive_read_next_header(arch, &libraryEntry) != ARCHIVE_OK) {
         const QString reason = libraryError(arch);
         say(lines, Logger::L_WARN,
-            QString("Problem reading %1 - %2")
-                .arg(type.toString(), reason.isEmpty() ? QStringLiteral("read failed") : reason));
+            QString("Problem reading %1 in archive %2 - %3")
+                .arg(type.toString(), path,
+                     reason.isEmpty() ? QStringLiteral("read failed") : reason));
     } else {
-        readEntry(arch, libraryEntry, type, &result, lines);
+        readEntry(arch, libraryEntry, type, path, &result, lines);
     }
     return result;
 }
@@ -596,7 +601,8 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
         seen.insert(type.descriptor);
         if (type.descriptor == name) {
             answered = true;
-            if (readEntry(rdRead->arch, entry, type, &result, lines, rdRead) == EntryRead::Broken ||
+            if (readEntry(rdRead->arch, entry, type, path, &result, lines, rdRead) ==
+                    EntryRead::Broken ||
                 !keep || keptBytes >= maxKeptBytes)
                 break;
         } else if (keep && keptBytes < maxKeptBytes && !kept.contains(type.descriptor) &&
@@ -604,7 +610,7 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
             // Entries that would log something when read (empty, too large, unreadable) are
             // not kept: their requests walk and log as they would have anyway.
             QByteArray bytes;
-            const EntryRead outcome = readEntry(rdRead->arch, entry, type, &bytes, nullptr);
+            const EntryRead outcome = readEntry(rdRead->arch, entry, type, path, &bytes, nullptr);
             if (outcome == EntryRead::Done) {
                 keptBytes += bytes.size();
                 kept.insert(type.descriptor, bytes);
@@ -625,14 +631,15 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
 }
 
 JarFileReader::EntryRead JarFileReader::readEntry(archive* arch, archive_entry* entry,
-                                                  const TypeDescriptor& type, QByteArray* out,
+                                                  const TypeDescriptor& type,
+                                                  const QString& archivePath, QByteArray* out,
                                                   LogLines* lines, const readerdata_t* stream)
 {
     out->clear();
     const auto problem = [&](const QString& text) {
         if (lines)
-            lines->append(qMakePair(Logger::L_WARN,
-                                    QString("Problem reading %1 - %2").arg(type.toString(), text)));
+            lines->append(qMakePair(Logger::L_WARN, QString("Problem reading %1 in archive %2 - %3")
+                                                        .arg(type.toString(), archivePath, text)));
     };
     // The library's own reason, such as a failed CRC check. When the read used up the file, the
     // archive was cut inside the entry, and the line names the archive, as a listing cut short

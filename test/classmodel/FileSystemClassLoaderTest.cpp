@@ -365,7 +365,8 @@ TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneB
         EXPECT_EQ(loadAll(&manyJar, 8), jarByOne);
         EXPECT_EQ(jarByOne.second.size(), 300 - 8 + 1);
         EXPECT_TRUE(
-            jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
+            jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty in archive " +
+                                                         path("many.jar") + " - read 0 bytes"}));
         // A rejected class is reported once per request, its repeat included.
         const auto linesOf = [&](const QString& className) {
             int count = 0;
