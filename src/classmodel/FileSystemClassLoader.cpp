@@ -40,8 +40,9 @@ qint64 readFully(int fd, char* data, qint64 size)
 // The entries of the directory at `path` that the walk takes, in name order ignoring case, as a
 // QDir sorts by default: by the names turned to lower case, compared code unit by code unit.
 // Names that differ only in case follow each other in code-unit order. The information on each
-// entry comes with the listing, so a plain file costs no query of its own.
-QFileInfoList listInOrder(const QString& path)
+// entry comes with the listing, so a plain file costs no query of its own. With `unlisted` set,
+// a directory that cannot be listed is said at WARN: its classes would otherwise be lost unsaid.
+QFileInfoList listInOrder(const QString& path, bool unlisted)
 {
     struct Entry
     {
@@ -54,6 +55,19 @@ QFileInfoList listInOrder(const QString& path)
         it.next();
         const QFileInfo info = it.fileInfo();
         entries.push_back({info.fileName().toLower(), info});
+    }
+    if (entries.empty() && unlisted) {
+        // The iterator ends at once both for an empty directory and for one it cannot open.
+        QT_DIR* const listing = QT_OPENDIR(QFile::encodeName(path).constData());
+        if (listing) {
+            QT_CLOSEDIR(listing);
+        } else {
+            const QString reason = qt_error_string(errno);
+            emit Logger::logger->log(
+                Logger::L_WARN,
+                QString("Could not read directory %1 because it cannot be listed: %2")
+                    .arg(path, reason));
+        }
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         const int byKey = a.key.compare(b.key);
@@ -107,12 +121,13 @@ void FileSystemClassLoader::loadAllClasses()
 
 void FileSystemClassLoader::createJarFileReaders()
 {
-    walk([this](const QString& relativePath, const QFileInfo& file) {
-        createJarFileReaders(relativePath, file);
-    });
+    // Only this walk, which every loader makes once, says which directories cannot be listed.
+    walk([this](const QString& relativePath,
+                const QFileInfo& file) { createJarFileReaders(relativePath, file); },
+         true);
 }
 
-void FileSystemClassLoader::walk(const FileAction& atFile) const
+void FileSystemClassLoader::walk(const FileAction& atFile, bool sayUnlisted) const
 {
     // An explicit stack instead of recursion: the depth of a tree is not ours to choose.
     struct Level
@@ -130,7 +145,7 @@ void FileSystemClassLoader::walk(const FileAction& atFile) const
         visited.insert(top);
 
     std::vector<Level> stack;
-    stack.push_back({QString(), top, listInOrder(directory.path()), 0});
+    stack.push_back({QString(), top, listInOrder(directory.path(), sayUnlisted), 0});
     while (!stack.empty()) {
         Level& level = stack.back();
         if (level.next >= level.entries.size()) {
@@ -158,7 +173,8 @@ void FileSystemClassLoader::walk(const FileAction& atFile) const
                 continue;
             visited.insert(canonical);
             // `level` is not used past this point: pushing may move it.
-            stack.push_back({relativePath, canonical, listInOrder(info.filePath()), 0});
+            stack.push_back(
+                {relativePath, canonical, listInOrder(info.filePath(), sayUnlisted), 0});
         } else {
             atFile(relativePath, info);
         }
@@ -256,13 +272,14 @@ JavaClassLoader::ClassData FileSystemClassLoader::readClassFile(const QString& d
                   .arg(name));
         return result;
     }
-    if (!info.isReadable()) {
-        debug(QString("Could not read class %1 because the file is not readable").arg(name));
-        return result;
-    }
+    // A class file that is there but cannot be read is a class lost: that is said at WARN,
+    // naming the file and the system's reason.
     const int fd = QT_OPEN(nativePath.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        debug(QString("Could not read class %1 because the file could not be opened").arg(name));
+        const QString reason = qt_error_string(errno);
+        result.lines.append(qMakePair(
+            Logger::L_WARN, QString("Could not read class file %1 because it cannot be opened: %2")
+                                .arg(path, reason)));
         return result;
     }
     return readOpenFile(fd, info.size());

@@ -33,7 +33,7 @@ public:
     // the files are read and parsed on all cores, and defined and logged in walk order.
     void loadAllClasses() override;
     // The bytes of the class file of `name` under the directory, or empty (with a DEBUG line
-    // saying why, except for an empty file).
+    // saying why, except for an empty file; a WARN line naming a file that cannot be opened).
     QByteArray readClassData(const QString& name) override;
     // Reads the files as readClassData does; each read touches only the file system.
     Read concurrentRead() override;
@@ -48,11 +48,12 @@ private:
     // What the walk does at each file that is no directory.
     using FileAction = std::function<void(const QString& relativePath, const QFileInfo& file)>;
 
-    void walk(const FileAction& atFile) const;
+    // With `sayUnlisted` set, each directory that cannot be listed is said at WARN.
+    void walk(const FileAction& atFile, bool sayUnlisted = false) const;
     void createJarFileReaders();
     void createJarFileReaders(const QString& relativePath, const QFileInfo& file);
     void loadAllClasses(const QString& relativePath, const QFileInfo& file);
-    // What readClassData gives for `name` under the directory, with its DEBUG line held back;
+    // What readClassData gives for `name` under the directory, with its line held back;
     // touches nothing but the file system, so several threads may call it at once.
     static ClassData readClassFile(const QString& directoryPath, const QString& name);
 };

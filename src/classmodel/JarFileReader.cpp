@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <clocale>
 #include <limits>
+#include <memory>
+#include <new>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -24,10 +26,34 @@ namespace {
 const qint64 readChunk = 64 * 1024;
 const qint64 maxClassFileSize = JavaClassLoader::maxClassFileSize;
 
-QString errorText(archive* a)
+// Whether the library's last failure was for want of memory. The ZIP decompression's set-up
+// fails only for that, but the library reports it as a failure of its own.
+bool outOfMemory(archive* a)
 {
-    const char* text = a ? archive_error_string(a) : nullptr;
-    return text ? QString::fromUtf8(text) : QString();
+    if (!a)
+        return false;
+    if (archive_errno(a) == ENOMEM)
+        return true;
+    static const char zipSetUp[] = "Can't initialize ZIP decompression";
+    const char* text = archive_error_string(a);
+    return text && qstrncmp(text, zipSetUp, uint(sizeof(zipSetUp) - 1)) == 0;
+}
+
+// Skips the rest of the current entry; a skip that failed for want of memory throws, as a read
+// would.
+void skipData(archive* a)
+{
+    if (archive_read_data_skip(a) != ARCHIVE_OK && outOfMemory(a))
+        throw std::bad_alloc();
+}
+
+// A new reader of the library; it has none when memory runs out.
+archive* newReader()
+{
+    archive* a = archive_read_new();
+    if (!a)
+        throw std::bad_alloc();
+    return a;
 }
 
 // Entry names are UTF-8 in a JAR, and mostly in a tar archive too. The library hands them out
@@ -63,6 +89,9 @@ int nextHeader(archive* a, archive_entry** entry, QString* name)
 {
     const Utf8Names names;
     const int status = archive_read_next_header(a, entry);
+    // An entry passed over, or a walk ended, for want of memory would lose classes unsaid.
+    if (status != ARCHIVE_OK && outOfMemory(a))
+        throw std::bad_alloc();
     if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
         return status;
     // A name the library cannot convert it may still hold as stored.
@@ -159,7 +188,7 @@ const int filterCount = int(sizeof(filters) / sizeof(filters[0]));
 quint32 findInLibraryFilters()
 {
     quint32 found = 0;
-    archive* probe = archive_read_new();
+    archive* probe = newReader();
     for (int i = 0; i < filterCount; ++i) {
         if (filters[i].enable(probe) == ARCHIVE_OK)
             found |= 1u << i;
@@ -210,6 +239,18 @@ struct DirectoryEntryStream
 
 } // namespace
 
+QString JarFileReader::libraryError(archive* a)
+{
+    if (outOfMemory(a))
+        throw std::bad_alloc();
+    const char* text = a ? archive_error_string(a) : nullptr;
+    QString reason = text ? QString::fromUtf8(text) : QString();
+    // Some of the library's messages end in a line break, which would leave a blank line.
+    while (reason.endsWith(QLatin1Char('\n')) || reason.endsWith(QLatin1Char('\r')))
+        reason.chop(1);
+    return reason;
+}
+
 JarFileReader::readerdata_t::readerdata_t(const QString& path)
     : path(path), file(path), stream(&file)
 {
@@ -217,10 +258,20 @@ JarFileReader::readerdata_t::readerdata_t(const QString& path)
 
 JarFileReader::JarFileReader(const QString& path, qint64 maxKeptBytes)
     : rdRead(new readerdata_t(path)), rdList(new readerdata_t(path)), maxKeptBytes(maxKeptBytes),
-      path(path), inLibraryFilters(findInLibraryFilters())
+      path(path), inLibraryFilters(0)
 {
-    // The sessions open their file only while they run, so an idle reader holds no handle.
-    populateClassNames();
+    try {
+        inLibraryFilters = findInLibraryFilters();
+        // The sessions open their file only while they run, so an idle reader holds no handle.
+        populateClassNames();
+    } catch (...) {
+        // Memory ran out; no destructor runs for a reader that was never made.
+        endSession(rdRead);
+        delete rdRead;
+        endSession(rdList);
+        delete rdList;
+        throw;
+    }
 }
 
 JarFileReader::~JarFileReader()
@@ -375,14 +426,15 @@ void JarFileReader::listStream()
             if (status == ARCHIVE_WARN) {
                 // The entry is lost, but not the rest of the archive.
                 say(nullptr, Logger::L_WARN,
-                    QString("Problem reading archive %1 - %2").arg(path, errorText(rdList->arch)));
+                    QString("Problem reading archive %1 - %2")
+                        .arg(path, libraryError(rdList->arch)));
             } else if (entryName.endsWith(QLatin1String(".class"))) {
                 const QString descriptor = TypeDescriptor::fromClassFileName(entryName).descriptor;
                 classNames.append(descriptor);
                 if (!firstEntries.contains(descriptor))
                     firstEntries[descriptor].path = entryName;
             }
-            archive_read_data_skip(rdList->arch);
+            skipData(rdList->arch);
         }
         // What was listed before a damaged or cut part stays; the user learns that it is not all.
         if (status != ARCHIVE_EOF)
@@ -486,21 +538,23 @@ QByteArray JarFileReader::readFromDirectory(const Entry& entry, LogLines* lines)
     if (wide)
         out << quint16(1) << quint16(16) << entry.size << entry.compressedSize;
 
-    archive* arch = archive_read_new();
+    archive* arch = newReader();
+    // Freed however the read ends, memory running out included.
+    const std::unique_ptr<archive, int (*)(archive*)> owner(arch, archive_read_free);
     archive_entry* libraryEntry = nullptr;
     const TypeDescriptor type = TypeDescriptor::fromClassFileName(entry.path);
     if (archive_read_support_format_zip_streamable(arch) != ARCHIVE_OK ||
         archive_read_open(arch, &stream, nullptr, &DirectoryEntryStream::read, nullptr) !=
             ARCHIVE_OK ||
         archive_read_next_header(arch, &libraryEntry) != ARCHIVE_OK) {
-        const QString reason = errorText(arch);
+        const QString reason = libraryError(arch);
         say(lines, Logger::L_WARN,
-            QString("Problem reading %1 - %2")
-                .arg(type.toString(), reason.isEmpty() ? QStringLiteral("read failed") : reason));
+            QString("Problem reading %1 in archive %2 - %3")
+                .arg(type.toString(), path,
+                     reason.isEmpty() ? QStringLiteral("read failed") : reason));
     } else {
-        readEntry(arch, libraryEntry, type, &result, lines);
+        readEntry(arch, libraryEntry, type, path, &result, lines);
     }
-    archive_read_free(arch);
     return result;
 }
 
@@ -536,7 +590,7 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
     while ((status = nextHeader(rdRead->arch, &entry, &entryName)) == ARCHIVE_OK ||
            status == ARCHIVE_WARN) {
         if (status == ARCHIVE_WARN || !entryName.endsWith(QLatin1String(".class"))) {
-            archive_read_data_skip(rdRead->arch);
+            skipData(rdRead->arch);
             continue;
         }
         // Class entries not read are passed over by the next header read.
@@ -547,7 +601,8 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
         seen.insert(type.descriptor);
         if (type.descriptor == name) {
             answered = true;
-            if (readEntry(rdRead->arch, entry, type, &result, lines, rdRead) == EntryRead::Broken ||
+            if (readEntry(rdRead->arch, entry, type, path, &result, lines, rdRead) ==
+                    EntryRead::Broken ||
                 !keep || keptBytes >= maxKeptBytes)
                 break;
         } else if (keep && keptBytes < maxKeptBytes && !kept.contains(type.descriptor) &&
@@ -555,7 +610,7 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
             // Entries that would log something when read (empty, too large, unreadable) are
             // not kept: their requests walk and log as they would have anyway.
             QByteArray bytes;
-            const EntryRead outcome = readEntry(rdRead->arch, entry, type, &bytes, nullptr);
+            const EntryRead outcome = readEntry(rdRead->arch, entry, type, path, &bytes, nullptr);
             if (outcome == EntryRead::Done) {
                 keptBytes += bytes.size();
                 kept.insert(type.descriptor, bytes);
@@ -576,20 +631,21 @@ QByteArray JarFileReader::walkTo(const QString& name, bool keep, LogLines* lines
 }
 
 JarFileReader::EntryRead JarFileReader::readEntry(archive* arch, archive_entry* entry,
-                                                  const TypeDescriptor& type, QByteArray* out,
+                                                  const TypeDescriptor& type,
+                                                  const QString& archivePath, QByteArray* out,
                                                   LogLines* lines, const readerdata_t* stream)
 {
     out->clear();
     const auto problem = [&](const QString& text) {
         if (lines)
-            lines->append(qMakePair(Logger::L_WARN,
-                                    QString("Problem reading %1 - %2").arg(type.toString(), text)));
+            lines->append(qMakePair(Logger::L_WARN, QString("Problem reading %1 in archive %2 - %3")
+                                                        .arg(type.toString(), archivePath, text)));
     };
     // The library's own reason, such as a failed CRC check. When the read used up the file, the
     // archive was cut inside the entry, and the line names the archive, as a listing cut short
     // does.
     const auto readFailed = [&] {
-        QString reason = errorText(arch);
+        QString reason = libraryError(arch);
         if (reason.isEmpty())
             reason = QStringLiteral("read failed");
         if (stream && stream->file.atEnd()) {
@@ -681,12 +737,12 @@ bool JarFileReader::beginSession(readerdata_t* rd, LogLines* lines)
     rd->stream.resetStatus();
     if (needsOutsideProgram(rd, lines))
         return false;
-    rd->arch = archive_read_new();
+    rd->arch = newReader();
 
     const auto check = [rd, lines](int status, const QString& what, const QString& prefix) {
         if (status != ARCHIVE_OK)
             say(lines, Logger::L_ERROR,
-                QString("beginSession() %1 failed %2").arg(what, prefix + errorText(rd->arch)));
+                QString("beginSession() %1 failed %2").arg(what, prefix + libraryError(rd->arch)));
         return status == ARCHIVE_OK;
     };
     for (int i = 0; i < filterCount; ++i) {
@@ -710,7 +766,7 @@ bool JarFileReader::beginSession(readerdata_t* rd, LogLines* lines)
 
 void JarFileReader::reportCutShort(readerdata_t* rd, LogLines* lines) const
 {
-    const QString reason = errorText(rd->arch);
+    const QString reason = libraryError(rd->arch);
     say(lines, Logger::L_WARN,
         QString("Problem reading archive %1 - %2")
             .arg(rd->path, reason.isEmpty() ? QStringLiteral("it ended early") : reason));

@@ -79,6 +79,12 @@ public:
     using LogLines = QList<QPair<Logger::Level, QString>>;
     QByteArray readClass(const QString& name, LogLines* lines);
 
+    // The library's reason for the last failure of `a`, as the reader's lines quote it: without
+    // a trailing line break. Memory running out inside the library is the run's memory running
+    // out, as when an allocation of ours fails: it throws std::bad_alloc, so that no class is
+    // lost behind a warning.
+    static QString libraryError(archive* a);
+
     // Whether the archive is read through its central directory. Then, and only then, several
     // threads may call readClass(name, lines) at once.
     bool readsConcurrently() const;
@@ -141,10 +147,11 @@ private:
     // up to the bound, for their own requests.
     QByteArray walkTo(const QString& name, bool keep, LogLines* lines);
     // Reads the current entry's data into `out`; a problem is added to `lines` at WARN naming
-    // the class or, when the read used up the file of the streamed session `stream`, naming the
-    // archive, which was cut inside the entry. With `lines` null nothing is said.
+    // the class and its archive `archivePath` or, when the read used up the file of the streamed
+    // session `stream`, naming the archive alone, which was cut inside the entry. With `lines`
+    // null nothing is said. Memory running out inside the library throws std::bad_alloc.
     static EntryRead readEntry(archive* arch, archive_entry* entry, const TypeDescriptor& type,
-                               QByteArray* out, LogLines* lines,
+                               const QString& archivePath, QByteArray* out, LogLines* lines,
                                const readerdata_t* stream = nullptr);
 
     static int open(archive* a, void* clientData);

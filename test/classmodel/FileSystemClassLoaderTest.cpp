@@ -16,6 +16,7 @@
 
 #include <memory>
 
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,9 +218,58 @@ TEST_F(FileSystemClassLoaderTest, PipesAndUnreadableFilesAreExplainedWithoutBein
         return;
     log.lines.clear();
     EXPECT_TRUE(loader.readClassData("LLocked;").isEmpty());
-    expected = {
-        {Logger::L_DEBUG, "Could not read class LLocked; because the file is not readable"}};
+    expected = {{Logger::L_WARN, "Could not read class file " + path("Locked.class") +
+                                     " because it cannot be opened: Permission denied"}};
     EXPECT_EQ(log.lines, expected);
+}
+
+TEST_F(FileSystemClassLoaderTest, UnreadableClassFilesAndDirectoriesAreWarnedOfByName)
+{
+    writeFile(path("p/A.class"), fixtureClass("la/Peer.class"));
+    writeFile(path("p/B.class"), fixtureClass("Top.class"));
+    writeFile(path("q/C.class"), fixtureClass("Top.class"));
+    // Everyone may read the tree but for B.class and q, which nobody may.
+    const auto setMode = [](const QString& name, mode_t mode) {
+        return ::chmod(QFile::encodeName(name).constData(), mode) == 0;
+    };
+    ASSERT_TRUE(setMode(dir.path(), 0755) && setMode(path("p"), 0755));
+    ASSERT_TRUE(setMode(path("p/A.class"), 0644) && setMode(path("p/B.class"), 0));
+    ASSERT_TRUE(setMode(path("q"), 0));
+
+    // The superuser reads whatever the permissions say; this thread then works under another
+    // user's file-system identity, as a user who runs the tester without rights would.
+    struct Identity
+    {
+        const bool changed = geteuid() == 0;
+        Identity()
+        {
+            if (changed)
+                setfsuid(65534);
+        }
+        ~Identity()
+        {
+            if (changed)
+                setfsuid(0);
+        }
+    };
+    const Identity identity;
+    if (identity.changed && setfsuid(65534) != 65534)
+        GTEST_SKIP() << "this thread cannot change its file-system identity";
+
+    FileSystemClassLoader loader{QDir(dir.path())};
+    loader.loadAllClasses();
+    EXPECT_EQ(loader.getAllClasses().keys(), QStringList({"Lp/A;"}));
+    QList<LogLine> warnings;
+    for (const LogLine& line : qAsConst(log.lines)) {
+        if (line.level != Logger::L_DEBUG)
+            warnings.append(line);
+    }
+    const QList<LogLine> expected = {
+        {Logger::L_WARN, "Could not read directory " + path("q") +
+                             " because it cannot be listed: Permission denied"},
+        {Logger::L_WARN, "Could not read class file " + path("p/B.class") +
+                             " because it cannot be opened: Permission denied"}};
+    EXPECT_EQ(warnings, expected);
 }
 
 TEST_F(FileSystemClassLoaderTest, LinkCyclesAreWalkedOnce)
@@ -315,7 +365,8 @@ TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneB
         EXPECT_EQ(loadAll(&manyJar, 8), jarByOne);
         EXPECT_EQ(jarByOne.second.size(), 300 - 8 + 1);
         EXPECT_TRUE(
-            jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
+            jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty in archive " +
+                                                         path("many.jar") + " - read 0 bytes"}));
         // A rejected class is reported once per request, its repeat included.
         const auto linesOf = [&](const QString& className) {
             int count = 0;

@@ -188,7 +188,9 @@ TEST_F(JarFileReaderTest, ZeroSizeEntryWarnsOnEveryRead)
     EXPECT_EQ(reader.classNames, QStringList({"Lp/Empty;"}));
     EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
     EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
-    const LogLine warning{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+    const LogLine warning{
+        Logger::L_WARN,
+        QString("Problem reading p.Empty in archive %1 - read 0 bytes").arg(path("empty.jar"))};
     EXPECT_EQ(log.lines, QList<LogLine>({warning, warning}));
 }
 
@@ -240,8 +242,65 @@ TEST_F(JarFileReaderTest, EntryLongerThanItsDataYieldsNothing)
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
     ASSERT_EQ(log.lines.size(), 1);
     EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
-    EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base - "))
+    EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base in archive " +
+                                                  path("lie.jar") + " - "))
         << log.lines.first().text.toStdString();
+}
+
+TEST_F(JarFileReaderTest, EntryProblemsNameClassAndArchiveWithoutTheLibrarysLineBreak)
+{
+    const QByteArray base = fixtureClass("la/Base.class");
+    writeArchive(path("wrong.jar"), {{"la/Base.class", base}}, ArchiveFormat::ZipDeflated);
+    QByteArray zip = readFile(path("wrong.jar"));
+    // One byte more than the entry inflates to, wherever the archive states its size.
+    const auto claim = [&](int at) {
+        const quint32 size = quint32(base.size() + 1);
+        for (int i = 0; i < 4; ++i)
+            zip[at + i] = char(size >> (8 * i));
+    };
+    claim(22);
+    const int descriptor = zip.indexOf(QByteArray("PK\x07\x08", 4));
+    if (descriptor > 0)
+        claim(descriptor + 12);
+    claim(zip.indexOf(QByteArray("PK\x01\x02", 4)) + 24);
+    writeFile(path("wrong.jar"), zip);
+
+    JarFileReader reader(path("wrong.jar"));
+    EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
+    // The library's message ends in a line break, which would leave a blank line in the log.
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN,
+                                          QString("Problem reading la.Base in archive %1 - ZIP "
+                                                  "uncompressed data is wrong size (read %2, "
+                                                  "expected %3)")
+                                              .arg(path("wrong.jar"))
+                                              .arg(base.size())
+                                              .arg(base.size() + 1)}}));
+}
+
+// A failure that the library raises for want of memory, set through its own error interface as
+// its failing allocations set it, stands in for memory running out inside the library.
+TEST_F(JarFileReaderTest, MemoryRunningOutInTheLibraryThrowsLikeAFailedAllocation)
+{
+    const auto reasonFor = [](int number, const char* text) {
+        archive* a = archive_read_new();
+        archive_set_error(a, number, "%s", text);
+        QString reason;
+        try {
+            reason = JarFileReader::libraryError(a);
+        } catch (const std::bad_alloc&) {
+            reason = QStringLiteral("std::bad_alloc");
+        }
+        archive_read_free(a);
+        return reason;
+    };
+    EXPECT_EQ(reasonFor(ENOMEM, "Can't allocate memory for Pathname"), "std::bad_alloc");
+    EXPECT_EQ(reasonFor(ENOMEM, "Out of memory"), "std::bad_alloc");
+    // The ZIP decompression's set-up fails only for want of memory, under the library's number
+    // for a failure of its own (-1).
+    EXPECT_EQ(reasonFor(-1, "Can't initialize ZIP decompression."), "std::bad_alloc");
+    EXPECT_EQ(reasonFor(-1, "Passphrase required for this entry"),
+              "Passphrase required for this entry");
+    EXPECT_TRUE(log.lines.isEmpty());
 }
 
 TEST_F(JarFileReaderTest, EntryShorterThanItsClaimYieldsNothing)
@@ -290,8 +349,10 @@ TEST_F(JarFileReaderTest, OneSequentialPassGivesTheSameAnswersAndLinesAsSingleRe
     EXPECT_EQ(pass.getAllClasses().keys(), QStringList({"Lp/A;", "Lq/C;"}));
     // The rejected entry is reported once per request: its own and its duplicate's.
     EXPECT_EQ(singleLines.size(), 3);
-    EXPECT_EQ(singleLines.at(1),
-              LogLine({Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"}));
+    EXPECT_EQ(
+        singleLines.at(1),
+        LogLine({Logger::L_WARN, QString("Problem reading p.Empty in archive %1 - read 0 bytes")
+                                     .arg(path("mixed.jar"))}));
     EXPECT_EQ(singleLines.at(0), singleLines.at(2));
     EXPECT_TRUE(singleLines.at(0).text.startsWith("p.Bad: "))
         << singleLines.at(0).text.toStdString();
@@ -341,8 +402,9 @@ TEST_F(JarFileReaderTest, HugeSizeClaimIsRefusedBeforeAnyAllocation)
     log.lines.clear();
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
     EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN,
-                                          "Problem reading la.Base - its size of 1073741824 bytes "
-                                          "exceeds the limit of 67108864 bytes"}}));
+                                          "Problem reading la.Base in archive " + path("huge.jar") +
+                                              " - its size of 1073741824 bytes exceeds the limit "
+                                              "of 67108864 bytes"}}));
 }
 
 TEST_F(JarFileReaderTest, ReadsInAnyOrderGiveTheFirstEntryOfEachName)
@@ -367,7 +429,9 @@ TEST_F(JarFileReaderTest, ReadsInAnyOrderGiveTheFirstEntryOfEachName)
     EXPECT_EQ(reader.readClass("Lp/B;"), b);
     EXPECT_EQ(reader.readClass("Lq/C;"), c);
     EXPECT_TRUE(reader.readClass("Lp/Empty;").isEmpty());
-    const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+    const LogLine empty{
+        Logger::L_WARN,
+        QString("Problem reading p.Empty in archive %1 - read 0 bytes").arg(path("any.jar"))};
     EXPECT_EQ(log.lines, QList<LogLine>({empty, empty}));
 }
 
@@ -388,7 +452,8 @@ TEST_F(JarFileReaderTest, EntryFailingItsChecksumYieldsNothing)
     const auto checkLines = [&] {
         ASSERT_EQ(log.lines.size(), 1);
         EXPECT_EQ(log.lines.first().level, Logger::L_WARN);
-        EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base - ZIP bad CRC"))
+        EXPECT_TRUE(log.lines.first().text.startsWith("Problem reading la.Base in archive " +
+                                                      path("crc.jar") + " - ZIP bad CRC"))
             << log.lines.first().text.toStdString();
         log.lines.clear();
     };
@@ -490,7 +555,9 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
                                                                  : classes[i % 3];
             EXPECT_EQ(reader.readClass(className), expected) << className.toStdString();
         }
-        const LogLine empty{Logger::L_WARN, "Problem reading p.Empty - read 0 bytes"};
+        const LogLine empty{
+            Logger::L_WARN,
+            QString("Problem reading p.Empty in archive %1 - read 0 bytes").arg(name)};
         EXPECT_EQ(log.lines, QList<LogLine>({empty}));
         log.lines.clear();
 
@@ -601,8 +668,9 @@ TEST_F(JarFileReaderTest, EntriesUpToTheSizeLimitAreRead)
     EXPECT_EQ(reader.readClass("Lp/Exact;").size(), limit);
     EXPECT_TRUE(reader.readClass("Lp/Over;").isEmpty());
     EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN,
-                                          "Problem reading p.Over - its size of 67108865 bytes "
-                                          "exceeds the limit of 67108864 bytes"}}));
+                                          "Problem reading p.Over in archive " + path("limit.jar") +
+                                              " - its size of 67108865 bytes exceeds the limit of "
+                                              "67108864 bytes"}}));
     log.lines.clear();
 
     // Written as a stream and walked without its directory, an entry tells its size only after
@@ -633,6 +701,8 @@ TEST_F(JarFileReaderTest, EntriesUpToTheSizeLimitAreRead)
     log.lines.clear();
     EXPECT_EQ(streamed.readClass("Lp/Exact;").size(), limit);
     EXPECT_TRUE(streamed.readClass("Lp/Over;").isEmpty());
-    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN, "Problem reading p.Over - it exceeds "
-                                                          "the limit of 67108864 bytes"}}));
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN, "Problem reading p.Over in archive " +
+                                                              path("streamed.jar") +
+                                                              " - it exceeds the limit of 67108864 "
+                                                              "bytes"}}));
 }
