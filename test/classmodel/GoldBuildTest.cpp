@@ -21,7 +21,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-#include <stdexcept>
 
 namespace {
 
