@@ -19,8 +19,10 @@ BuildJavaGoldWorker::~BuildJavaGoldWorker()
 void BuildJavaGoldWorker::doWork()
 {
     try {
-        Pretest::createGold(classpath, goldFile);
+        if (!Pretest::createGold(classpath, goldFile))
+            setExitStatus(1);
     } catch (const std::exception& e) {
+        setExitStatus(1);
         emit Logger::logger->log(Logger::L_ERROR, QString::fromLocal8Bit(e.what()));
     }
 }

@@ -16,8 +16,8 @@ public:
                         QObject* parent = nullptr);
     ~BuildJavaGoldWorker() override;
 
-    // A gold file that cannot be written is logged once more at ERROR with the failure's own
-    // text, and the job ends normally.
+    // A gold file that is not written (see Pretest::createGold) ends the console run with
+    // status 1, and so does any other std::exception, which is logged at ERROR with its own text.
     void doWork() override;
 
 private:

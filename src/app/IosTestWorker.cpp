@@ -17,5 +17,5 @@ IosTestWorker::~IosTestWorker()
 void IosTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running IOS test");
-    Tests::ios(classpath, frameworkClasspath);
+    setExitStatus(Tests::ios(classpath, frameworkClasspath));
 }

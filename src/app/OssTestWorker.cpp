@@ -16,5 +16,5 @@ OssTestWorker::~OssTestWorker()
 void OssTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running OSS test");
-    Tests::oss(classpath);
+    setExitStatus(Tests::oss(classpath));
 }

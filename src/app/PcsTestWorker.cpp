@@ -17,5 +17,5 @@ PcsTestWorker::~PcsTestWorker()
 void PcsTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running PCS test");
-    Tests::pcs(classpath, tssGold, frameworkClasspath);
+    setExitStatus(Tests::pcs(classpath, tssGold, frameworkClasspath));
 }

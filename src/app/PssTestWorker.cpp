@@ -17,5 +17,5 @@ PssTestWorker::~PssTestWorker()
 void PssTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running PSS test");
-    Tests::pss(classpath, tssGold, frameworkClasspath);
+    setExitStatus(Tests::pss(classpath, tssGold, frameworkClasspath));
 }

@@ -117,7 +117,7 @@ void report(const QByteArray& payload, const QString& host, int port)
 
 } // namespace
 
-void RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
+bool RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
 {
     std::ostringstream text;
     write(text, group, 0);
@@ -126,13 +126,14 @@ void RUtil::writeResultsFile(const QString& path, const TestResultGroup& group)
     switch (WholeFile::write(path, QByteArray::fromStdString(text.str()))) {
     case WholeFile::NotOpened:
         logError(QString("Unable to open results file for writing %1").arg(path));
-        break;
+        return false;
     case WholeFile::NotWritten:
         logError(QString("Could not write results file %1").arg(path));
-        break;
+        return false;
     case WholeFile::Written:
         break;
     }
+    return true;
 }
 
 namespace {
@@ -153,20 +154,20 @@ void discardResults()
         QFile::remove(earlier.filePath());
 }
 
-void store(const TestResultGroup& root)
+bool store(const TestResultGroup& root)
 {
     const Options& o = *Options::opts;
-    RUtil::writeResultsFile(resultsFilePath(), root);
+    const bool written = RUtil::writeResultsFile(resultsFilePath(), root);
 
     if (o.port == 0)
-        return;
+        return written;
 
     std::string bytes;
     // The length travels as a signed 32-bit number, so a larger payload cannot be framed.
     if (!root.SerializeToString(&bytes) ||
         bytes.size() > size_t(std::numeric_limits<qint32>::max())) {
         logError("Could not serialize test results.");
-        return;
+        return written;
     }
 
     // A TCP port is 16 bits wide: a larger number must not wrap round to some other port.
@@ -174,8 +175,9 @@ void store(const TestResultGroup& root)
         logError(QString("Could not connect to %1:%2 to report test results. %3")
                      .arg(o.host, QString::number(o.port),
                           QString("The port is out of range: it must be between 1 and 65535.")));
-        return;
+        return written;
     }
 
     report(QByteArray(bytes.data(), int(bytes.size())), o.host, o.port);
+    return written;
 }

@@ -10,8 +10,9 @@ class TestResultGroup;
 namespace RUtil {
 
 // Writes `group` to the file at `path`, replacing what was there only once the new text is
-// written whole. A file that cannot be opened or written is logged at ERROR and left alone.
-void writeResultsFile(const QString& path, const TestResultGroup& group);
+// written whole. A file that cannot be opened or written is logged at ERROR, left alone, and the
+// result is false.
+bool writeResultsFile(const QString& path, const TestResultGroup& group);
 
 } // namespace RUtil
 
@@ -26,6 +27,7 @@ void discardResults();
 // read back. Connecting and disconnecting each wait at most 5 seconds, writing at most 5 seconds
 // for each part of the frame to go; a frame not written whole is logged at ERROR as every other
 // failure is, which ends nothing but the report. Blocks the calling thread; needs no event loop.
-void store(const TestResultGroup& root);
+// Returns whether results.txt was written; a report that failed does not count.
+bool store(const TestResultGroup& root);
 
 #endif

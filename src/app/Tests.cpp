@@ -56,26 +56,33 @@ void appendWhole(Classpath& list, const Classpath& classpath)
     list.entries.append(classpath.entries);
 }
 
+// The exit status of a run: results that were cut short by an exception, or that could not be
+// written, would read as a test that was done; verdicts do not count.
+int runStatus(bool testWhole, bool resultsStored)
+{
+    return testWhole && resultsStored ? 0 : 1;
+}
+
 // The interface test followed by the access test, for the segments whose code implements an API
 // and may use the platform, the common classes and the code's own classes.
-void runInterfaceAndAccess(const Classpath& classpath, const Classpath& gold, Classpath access,
-                           const Classpath& frameworkClasspath)
+int runInterfaceAndAccess(const Classpath& classpath, const Classpath& gold, Classpath access,
+                          const Classpath& frameworkClasspath)
 {
     appendWhole(access, classpath);
     appendWhole(access, frameworkClasspath);
 
     std::unique_ptr<TestResultGroup> root = createResultsTreeRootNode();
     InterfaceTest test(root.get(), classpath, gold, access);
-    test.runTest();
-    store(*root);
+    const bool whole = test.runTest();
+    return runStatus(whole, store(*root));
 }
 
-void runAccess(const Classpath& classpath, const Classpath& api)
+int runAccess(const Classpath& classpath, const Classpath& api)
 {
     std::unique_ptr<TestResultGroup> root = createResultsTreeRootNode();
     UoPTest test(root.get(), classpath, api);
-    test.runTest();
-    store(*root);
+    const bool whole = test.runTest();
+    return runStatus(whole, store(*root));
 }
 
 } // namespace
@@ -86,9 +93,8 @@ int Tests::oss(const Classpath& classpath)
 
     std::unique_ptr<TestResultGroup> root = createResultsTreeRootNode();
     InterfaceTest test(root.get(), classpath, gold);
-    test.runTest();
-    store(*root);
-    return 0;
+    const bool whole = test.runTest();
+    return runStatus(whole, store(*root));
 }
 
 int Tests::ios(const Classpath& classpath, const Classpath& frameworkClasspath)
@@ -97,8 +103,7 @@ int Tests::ios(const Classpath& classpath, const Classpath& frameworkClasspath)
     gold.append(IOS);
 
     Classpath access = platformCommonCorba();
-    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
-    return 0;
+    return runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
 }
 
 int Tests::tssabsiface(const Classpath& classpath, const Classpath& frameworkClasspath)
@@ -108,8 +113,7 @@ int Tests::tssabsiface(const Classpath& classpath, const Classpath& frameworkCla
     gold.append(TSS_ABS);
 
     Classpath access = platformCommonCorba();
-    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
-    return 0;
+    return runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
 }
 
 int Tests::tssabs(const Classpath& classpath, const QString& tssGold,
@@ -121,8 +125,7 @@ int Tests::tssabs(const Classpath& classpath, const QString& tssGold,
 
     Classpath access = platformCommonCorba();
     access.append(TSS_ABS);
-    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
-    return 0;
+    return runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
 }
 
 int Tests::tss(const Classpath& classpath, const QString& tssGold,
@@ -133,8 +136,7 @@ int Tests::tss(const Classpath& classpath, const QString& tssGold,
     gold.append(tssGold);
 
     Classpath access = platformCommonCorba();
-    runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
-    return 0;
+    return runInterfaceAndAccess(classpath, gold, access, frameworkClasspath);
 }
 
 int Tests::pcs(const Classpath& classpath, const QString& tssGold,
@@ -147,8 +149,7 @@ int Tests::pcs(const Classpath& classpath, const QString& tssGold,
     api.append(TSS_IND);
     api.append(tssGold);
     appendWhole(api, frameworkClasspath);
-    runAccess(classpath, api);
-    return 0;
+    return runAccess(classpath, api);
 }
 
 int Tests::pss(const Classpath& classpath, const QString& tssGold,
@@ -161,6 +162,5 @@ int Tests::pss(const Classpath& classpath, const QString& tssGold,
     api.append(TSS_IND);
     api.append(tssGold);
     appendWhole(api, frameworkClasspath);
-    runAccess(classpath, api);
-    return 0;
+    return runAccess(classpath, api);
 }

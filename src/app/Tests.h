@@ -12,8 +12,10 @@ class Classpath;
 // in the list that holds the J2SE one.
 //
 // `classpath` is the code under test; `tssGold` is the TSS gold option's text, split on ':';
-// `frameworkClasspath` is further code that the code under test may use. Each returns 0. A
-// missing gold file is reported by its loader and contributes no classes.
+// `frameworkClasspath` is further code that the code under test may use. Each returns the exit
+// status of a console run: 1 when the test was interrupted by an exception or results.txt could
+// not be written (both logged at ERROR), else 0, whatever the verdicts. A missing gold file is
+// reported by its loader and contributes no classes.
 namespace Tests {
 
 int oss(const Classpath& classpath);

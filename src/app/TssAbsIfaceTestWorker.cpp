@@ -17,5 +17,5 @@ TssAbsIfaceTestWorker::~TssAbsIfaceTestWorker()
 void TssAbsIfaceTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running TSS Abstraction Interface test");
-    Tests::tssabsiface(classpath, frameworkClasspath);
+    setExitStatus(Tests::tssabsiface(classpath, frameworkClasspath));
 }

@@ -17,5 +17,5 @@ TssAbsTestWorker::~TssAbsTestWorker()
 void TssAbsTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running TSS with Type Abstraction test");
-    Tests::tssabs(classpath, tssGold, frameworkClasspath);
+    setExitStatus(Tests::tssabs(classpath, tssGold, frameworkClasspath));
 }

@@ -17,5 +17,5 @@ TssTestWorker::~TssTestWorker()
 void TssTestWorker::doWork()
 {
     emit Logger::logger->log(Logger::L_INFO, "Running TSS test");
-    Tests::tss(classpath, tssGold, frameworkClasspath);
+    setExitStatus(Tests::tss(classpath, tssGold, frameworkClasspath));
 }

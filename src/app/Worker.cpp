@@ -35,10 +35,13 @@ void Worker::work()
     try {
         doWork();
     } catch (const std::exception& e) {
+        // Whatever the job was making is lost or cut short.
+        setExitStatus(1);
         emit Logger::logger->log(
             Logger::L_ERROR,
             QString("Work interrupted by exception - %1").arg(QString::fromLocal8Bit(e.what())));
     } catch (...) {
+        setExitStatus(1);
         emit Logger::logger->log(Logger::L_ERROR, "Work interrupt by unknown exception");
     }
     // The front end answers `done` with lines of its own; this thread's lines so far stay ahead

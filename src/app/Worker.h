@@ -27,11 +27,12 @@ public:
     virtual void doWork() = 0;
 
     // The exit status that a console run of the job ends with: 0 unless the job has set
-    // another. Read it once `done` has arrived.
+    // another, 1 when an exception left the job. Read it once `done` has arrived.
     int exitStatus() const { return status; }
 
 public slots:
-    // Runs the job and then emits `done`, whatever the job threw: no exception leaves here.
+    // Runs the job and then emits `done`, whatever the job threw: no exception leaves here, and
+    // one that left the job is logged at ERROR and sets the exit status to 1.
     void work();
 
 signals:
@@ -42,8 +43,8 @@ protected:
     // calls after the first do nothing.
     void stop();
 
-    // For doWork: a job whose product is lost (its output could not be written) ends the
-    // console run with a status that says so.
+    // For doWork: a job whose product is lost or not whole (its output could not be written,
+    // an exception cut it short) ends the console run with a status that says so.
     void setExitStatus(int value) { status = value; }
 
 private:

@@ -4,12 +4,14 @@
 #include "ClassLoader.h"
 #include "Classpath.h"
 #include "JavaTypes.pb.h"
+#include "Logger.h"
 #include "Permission.h"
 #include "ProtoIO.h"
 
 #include <QRegExp>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -25,7 +27,7 @@ bool isAnonymous(const TypeDescriptor& name)
 
 } // namespace
 
-void Pretest::createGold(const Classpath& classpath, const QString& goldFileName)
+bool Pretest::createGold(const Classpath& classpath, const QString& goldFileName)
 {
     std::unique_ptr<ClassLoader> loader(ClassLoader::create(classpath));
     loader->loadAllClasses();
@@ -41,5 +43,20 @@ void Pretest::createGold(const Classpath& classpath, const QString& goldFileName
         ProtoIO::setJClass(message->add_classes(), *view, ProtoIO::SM_API);
     }
 
-    ProtoIO::write(message.get(), goldFileName);
+    // An empty gold file reads as an API without classes, which a later test would take at its
+    // word; a classpath that gave nothing (a wrong path, an empty directory) is said instead.
+    if (message->classes_size() == 0) {
+        emit Logger::logger->log(
+            Logger::L_ERROR,
+            QString("No classes to build a gold file from in %1").arg(classpath.toString()));
+        return false;
+    }
+
+    try {
+        ProtoIO::write(message.get(), goldFileName);
+    } catch (const std::runtime_error&) {
+        // The writer has logged the failure itself.
+        return false;
+    }
+    return true;
 }

@@ -110,7 +110,7 @@ InterfaceTest::InterfaceTest(TestResultGroup* root, const Classpath& testClasspa
 
 InterfaceTest::~InterfaceTest() = default;
 
-void InterfaceTest::runTest()
+bool InterfaceTest::runTest()
 {
     // The member index holds classes of an earlier run's loaders if that run was left by an
     // exception that is no std::exception; start clean.
@@ -121,6 +121,7 @@ void InterfaceTest::runTest()
     // Both loaders outlive the access test below, and go on every way out of this function.
     std::unique_ptr<ClassLoader> goldLoader;
     std::unique_ptr<ClassLoader> testLoader;
+    bool whole = true;
     try {
         log(Logger::L_DEBUG, "Creating gold class loader");
         goldLoader.reset(ClassLoader::create(goldClasspath));
@@ -153,6 +154,7 @@ void InterfaceTest::runTest()
         lookup.clear();
         goldLoader.reset();
         testLoader.reset();
+        whole = false;
         try {
             log(Logger::L_ERROR, QStringLiteral("Test interrupted by exception - %1")
                                      .arg(QString::fromLocal8Bit(e.what())));
@@ -162,12 +164,13 @@ void InterfaceTest::runTest()
 
     if (runAccessTest) {
         UoPTest accessTest(root, testClasspath, accessClasspath);
-        accessTest.runTest();
+        whole = accessTest.runTest() && whole;
     }
 
     lookup.clear();
     goldLoader.reset();
     testLoader.reset();
+    return whole;
 }
 
 void InterfaceTest::testClass(TestResultGroup* group, const Class& gold, ClassLoader* testLoader)

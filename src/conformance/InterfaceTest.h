@@ -38,7 +38,9 @@ public:
                   const Classpath& goldClasspath);
     ~InterfaceTest();
 
-    void runTest();
+    // False when an exception interrupted the interface test or the access test: the tree then
+    // holds only what was gathered before it, and the interruption has been logged at ERROR.
+    bool runTest();
 
 private:
     void testClass(TestResultGroup* group, const Class& gold, ClassLoader* testLoader);

@@ -137,7 +137,7 @@ UoPTest::UoPTest(TestResultGroup* root, const Classpath& testClasspath,
 
 UoPTest::~UoPTest() = default;
 
-void UoPTest::runTest()
+bool UoPTest::runTest()
 {
     // The member index holds classes of an earlier run's loaders if that run was left by an
     // exception that is no std::exception; start clean.
@@ -147,6 +147,7 @@ void UoPTest::runTest()
 
     std::unique_ptr<ClassLoader> accessLoader;
     std::unique_ptr<ClassLoader> testLoader;
+    bool whole = true;
     try {
         // The allowed API comes first, so the code under test cannot replace any of it.
         Classpath accessClasspath;
@@ -217,6 +218,7 @@ void UoPTest::runTest()
         lookup.clear();
         accessLoader.reset();
         testLoader.reset();
+        whole = false;
         try {
             log(Logger::L_ERROR, QStringLiteral("Test interrupted by exception - %1")
                                      .arg(QString::fromLocal8Bit(e.what())));
@@ -227,6 +229,7 @@ void UoPTest::runTest()
     lookup.clear();
     accessLoader.reset();
     testLoader.reset();
+    return whole;
 }
 
 void UoPTest::testClass(TestResultGroup& group, ClassLoader& loader, const Class& cls,

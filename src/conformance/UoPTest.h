@@ -34,8 +34,9 @@ public:
     UoPTest(TestResultGroup* root, const Classpath& testClasspath, const Classpath& apiClasspath);
     ~UoPTest();
 
-    // Lets no std::exception escape: one is logged, and the results gathered so far stay.
-    void runTest();
+    // Lets no std::exception escape: one is logged, the results gathered so far stay, and the
+    // result is false.
+    bool runTest();
 
 private:
     // Classes already looked at within the search for one member. A malformed hierarchy can

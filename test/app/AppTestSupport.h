@@ -9,8 +9,8 @@
 // Where the javac-compiled fixture sets are: APP_FIXTURES/<set>.
 QString fixture(const QString& set);
 
-// Builds a gold file from the classes under `classpath` (an empty directory gives a gold file
-// without classes).
+// Builds a gold file from the classes under `classpath` (one without public classes gives no
+// file).
 void buildGold(const QString& classpath, const QString& goldFile);
 
 // Makes `dir`/data/ with the standard gold files built from the fixtures: the Java platform as

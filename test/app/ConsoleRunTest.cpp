@@ -404,17 +404,36 @@ TEST_F(ConsoleRunTest, BuiltGoldFileHoldsThePublicClasses)
     EXPECT_EQ(r.out, QString("seg.Client\nseg.Counter\nseg.Service\n"));
 }
 
-TEST_F(ConsoleRunTest, FailedGoldBuildIsLoggedTwiceAndExitsWithZero)
+// Output that is not whole is a failed run: each cause is logged once at ERROR, and the status is
+// 1. (FAIL verdicts keep status 0: see the first test.)
+TEST_F(ConsoleRunTest, RunWhoseOutputIsNotWholeExitsWithOne)
 {
-    const ProcessResult r = run({"--nogui", "--buildjavagold", "missing/built.javagold",
-                                 "--classpath", fixture("supplied")});
-    EXPECT_EQ(r.status, 0);
-    const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
-    for (const QString& line : lines)
-        EXPECT_TRUE(line.endsWith(" ERROR: Could not open file missing/built.javagold for writing"))
-            << line.toStdString();
-    EXPECT_FALSE(r.err.contains("Work interrupted"));
+    const QString supplied = fixture("supplied");
+    ProcessResult r =
+        run({"--nogui", "--buildjavagold", "missing/built.javagold", "--classpath", supplied});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.endsWith(" ERROR: Could not open file missing/built.javagold for writing\n"))
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+
+    // A gold file without classes is not written; one already there stays as it was.
+    ASSERT_TRUE(QDir(work.path()).mkdir("empty"));
+    ASSERT_TRUE(QFile::copy(work.path() + "/tss.javagold", work.path() + "/kept.javagold"));
+    r = run({"--nogui", "--buildjavagold", "kept.javagold", "--classpath", "empty"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.endsWith(" ERROR: No classes to build a gold file from in empty\n"))
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_EQ(readFile(work.path() + "/kept.javagold"), readFile(work.path() + "/tss.javagold"));
+
+    // A log directory that cannot be made: neither log.txt nor results.txt can be written.
+    r = run({"--nogui", "--testoss", "--safetyBase", "--classpath", supplied, "--logdir",
+             "missing/logs"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.endsWith(
+        " ERROR: Unable to open results file for writing missing/logs/results.txt\n"))
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count("results file"), 1) << r.err.toStdString();
 }
 
 TEST_F(ConsoleRunTest, ResultsAreReportedToTheCollectingServer)

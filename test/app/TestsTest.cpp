@@ -267,3 +267,34 @@ TEST_F(TestsTest, ResultsOfAnEarlierRunGoWhenARunStarts)
     EXPECT_FALSE(earlierThere);
     EXPECT_TRUE(results().contains("\n  Access Results:\n"));
 }
+
+// FAIL verdicts are results like any other; a run whose results are cut short or not written
+// says so with status 1, and stores what it has.
+TEST_F(TestsTest, RunReturnsOneOnlyWhenItsResultsAreNotWhole)
+{
+    Options::opts->profile = 3;
+    EXPECT_EQ(Tests::ios(classpath, framework), 0);
+    EXPECT_TRUE(results().contains(": FAIL\n"));
+
+    {
+        LogCapture log;
+        log.throwOn("Interface test starting", "out of memory");
+        EXPECT_EQ(Tests::ios(classpath, framework), 1);
+        EXPECT_EQ(log.at(Logger::L_ERROR),
+                  QStringList({"Test interrupted by exception - out of memory"}));
+        EXPECT_TRUE(results().contains("\n  Access Results:\n"));
+    }
+    {
+        LogCapture log;
+        log.throwOn("Access test starting", "out of memory");
+        EXPECT_EQ(Tests::pcs(classpath, tssGold, framework), 1);
+        EXPECT_EQ(results(), QString("Results Tree:\n\n  Access Results:\n\n"));
+    }
+
+    const QString path = work->path() + "/missing/logs/results.txt";
+    Options::opts->logDir = work->path() + "/missing/logs";
+    LogCapture log;
+    EXPECT_EQ(Tests::oss(classpath), 1);
+    EXPECT_EQ(log.at(Logger::L_ERROR),
+              QStringList({"Unable to open results file for writing " + path}));
+}

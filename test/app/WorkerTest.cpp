@@ -94,6 +94,7 @@ TEST(WorkerTest, StandardExceptionIsLoggedWithItsOwnTextAndDoneStillComes)
     LogCapture log;
     Worker* worker = new FunctionWorker([] { throw std::runtime_error("disk full %1"); });
     EXPECT_TRUE(runUntilDone(worker));
+    EXPECT_EQ(worker->exitStatus(), 1);
     finish(worker);
     EXPECT_EQ(log.at(Logger::L_ERROR),
               QStringList({"Work interrupted by exception - disk full %1"}));
@@ -105,6 +106,7 @@ TEST(WorkerTest, OtherExceptionIsLoggedAndDoneStillComes)
     LogCapture log;
     Worker* worker = new FunctionWorker([] { throw 42; });
     EXPECT_TRUE(runUntilDone(worker));
+    EXPECT_EQ(worker->exitStatus(), 1);
     finish(worker);
     EXPECT_EQ(log.at(Logger::L_ERROR), QStringList({"Work interrupt by unknown exception"}));
 }
@@ -141,7 +143,7 @@ TEST(WorkerTest, WorkerDeletedBeforeItsJobStartedEndsCleanly)
     EXPECT_EQ(log.texts().count("Workered thread ended"), 1);
 }
 
-TEST(WorkerTest, FailedGoldBuildIsLoggedOnceMoreWithoutPrefix)
+TEST(WorkerTest, FailedGoldBuildIsLoggedOnceAndEndsWithStatusOne)
 {
     QTemporaryDir dir;
     const QString target = dir.path() + "/missing/out.javagold";
@@ -150,9 +152,10 @@ TEST(WorkerTest, FailedGoldBuildIsLoggedOnceMoreWithoutPrefix)
     LogCapture log;
     Worker* worker = new BuildJavaGoldWorker(classpath, target);
     EXPECT_TRUE(runUntilDone(worker));
+    EXPECT_EQ(worker->exitStatus(), 1);
     finish(worker);
-    const QString text = "Could not open file " + target + " for writing";
-    EXPECT_EQ(log.at(Logger::L_ERROR), QStringList({text, text}));
+    EXPECT_EQ(log.at(Logger::L_ERROR),
+              QStringList({"Could not open file " + target + " for writing"}));
     EXPECT_FALSE(QFile::exists(target));
 }
 

@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
-#include <stdexcept>
 
 namespace {
 
@@ -339,23 +339,31 @@ TEST_F(GoldBuildTest, ClassOfSeveralEntriesIsWrittenOncePerEntry)
     EXPECT_EQ(gold->classes(0).SerializeAsString(), gold->classes(1).SerializeAsString());
 }
 
-TEST_F(GoldBuildTest, NothingToWriteGivesAnEmptyFile)
+TEST_F(GoldBuildTest, NothingToWriteIsAnErrorAndWritesNoFile)
 {
-    Pretest::createGold(Classpath(), path("empty.javagold"));
-    ASSERT_TRUE(QFileInfo::exists(path("empty.javagold")));
-    EXPECT_EQ(QFileInfo(path("empty.javagold")).size(), 0);
+    EXPECT_FALSE(Pretest::createGold(Classpath(), path("none.javagold")));
+    EXPECT_FALSE(QFileInfo::exists(path("none.javagold")));
+
+    // A classpath of no public class gives nothing either; a file already at the path is kept.
+    JClasses hidden;
+    JClass* cls = hidden.add_classes();
+    cls->set_name("Lp/Hidden;");
+    cls->set_parent("Ljava/lang/Object;");
+    cls->set_permission(JP_PACKAGE);
+    ProtoIO::write(&hidden, path("hidden.javagold"));
+    ASSERT_TRUE(QFile::copy(path("hidden.javagold"), path("kept.javagold")));
+    const Classpath classpath = classpathOf(path("hidden.javagold"));
+    EXPECT_FALSE(Pretest::createGold(classpath, path("kept.javagold")));
+    EXPECT_EQ(readGold(path("kept.javagold"))->SerializeAsString(), hidden.SerializeAsString());
+    EXPECT_EQ(log.at(Logger::L_ERROR),
+              QList<QString>({"No classes to build a gold file from in ",
+                              "No classes to build a gold file from in " + classpath.toString()}));
 }
 
-TEST_F(GoldBuildTest, UnwritableGoldFileThrowsAfterLogging)
+TEST_F(GoldBuildTest, UnwritableGoldFileIsLoggedOnceAndReported)
 {
     const QString target = path("missing/dir/out.javagold");
-    try {
-        Pretest::createGold(classpathOf(classesDir), target);
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(QString::fromLocal8Bit(e.what()),
-                  "Could not open file " + target + " for writing");
-    }
+    EXPECT_FALSE(Pretest::createGold(classpathOf(classesDir), target));
     EXPECT_EQ(log.at(Logger::L_ERROR),
               QList<QString>{"Could not open file " + target + " for writing"});
 }
