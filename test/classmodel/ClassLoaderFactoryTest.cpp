@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -166,6 +167,24 @@ TEST_F(ClassLoaderFactoryTest, EachEntryGetsTheLoaderOfItsKind)
     EXPECT_EQ(classesOf(parent->loaders[5]), QStringList{"Lp/Polygon;"});
     EXPECT_NE(parent->loadClass("Lg/Gold;"), nullptr);
     EXPECT_NE(parent->loadClass("Lp/Polygon;"), nullptr);
+}
+
+TEST_F(ClassLoaderFactoryTest, ReadingAheadGoesOnFromAGoldFileThatStopsIt)
+{
+    // The threads ask the class-file loaders in front of the gold file and stop there; the
+    // lookup goes on with the gold file itself, which alone holds the class.
+    const int saved = QThreadPool::globalInstance()->maxThreadCount();
+    QThreadPool::globalInstance()->setMaxThreadCount(4);
+    const int threads = JavaClassLoader::parsingThreads();
+    const auto parent = create({path("lib"), path("g.javagold")});
+    parent->prefetchClasses({"Lg/Gold;", "Lp/Outer;"});
+    parent->prefetchClasses({}); // keeps what the first window worked out for its lookups
+    QThreadPool::globalInstance()->setMaxThreadCount(saved);
+    ASSERT_GT(threads, 1);
+    const Class* gold = parent->loadClass("Lg/Gold;");
+    ASSERT_NE(gold, nullptr);
+    EXPECT_EQ(gold->getName().descriptor, "Lg/Gold;");
+    EXPECT_NE(parent->loadClass("Lp/Outer;"), nullptr);
 }
 
 TEST_F(ClassLoaderFactoryTest, DirectoriesWithoutClassFilesAreKeptIdle)

@@ -338,6 +338,66 @@ TEST(DependencyRules, ManyCombinationsOfHugeNamesStopTheExtraction)
     EXPECT_LE(f->getDependentFields().size(), 80);
 }
 
+TEST(DependencyRules, NamesUpToExactlyTheBudgetPassOneCharacterMoreStops)
+{
+    // 24 names of 4000 characters, each a class and a field name, combined into 576 field
+    // references of type I; one more reference with a name of 1 + a characters, and an unused
+    // text of b characters that only makes the file (and so the budget) larger.
+    const int k = 24;
+    const int n = 4000;
+    const auto build = [&](int a, int b) {
+        B builder;
+        QList<quint16> names;
+        QList<quint16> owners;
+        for (int i = 0; i < k; ++i) {
+            names << builder.utf8(QString(n, QChar('a' + i)));
+            owners << builder.classEntryAt(names.last());
+        }
+        const quint16 type = builder.utf8("I");
+        for (quint16 owner : owners) {
+            for (quint16 name : names)
+                builder.refAt(9, owner, builder.nameAndTypeAt(name, type));
+        }
+        builder.refAt(9, owners[0],
+                      builder.nameAndTypeAt(builder.utf8(QString(1 + a, QChar('z'))), type));
+        builder.utf8(QString(b, QChar('p')));
+        return builder.build();
+    };
+    // What extraction charges: each distinct field reference its owner's descriptor, its name
+    // and its type; each class name its descriptor once; the parent's name once.
+    const auto charged = [&](int a) {
+        return qint64(k) * k * ((n + 2) + n + 1) + k * (n + 2) + ((n + 2) + (1 + a) + 1) +
+               qint64(QString("Ljava/lang/Object;").size());
+    };
+    const auto budget = [](const QByteArray& bytes) {
+        return 32 * qint64(bytes.size()) + (1 << 20);
+    };
+    // A character more in the name charges 1 and adds 32 to the budget, one more in the unused
+    // text adds 32 alone: together they reach any excess.
+    const auto withExcess = [&](qint64 excess) {
+        const qint64 base = charged(0) - budget(build(0, 0));
+        const int a = int(((excess - base) % 32 + 32) % 32);
+        const int b = int((base - 31 * a - excess) / 32);
+        const QByteArray bytes = build(a, b);
+        EXPECT_EQ(charged(a) - budget(bytes), excess);
+        return bytes;
+    };
+
+    // Accepted at no excess and stopped at one character over: only an exact count passes both.
+    const QByteArray exact = withExcess(0);
+    const FilePtr accepted = parse(exact);
+    EXPECT_EQ(accepted->checkLog.messages, QList<QString>());
+    EXPECT_EQ(accepted->getDependentFields().size(), k * k + 1);
+
+    const QByteArray over = withExcess(1);
+    const FilePtr refused = parse(over);
+    EXPECT_TRUE(refused->checkLog.hasError);
+    EXPECT_EQ(refused->checkLog.messages,
+              QList<QString>{QString("Warning - Dependency extraction stopped - the names that the "
+                                     "class refers to add up to more than %1 characters")
+                                 .arg(budget(over))});
+}
+
 TEST(DependencyRules, TextsSharedByManyMembersAreCountedOnce)
 {
     // An interface of 500 abstract methods sharing one descriptor of 200 long parameter types,

@@ -10,6 +10,7 @@
 
 #include <future>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -66,6 +67,26 @@ TEST(ThreadCrewTest, FailureOnACrewThreadIsThrownWhereTheTaskIsWaitedFor)
     // Nobody waits before the crew's thread has taken it.
     EXPECT_NE(runner.get_future().get(), std::this_thread::get_id());
     EXPECT_THROW(tasks.waitFor(0), std::bad_alloc);
+}
+
+TEST(ThreadCrewTest, FirstTaskThrowingStopsTheRunAndEveryWaitThrowsIt)
+{
+    ScarceCrew crew(4, 0);
+    std::vector<int> runs(5, 0);
+    ThreadCrew::Tasks tasks(&crew, int(runs.size()), [&runs](int i) {
+        ++runs[size_t(i)];
+        if (i == 0)
+            throw std::runtime_error("first");
+    });
+    for (const int i : {3, 0, 4}) {
+        try {
+            tasks.waitFor(i);
+            ADD_FAILURE() << "task " << i << " did not throw";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "first");
+        }
+    }
+    EXPECT_EQ(runs, (std::vector<int>{1, 0, 0, 0, 0}));
 }
 
 // Loads that the crew cannot give threads define and log exactly what loads on threads do; a

@@ -409,6 +409,31 @@ TEST_F(InterfaceTestRun, RepeatedOrMissingExceptionsAreMismatches)
 )")) << tree.toStdString();
 }
 
+// Lists that agree up to the last exception after sorting still differ: every position counts.
+TEST_F(InterfaceTestRun, ExceptionsDifferingOnlyInTheLastAfterSortingFail)
+{
+    const auto write = [](const QStringList& exceptions, const QString& file) {
+        JClasses all;
+        JMethod* method = addClass(all, "Lp/T;")->add_methods();
+        method->set_name("run");
+        method->set_descriptor_("()V");
+        for (const QString& exception : exceptions)
+            method->add_exceptions(exception.toStdString());
+        writeGold(all, file);
+    };
+    write({"Ljava/sql/SQLException;", "Ljava/io/IOException;"}, path("gold.javagold"));
+    write({"Ljava/util/concurrent/TimeoutException;", "Ljava/io/IOException;"},
+          path("tested.javagold"));
+
+    const QString tree = run(path("tested.javagold"), path("gold.javagold"));
+    EXPECT_TRUE(tree.endsWith(R"(      Methods
+        [FAIL] Method void run() test | Test if method void run() is properly declared.
+          ERROR: Method void run() should throw the following exceptionbe.
+          ERROR: java.io.IOException
+          ERROR: java.sql.SQLException
+)")) << tree.toStdString();
+}
+
 // A fault in the middle of a class keeps everything gathered so far, that class's half-filled
 // group included, and the access test still follows.
 TEST_F(InterfaceTestRun, ExceptionKeepsResultsAndTheAccessTestStillRuns)
