@@ -404,7 +404,8 @@ TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneB
         EXPECT_TRUE(
             jarByOne.first.contains({Logger::L_WARN, "Problem reading p.Empty in archive " +
                                                          path("many.jar") + " - read 0 bytes"}));
-        // A rejected class is reported once per request, its repeat included.
+        // A rejected class is reported once per request, its repeat included. Of a name stored
+        // twice, a ZIP archive gives the copy that its directory lists last, a walk the first.
         const auto linesOf = [&](const QString& className) {
             int count = 0;
             for (const LogLine& line : jarByOne.first)
@@ -412,6 +413,6 @@ TEST_F(FileSystemClassLoaderTest, LoadingAllOnSeveralThreadsDefinesAndLogsAsOneB
             return count;
         };
         EXPECT_GT(linesOf("p.C42"), 0);
-        EXPECT_EQ(linesOf("p.C5"), 2 * linesOf("p.C42"));
+        EXPECT_EQ(linesOf(format == ArchiveFormat::Tar ? "p.C5" : "p.C200"), 2 * linesOf("p.C42"));
     }
 }
