@@ -297,37 +297,60 @@ bool JarFileReader::readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>
 {
     // The end record (22 bytes) may be followed by a comment of up to 65535 bytes.
     const qint64 tailLength = qMin<qint64>(fileSize, 22 + 65535);
-    const QByteArray tail = bytesAt(fd, fileSize - tailLength, tailLength);
-    const int end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
-    if (end < 0 || tail.size() - end < 22)
+    const qint64 tailAt = fileSize - tailLength;
+    const QByteArray tail = bytesAt(fd, tailAt, tailLength);
+    const auto signatureAt = [fd](qint64 at, const char* signature) {
+        return bytesAt(fd, at, 4) == QByteArray(signature, 4);
+    };
+    // The comment may hold the bytes of an end record, and bytes may follow the archive. The
+    // Java runtime takes the last end record whose comment reaches exactly to the end of the
+    // file, or else whose directory starts with a directory record and whose archive starts with
+    // a local header where it says; so does the reader. Each step looks further back.
+    const uchar* record = nullptr;
+    qint64 recordAt = 0;
+    for (int from = tail.size() - 22; from >= 0 && !record; --from) {
+        from = tail.lastIndexOf(QByteArray("PK\x05\x06", 4), from);
+        if (from < 0)
+            break;
+        const auto* candidate = reinterpret_cast<const uchar*>(tail.constData()) + from;
+        const qint64 candidateAt = tailAt + from;
+        const quint64 size = le32(candidate + 12);
+        const quint64 offset = le32(candidate + 16);
+        if (from + 22 + le16(candidate + 20) == tail.size() ||
+            (size <= quint64(candidateAt) && offset <= quint64(candidateAt) - size &&
+             signatureAt(candidateAt - qint64(size), "PK\x01\x02") &&
+             signatureAt(candidateAt - qint64(size) - qint64(offset), "PK\x03\x04"))) {
+            record = candidate;
+            recordAt = candidateAt;
+        }
+    }
+    if (!record)
         return false;
-    const auto* record = reinterpret_cast<const uchar*>(tail.constData()) + end;
-    qint64 recordAt = fileSize - tailLength + end;
     quint64 count = le16(record + 10);
     quint64 directorySize = le32(record + 12);
     quint64 directoryOffset = le32(record + 16);
     if (count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF) {
         // ZIP64: a 20-byte locator right before the end record points at the 56-byte ZIP64 end
-        // record, which holds the real count, size and offset.
+        // record, which holds the real count, size and offset. Without them the end record's
+        // own values stand: an archive of 65535 entries needs no ZIP64 records.
         const QByteArray locator = bytesAt(fd, recordAt - 20, 20);
-        if (locator.isEmpty() || !locator.startsWith(QByteArray("PK\x06\x07", 4)))
-            return false;
-        const quint64 at = le64(reinterpret_cast<const uchar*>(locator.constData()) + 8);
-        if (at > quint64(fileSize))
-            return false;
-        const QByteArray end64 = bytesAt(fd, qint64(at), 56);
-        if (end64.isEmpty() || !end64.startsWith(QByteArray("PK\x06\x06", 4)))
-            return false;
-        const auto* r = reinterpret_cast<const uchar*>(end64.constData());
-        count = le64(r + 32);
-        directorySize = le64(r + 40);
-        directoryOffset = le64(r + 48);
-        recordAt = qint64(at);
+        const quint64 at = locator.startsWith(QByteArray("PK\x06\x07", 4))
+                               ? le64(reinterpret_cast<const uchar*>(locator.constData()) + 8)
+                               : quint64(fileSize);
+        const QByteArray end64 =
+            at < quint64(fileSize) ? bytesAt(fd, qint64(at), 56) : QByteArray();
+        if (end64.startsWith(QByteArray("PK\x06\x06", 4))) {
+            const auto* r = reinterpret_cast<const uchar*>(end64.constData());
+            count = le64(r + 32);
+            directorySize = le64(r + 40);
+            directoryOffset = le64(r + 48);
+            recordAt = qint64(at);
+        }
     }
     // The directory ends where the end record starts. Bytes in front of the archive (a launcher
     // script) shift every offset that the archive states by the same amount.
     if (directorySize > quint64(recordAt) || directorySize > quint64(maxCentralDirectorySize) ||
-        directoryOffset > quint64(recordAt) - directorySize || count > directorySize / 46)
+        directoryOffset > quint64(recordAt) - directorySize)
         return false;
     const qint64 base = recordAt - qint64(directorySize) - qint64(directoryOffset);
     const QByteArray directory =
@@ -337,9 +360,11 @@ bool JarFileReader::readCentralDirectory(int fd, qint64 fileSize, QVector<Entry>
     const auto* data = reinterpret_cast<const uchar*>(directory.constData());
     const int size = directory.size();
     int pos = 0;
-    records->reserve(int(count));
+    // The count is a hint only: older writers let it wrap past 65535 entries, and the Java
+    // runtime reads records until the directory's size is used up.
+    records->reserve(int(qMin<quint64>(count, directorySize / 46)));
     // Each record: a fixed part of 46 bytes, then its name, extra fields and comment.
-    for (quint64 i = 0; i < count; ++i) {
+    while (pos < size) {
         if (size - pos < 46 || le32(data + pos) != 0x02014b50)
             return false;
         const uchar* r = data + pos;
@@ -391,6 +416,21 @@ bool JarFileReader::listCentralDirectory(readerdata_t* rd)
     QVector<Entry> records;
     if (!readCentralDirectory(rd->file.handle(), rd->file.size(), &records))
         return false;
+    // The Java runtime finds a name through the directory's last record of it: a name stored
+    // more than once is read as that record describes it, and said to be stored so.
+    struct Copies
+    {
+        int count = 0;
+        bool reported = false;
+        Entry last;
+    };
+    QHash<QByteArray, Copies> copiesByName;
+    copiesByName.reserve(records.size());
+    for (const Entry& record : qAsConst(records)) {
+        Copies& copies = copiesByName[record.rawName];
+        ++copies.count;
+        copies.last = record;
+    }
     // In the order of the entries in the file, as a walk through the archive meets them.
     std::stable_sort(records.begin(), records.end(),
                      [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
@@ -408,8 +448,19 @@ bool JarFileReader::listCentralDirectory(readerdata_t* rd)
             continue;
         const QString descriptor = TypeDescriptor::fromClassFileName(record.path).descriptor;
         classNames.append(descriptor);
-        if (!firstEntries.contains(descriptor))
-            firstEntries.insert(descriptor, record);
+        Copies& copies = copiesByName[record.rawName];
+        if (copies.count > 1 && !copies.reported) {
+            copies.reported = true;
+            say(nullptr, Logger::L_WARN,
+                QString("Problem reading archive %1 - %2 is stored more than once; the copy that "
+                        "the central directory lists last is read")
+                    .arg(path, record.path));
+        }
+        if (!firstEntries.contains(descriptor)) {
+            Entry read = copies.last;
+            read.path = record.path;
+            firstEntries.insert(descriptor, read);
+        }
     }
     return true;
 }
@@ -436,6 +487,13 @@ void JarFileReader::listStream()
             }
             skipData(rdList->arch);
         }
+        // The Java runtime loads nothing from a ZIP archive without its directory; the walk
+        // still reads what the local headers give, and the user learns the difference.
+        if ((archive_format(rdList->arch) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP)
+            say(nullptr, Logger::L_WARN,
+                QString("Problem reading archive %1 - its central directory is missing or "
+                        "unreadable; its entries were read one by one")
+                    .arg(path));
         // What was listed before a damaged or cut part stays; the user learns that it is not all.
         if (status != ARCHIVE_EOF)
             reportCutShort(rdList, nullptr);

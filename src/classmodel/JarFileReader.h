@@ -39,8 +39,10 @@ class TypeDescriptor;
 // The archive is listed once, by the constructor. Every read opens the file for itself and
 // closes it before it returns: no file handle is held between reads, so a classpath may hold
 // thousands of archives. The answers and log lines are those of reading each class on its own:
-// the first listed entry of a name wins, a class that the listing did not meet is not there,
-// and whatever a read of an entry logs is logged at the request for that entry.
+// of a name stored more than once, the copy that the central directory lists last wins, as in
+// the Java runtime (in a walked archive, the first listed entry), a class that the listing did
+// not meet is not there, and whatever a read of an entry logs is logged at the request for that
+// entry.
 //
 // Entry bytes are never trusted for sizes: an entry is read in bounded chunks, up to what it
 // claims or, when its size is unknown, up to its end; an entry that delivers less than it
@@ -72,8 +74,8 @@ public:
     explicit JarFileReader(const QString& path, qint64 maxKeptBytes = defaultMaxKeptBytes);
     ~JarFileReader();
 
-    // The bytes of the first class entry whose descriptor is `name`; empty when there is none
-    // or it cannot be read.
+    // The bytes of the class entry whose descriptor is `name` (of several, the one that wins);
+    // empty when there is none or it cannot be read.
     QByteArray readClass(const QString& name);
     // The same, with every line that the read would log appended to `lines` instead.
     using LogLines = QList<QPair<Logger::Level, QString>>;
@@ -99,7 +101,7 @@ private:
     // on. Broken: the library reported a problem; the session may be unusable.
     enum class EntryRead { Done, Refused, Broken };
 
-    // The first class entry of a descriptor. In a ZIP archive read through its central
+    // The class entry of a descriptor that wins. In a ZIP archive read through its central
     // directory, the entry as its directory record describes it; otherwise only its name.
     struct Entry
     {
@@ -172,7 +174,7 @@ private:
     bool listed = false;
     // Whether the archive is read through its central directory.
     bool central = false;
-    // The first entry of every descriptor listed.
+    // The entry that wins of every descriptor listed.
     QHash<QString, Entry> firstEntries;
     // The bytes that walks kept, by descriptor, each until it is asked for, and their sum.
     QHash<QString, QByteArray> kept;

@@ -41,6 +41,73 @@ qint64 centralDirectoryOffset(const QByteArray& zip)
     return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
 }
 
+// Appends the low `size` bytes of `value`, little-endian.
+void put(QByteArray* out, quint64 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        out->append(char(value >> (8 * i)));
+}
+
+quint32 crc32Of(const QByteArray& data)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char c : data) {
+        crc ^= quint8(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A ZIP archive written record by record, its entries stored: the local headers with their
+// data, then the central directory in the same order, then its end record.
+struct HandMadeZip
+{
+    QByteArray locals;
+    QByteArray directory;
+    int count = 0;
+
+    void add(const QByteArray& name, const QByteArray& data)
+    {
+        const int offset = locals.size();
+        put(&locals, 0x04034b50, 4);
+        put(&directory, 0x02014b50, 4);
+        put(&directory, 20, 2);
+        for (QByteArray* out : {&locals, &directory}) {
+            // Version 2.0, no flags, stored, no date; CRC, sizes; name, no extra field.
+            put(out, 20, 2);
+            put(out, 0, 8);
+            put(out, crc32Of(data), 4);
+            put(out, quint64(data.size()), 4);
+            put(out, quint64(data.size()), 4);
+            put(out, quint64(name.size()), 2);
+            put(out, 0, 2);
+        }
+        // No comment, disk 0, no attributes, then where the local header is.
+        put(&directory, 0, 6);
+        put(&directory, 0, 4);
+        put(&directory, quint64(offset), 4);
+        directory += name;
+        locals += name + data;
+        ++count;
+    }
+
+    // The whole archive; its end record states `stated` entries (by default the count, cut to
+    // 16 bits as a writer without ZIP64 records does) and carries `comment`.
+    QByteArray bytes(int stated = -1, const QByteArray& comment = QByteArray()) const
+    {
+        QByteArray end;
+        put(&end, 0x06054b50, 4);
+        put(&end, 0, 4);
+        put(&end, quint64(stated < 0 ? count : stated), 2);
+        put(&end, quint64(stated < 0 ? count : stated), 2);
+        put(&end, quint64(directory.size()), 4);
+        put(&end, quint64(locals.size()), 4);
+        put(&end, quint64(comment.size()), 2);
+        return locals + directory + end + comment;
+    }
+};
+
 } // namespace
 
 TEST_F(JarFileReaderTest, ListsClassEntriesInArchiveOrderAndReadsTheirBytes)
@@ -96,17 +163,20 @@ TEST_F(JarFileReaderTest, ReadsATarArchiveNamedJar)
     EXPECT_TRUE(log.lines.isEmpty());
 }
 
-TEST_F(JarFileReaderTest, DuplicateEntriesAreListedTwiceAndTheFirstIsRead)
+TEST_F(JarFileReaderTest, DuplicateEntriesAreListedTwiceAndOneOfThemIsReadEveryTime)
 {
     const QByteArray first = fixtureClass("la/Base.class");
     const QByteArray second = fixtureClass("la/Peer.class");
-    writeArchive(path("dup.jar"), {{"p/A.class", first}, {"p/A.class", second}},
-                 ArchiveFormat::ZipStored);
-    JarFileReader reader(path("dup.jar"));
-    EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/A;"}));
-    EXPECT_EQ(reader.readClass("Lp/A;"), first);
-    EXPECT_EQ(reader.readClass("Lp/A;"), first);
-    EXPECT_EQ(reader.readClass("Lp/A;"), first);
+    // A ZIP archive gives the copy that its directory lists last; a walk gives the first.
+    for (const ArchiveFormat format : {ArchiveFormat::ZipStored, ArchiveFormat::Tar}) {
+        writeArchive(path("dup.jar"), {{"p/A.class", first}, {"p/A.class", second}}, format);
+        JarFileReader reader(path("dup.jar"));
+        const QByteArray read = format == ArchiveFormat::Tar ? first : second;
+        EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/A;"}));
+        EXPECT_EQ(reader.readClass("Lp/A;"), read);
+        EXPECT_EQ(reader.readClass("Lp/A;"), read);
+        EXPECT_EQ(reader.readClass("Lp/A;"), read);
+    }
 }
 
 TEST_F(JarFileReaderTest, MissingArchiveLogsItsOpenFailureOnEveryRead)
@@ -175,8 +245,8 @@ TEST_F(JarFileReaderTest, CorruptArchiveKeepsWhatWasListedBeforeTheDamage)
     JarFileReader cut(path("cut.jar"));
     EXPECT_GT(cut.classNames.size(), 0);
     EXPECT_LT(cut.classNames.size(), 11);
-    ASSERT_EQ(log.lines.size(), 1);
-    EXPECT_EQ(log.lines.first(),
+    ASSERT_EQ(log.lines.size(), 2);
+    EXPECT_EQ(log.lines.last(),
               LogLine({Logger::L_WARN, "Problem reading archive " + path("cut.jar") +
                                            " - Truncated ZIP file header"}));
 }
@@ -208,6 +278,9 @@ TEST_F(JarFileReaderTest, StreamedEntriesOfUnknownSizeAreReadToTheirEnd)
     // Every entry is there, but the archive's closing directory is not.
     EXPECT_EQ(log.lines,
               QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + path("streamed.jar") +
+                                                   " - its central directory is missing or "
+                                                   "unreadable; its entries were read one by one"},
+                              {Logger::L_WARN, "Problem reading archive " + path("streamed.jar") +
                                                    " - it ended early"}}));
     log.lines.clear();
     for (const char* name : {"la/Base", "lb/SubSub", "la/Outer$Inner", "Top"}) {
@@ -346,16 +419,19 @@ TEST_F(JarFileReaderTest, OneSequentialPassGivesTheSameAnswersAndLinesAsSingleRe
     pass.loadAllClasses();
     EXPECT_EQ(log.lines, singleLines);
     EXPECT_EQ(pass.getAllClasses().keys(), single.getAllClasses().keys());
-    EXPECT_EQ(pass.getAllClasses().keys(), QStringList({"Lp/A;", "Lq/C;"}));
-    // The rejected entry is reported once per request: its own and its duplicate's.
-    EXPECT_EQ(singleLines.size(), 3);
+    // The copy of each name that the directory lists last is read.
+    EXPECT_EQ(pass.getAllClasses().keys(), QStringList({"Lp/Bad;", "Lq/C;"}));
+    // Both names stored twice are said to be at the listing; the rejected entry is reported
+    // once per request: its own and its duplicate's.
+    EXPECT_EQ(singleLines.size(), 5);
+    EXPECT_TRUE(singleLines.at(1).text.contains(" - p/Bad.class is stored more than once"))
+        << singleLines.at(1).text.toStdString();
     EXPECT_EQ(
-        singleLines.at(1),
+        singleLines.at(3),
         LogLine({Logger::L_WARN, QString("Problem reading p.Empty in archive %1 - read 0 bytes")
                                      .arg(path("mixed.jar"))}));
-    EXPECT_EQ(singleLines.at(0), singleLines.at(2));
-    EXPECT_TRUE(singleLines.at(0).text.startsWith("p.Bad: "))
-        << singleLines.at(0).text.toStdString();
+    EXPECT_EQ(singleLines.at(2), singleLines.at(4));
+    EXPECT_TRUE(singleLines.at(2).text.startsWith("p.A: ")) << singleLines.at(2).text.toStdString();
 }
 
 TEST_F(JarFileReaderTest, ThousandsOfArchivesLoadWithinTheDefaultFileLimit)
@@ -418,7 +494,7 @@ TEST_F(JarFileReaderTest, ReadsInAnyOrderGiveTheFirstEntryOfEachName)
                   {"p/Empty.class", {}},
                   {"p/A.class", b},
                   {"q/C.class", c}},
-                 ArchiveFormat::ZipDeflated);
+                 ArchiveFormat::Tar);
     JarFileReader reader(path("any.jar"));
     // The first read passes every entry; the empty one is reported only when it is asked for.
     EXPECT_EQ(reader.readClass("Lq/C;"), c);
@@ -531,11 +607,20 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
         SCOPED_TRACE(int(format));
         const QString name = path(QString("many%1.jar").arg(int(format)));
         writeArchive(name, entries, format);
+        // The copy of p/C7 that is read: the first in a walk, the directory's last in a ZIP.
+        const bool isZip = format != ArchiveFormat::Tar;
+        const auto classOf = [&](int i) { return isZip && i == 7 ? classes[0] : classes[i % 3]; };
+        QList<LogLine> listingLines;
+        if (isZip)
+            listingLines.append({Logger::L_WARN, "Problem reading archive " + name +
+                                                     " - p/C7.class is stored more than once; "
+                                                     "the copy that the central directory lists "
+                                                     "last is read"});
 
         JarFileClassLoader full(name);
         full.loadAllClasses();
         const QList<LogLine> fullLines = log.lines;
-        EXPECT_EQ(fullLines.size(), 2);
+        EXPECT_EQ(fullLines.size(), 2 + listingLines.size());
         log.lines.clear();
         JarFileClassLoader single(name, limit);
         for (const QString& className : single.reader->classNames)
@@ -544,7 +629,7 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
         EXPECT_EQ(single.getAllClasses().keys(), full.getAllClasses().keys());
         log.lines.clear();
 
-        // Any order gives the first entry of each name.
+        // Any order gives the same entry of each name.
         JarFileReader reader(name, limit);
         QStringList names = reader.classNames;
         std::reverse(names.begin(), names.end());
@@ -552,13 +637,13 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
             const int i = className.mid(4).chopped(1).toInt();
             const QByteArray expected = className == "Lp/Empty;" ? QByteArray()
                                         : className == "Lp/Bad;" ? classes[0].left(100)
-                                                                 : classes[i % 3];
+                                                                 : classOf(i);
             EXPECT_EQ(reader.readClass(className), expected) << className.toStdString();
         }
         const LogLine empty{
             Logger::L_WARN,
             QString("Problem reading p.Empty in archive %1 - read 0 bytes").arg(name)};
-        EXPECT_EQ(log.lines, QList<LogLine>({empty}));
+        EXPECT_EQ(log.lines, listingLines + QList<LogLine>({empty}));
         log.lines.clear();
 
         if (format == ArchiveFormat::Tar)
@@ -569,7 +654,7 @@ TEST_F(JarFileReaderTest, ReadsPastTheKeptLimitGiveTheAnswersAndLinesOfAFullRead
         zip.replace(0, 4, "XXXX");
         writeFile(name, zip);
         for (int i = 1; i < 40; ++i)
-            EXPECT_EQ(reader.readClass(QString("Lp/C%1;").arg(i)), classes[i % 3]) << i;
+            EXPECT_EQ(reader.readClass(QString("Lp/C%1;").arg(i)), classOf(i)) << i;
         EXPECT_TRUE(log.lines.isEmpty());
     }
 }
@@ -705,4 +790,129 @@ TEST_F(JarFileReaderTest, EntriesUpToTheSizeLimitAreRead)
                                                               path("streamed.jar") +
                                                               " - it exceeds the limit of 67108864 "
                                                               "bytes"}}));
+}
+
+TEST_F(JarFileReaderTest, DirectoryIsReadToItsStatedSizeWhateverCountItsEndRecordStates)
+{
+    const QByteArray a = fixtureClass("la/Base.class");
+    const QByteArray b = fixtureClass("la/Peer.class");
+    HandMadeZip three;
+    three.add("p/B.class", b);
+    three.add("p/C.class", b);
+    three.add("p/A.class", a);
+    writeFile(path("three.jar"), three.bytes(2));
+    JarFileReader reader(path("three.jar"));
+    EXPECT_EQ(reader.classNames, QStringList({"Lp/B;", "Lp/C;", "Lp/A;"}));
+    EXPECT_EQ(reader.readClass("Lp/A;"), a);
+
+    // 70,001 entries without ZIP64 records: the count wraps to 4,465.
+    HandMadeZip many;
+    for (int i = 0; i < 70000; ++i)
+        many.add("q/C" + QByteArray::number(i) + ".class", "x");
+    many.add("p/A.class", a);
+    writeFile(path("many.jar"), many.bytes());
+    JarFileReader manyReader(path("many.jar"));
+    EXPECT_TRUE(manyReader.readsConcurrently());
+    EXPECT_EQ(manyReader.classNames.size(), 70001);
+    EXPECT_EQ(manyReader.classNames.last(), "Lp/A;");
+    EXPECT_EQ(manyReader.readClass("Lp/A;"), a);
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, NameStoredTwiceIsReadFromTheDirectorysLastRecordWithAWarning)
+{
+    const QByteArray clean = fixtureClass("la/Base.class");
+    const QByteArray other = fixtureClass("la/Peer.class");
+    for (const bool cleanFirst : {true, false}) {
+        HandMadeZip zip;
+        zip.add("p/A.class", cleanFirst ? clean : other);
+        zip.add("p/B.class", other);
+        zip.add("p/A.class", cleanFirst ? other : clean);
+        const QString name = path(cleanFirst ? "clean-first.jar" : "clean-last.jar");
+        writeFile(name, zip.bytes());
+        JarFileClassLoader loader(name);
+        EXPECT_EQ(loader.reader->classNames, QStringList({"Lp/A;", "Lp/B;", "Lp/A;"}));
+        EXPECT_EQ(log.lines,
+                  QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + name +
+                                                       " - p/A.class is stored more than once; the "
+                                                       "copy that the central directory lists last "
+                                                       "is read"}}));
+        log.lines.clear();
+        loader.loadAllClasses();
+        EXPECT_EQ(loader.reader->readClass("Lp/A;"), cleanFirst ? other : clean);
+        const Class* cls = loader.getAllClasses().value("Lp/A;");
+        ASSERT_NE(cls, nullptr);
+        EXPECT_EQ(cls->getName().toString(), cleanFirst ? "la.Peer" : "la.Base");
+        EXPECT_TRUE(log.lines.isEmpty());
+    }
+}
+
+TEST_F(JarFileReaderTest, EndRecordBytesInTheCommentOrAfterTheArchiveHideNothing)
+{
+    const QByteArray a = fixtureClass("la/Base.class");
+    const QByteArray b = fixtureClass("la/Peer.class");
+    HandMadeZip zip;
+    zip.add("p/A.class", a);
+    zip.add("p/B.class", b);
+    // The end record of an empty archive, without the comment that would reach the file's end.
+    const QByteArray endRecord = QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0');
+    writeFile(path("comment.jar"), zip.bytes(-1, "made by hand " + endRecord + " done"));
+    writeFile(path("appended.jar"), zip.bytes() + "appended " + endRecord + " done");
+    for (const QString& name : {path("comment.jar"), path("appended.jar")}) {
+        JarFileReader reader(name);
+        EXPECT_TRUE(reader.readsConcurrently());
+        EXPECT_EQ(reader.classNames, QStringList({"Lp/A;", "Lp/B;"}));
+        EXPECT_EQ(reader.readClass("Lp/B;"), b);
+    }
+    EXPECT_TRUE(log.lines.isEmpty());
+
+    // Nothing but end-record signatures: each is looked at once, and none is taken.
+    writeFile(path("signatures.jar"), QByteArray("PK\x05\x06", 4).repeated(30000));
+    JarFileReader signatures(path("signatures.jar"));
+    EXPECT_FALSE(signatures.readsConcurrently());
+    EXPECT_TRUE(signatures.classNames.isEmpty());
+}
+
+TEST_F(JarFileReaderTest, ZipWithoutItsDirectoryIsReadEntryByEntryWithOneWarning)
+{
+    const QByteArray a = fixtureClass("la/Base.class");
+    const QByteArray b = fixtureClass("la/Peer.class");
+    HandMadeZip zip;
+    zip.add("p/A.class", a);
+    zip.add("p/B.class", b);
+    // Cut inside the directory, as a broken download is.
+    writeFile(path("cut.jar"), zip.bytes().left(zip.locals.size() + 50));
+    JarFileClassLoader loader(path("cut.jar"));
+    EXPECT_EQ(loader.reader->classNames, QStringList({"Lp/A;", "Lp/B;"}));
+    loader.loadAllClasses();
+    EXPECT_EQ(loader.getAllClasses().keys(), QStringList({"Lp/A;", "Lp/B;"}));
+    EXPECT_EQ(loader.reader->readClass("Lp/A;"), a);
+    EXPECT_EQ(log.lines, QList<LogLine>({{Logger::L_WARN,
+                                          "Problem reading archive " + path("cut.jar") +
+                                              " - its central directory is missing or "
+                                              "unreadable; its entries were read one by one"}}));
+}
+
+TEST_F(JarFileReaderTest, LocalHeaderMethodOrChecksumUnlikeTheDirectorysIsWarnedAndPassedOver)
+{
+    const QByteArray a = fixtureClass("la/Base.class");
+    HandMadeZip zip;
+    zip.add("p/A.class", a);
+    // The local header's method (offset 8) made deflated, or its CRC (offset 14) changed.
+    QByteArray method = zip.bytes();
+    method[8] = 8;
+    QByteArray crc = zip.bytes();
+    crc[14] = char(crc.at(14) ^ 1);
+    for (const auto& patched :
+         {qMakePair(QString("method.jar"), method), qMakePair(QString("crc.jar"), crc)}) {
+        const QString name = path(patched.first);
+        writeFile(name, patched.second);
+        JarFileReader reader(name);
+        EXPECT_EQ(reader.readClass("Lp/A;"), a) << patched.first.toStdString();
+        EXPECT_EQ(log.lines,
+                  QList<LogLine>({{Logger::L_WARN, "Problem reading archive " + name +
+                                                       " - the local header of p/A.class disagrees "
+                                                       "with the central directory"}}));
+        log.lines.clear();
+    }
 }
