@@ -69,9 +69,12 @@ MainWindow::~MainWindow()
         // joined here, before the job object is deleted: the worker's own destructor joins the
         // thread only after the job's part of the object has already been destroyed, while the
         // job might still be using it.
+        // A worker whose thread could not start lives in this thread and has none to join.
         QThread* thread = worker->QObject::thread();
-        thread->quit();
-        thread->wait();
+        if (thread != QThread::currentThread()) {
+            thread->quit();
+            thread->wait();
+        }
         delete worker;
     }
 }

@@ -194,6 +194,12 @@ void Logger::accept(Logger::Level lvl, const QString& msg)
 
 void Logger::handOver()
 {
+    // In the logger's own thread (a job run there when its thread could not start) the answers
+    // to the signal come at once, and the lines are written as they come anyway; a new period
+    // would only hold back the lines of other threads that the announcements cannot reach
+    // while this thread is busy.
+    if (QThread::currentThread() == thread())
+        return;
     QMutexLocker lock(&pendingLock);
     ++period;
     // The next line opens a batch of the new period, announced behind the signal about to be

@@ -53,7 +53,7 @@ public:
     // Called by a thread other than the logger's just before it emits a queued signal that the
     // logger's thread answers with lines of its own (a worker's `done`): the lines this thread
     // logged before stay ahead of those answers, the lines it logs afterwards come after them,
-    // as they would if every line were queued on its own.
+    // as they would if every line were queued on its own. Does nothing in the logger's thread.
     void handOver();
 
 signals:
