@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSemaphore>
 #include <QThread>
 
 #include <cerrno>
@@ -206,6 +207,30 @@ void Logger::handOver()
     // emitted.
     batchAnnounced = false;
     warningAnnounced = false;
+}
+
+void Logger::waitUntilWritten()
+{
+    if (QThread::currentThread() == thread()) {
+        writePending(true);
+        return;
+    }
+    quint64 linePeriod;
+    {
+        QMutexLocker lock(&pendingLock);
+        linePeriod = period;
+    }
+    // Queued behind every signal this thread emitted before, as an announcement is: when it
+    // arrives, the lines of this period may be written.
+    QSemaphore written;
+    QMetaObject::invokeMethod(
+        this,
+        [this, linePeriod, &written] {
+            announced(linePeriod, true);
+            written.release();
+        },
+        Qt::QueuedConnection);
+    written.acquire();
 }
 
 void Logger::announced(quint64 linePeriod, bool urgent)

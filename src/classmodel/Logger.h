@@ -56,6 +56,11 @@ public:
     // as they would if every line were queued on its own. Does nothing in the logger's thread.
     void handOver();
 
+    // Returns once every line that the calling thread, and the threads whose work it has waited
+    // for, logged before the call has been written. From a thread other than the logger's it
+    // waits for the logger's thread, whose event loop must be running.
+    void waitUntilWritten();
+
 signals:
     void log(Logger::Level lvl, const QString& msg);
 

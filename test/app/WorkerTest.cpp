@@ -244,6 +244,9 @@ TEST(WorkerTest, ListingAndConsoleLogLinesNeverShareALine)
     while (!listed) {
         emit Logger::logger->log(Logger::L_WARN, "busy");
         ++warnings;
+        // The listing waits until the loader's lines are written, as the main thread's event
+        // loop does in a run.
+        QCoreApplication::processEvents();
     }
     lister.join();
     const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
