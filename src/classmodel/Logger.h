@@ -73,6 +73,11 @@ private slots:
     // Logger's thread: hands the file buffer to the file.
     void flushFile();
 
+protected:
+    // The bytes of one whole line: time, level, message and line end. Virtual only so that a
+    // test can stand in for an allocation that fails while a line is made.
+    virtual QByteArray makeLine(Logger::Level lvl, const QString& msg) const;
+
 private:
     struct PendingLine
     {
@@ -90,7 +95,10 @@ private:
     void announced(quint64 period, bool urgent);
     // Writes the waiting lines up to the given period, or all of them.
     void writePending(bool all);
-    void writeLine(Logger::Level lvl, const QByteArray& msg);
+    // Logger's thread: writes one line; a line that cannot be made for want of memory is
+    // dropped and counted, and the count reported ahead of the next line (reportDropped).
+    void writeText(Logger::Level lvl, const QString& msg);
+    void reportDropped();
     QByteArray lineOf(Logger::Level lvl, const QByteArray& msg) const;
     void consoleLine(Logger::Level lvl, const QByteArray& line);
     void fileLine(Logger::Level lvl, const QByteArray& line);
@@ -129,6 +137,9 @@ private:
     quint64 period = 0;
     // Logger's thread only: the latest period whose announcement has arrived.
     quint64 visiblePeriod = 0;
+
+    // Logger's thread only: lines lost for want of memory and not yet reported.
+    quint64 droppedLines = 0;
 
     mutable qint64 stampSecond = -1;
     mutable QByteArray stampText;
