@@ -83,6 +83,9 @@ void ListContentsWorker::doWork()
     std::unique_ptr<ClassLoader> loader(ClassLoader::create(classpath));
     loader->loadAllClasses();
     const QMap<QString, Class*> classes = loader->getAllClasses();
+    // Loading has ended, but the lines it logged may still wait for the main thread to write
+    // them. The listing starts after the last of them, so that its output is the same each run.
+    Logger::logger->waitUntilWritten();
     // The main thread writes console log lines to the same standard output meanwhile. The C
     // stream takes each call whole under its lock, so lines gathered whole and written in one
     // call can never have a log line land inside one of them. The batches stay small so that

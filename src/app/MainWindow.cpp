@@ -10,6 +10,7 @@
 #include "Ui_MainWindow.h"
 #include "Worker.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -48,10 +49,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // The busy dialog stands for the running job: closed early (its title bar, alt+F4, Escape)
     // it would give the window back while the job still runs. endTest closes it without a close
-    // event.
+    // event. While the dialog is up it is the window that the user can act on, so its close
+    // request (alt+F4 goes to it) stands for closing the window.
     if (watched == progress && worker) {
         if (event->type() == QEvent::Close) {
             event->ignore();
+            closeRequested = true;
             return true;
         }
         if (event->type() == QEvent::KeyPress &&
@@ -59,6 +62,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the window ends the program, but not before the running job has stored its
+    // results: endTest closes the window then.
+    if (worker) {
+        event->ignore();
+        closeRequested = true;
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 MainWindow::~MainWindow()
@@ -69,9 +84,12 @@ MainWindow::~MainWindow()
         // joined here, before the job object is deleted: the worker's own destructor joins the
         // thread only after the job's part of the object has already been destroyed, while the
         // job might still be using it.
+        // A worker whose thread could not start lives in this thread and has none to join.
         QThread* thread = worker->QObject::thread();
-        thread->quit();
-        thread->wait();
+        if (thread != QThread::currentThread()) {
+            thread->quit();
+            thread->wait();
+        }
         delete worker;
     }
 }
@@ -125,4 +143,8 @@ void MainWindow::endTest()
     disconnect(worker, &Worker::done, this, &MainWindow::endTest);
     delete worker;
     worker = nullptr;
+    if (closeRequested) {
+        closeRequested = false;
+        close();
+    }
 }

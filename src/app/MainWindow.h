@@ -12,7 +12,9 @@ class Worker;
 //
 // Idle: no worker, dialog hidden, window usable. Running: the window owns one worker and the
 // dialog covers the window until the worker reports done, when the worker is deleted (joining
-// its thread) and the window is idle again. The dialog cannot be closed before then.
+// its thread) and the window is idle again. The dialog cannot be closed before then; a request to
+// close the window or the dialog meanwhile is remembered, and the window closes, ending the
+// program, once the run has ended and stored its results.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -32,8 +34,11 @@ public slots:
     void endTest();
 
 protected:
-    // Keeps the busy dialog open while a job runs: close requests and Escape are dropped.
+    // Keeps the busy dialog open while a job runs: Escape is dropped, a close request is kept
+    // for the end of the run.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // While a job runs, keeps the request for the end of the run.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     friend class MainWindowTest;
@@ -41,6 +46,8 @@ private:
     Ui_MainWindow* ui;
     QProgressDialog* progress;
     Worker* worker;
+    // A close was asked for while a job ran.
+    bool closeRequested = false;
 };
 
 #endif

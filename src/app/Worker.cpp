@@ -6,8 +6,25 @@
 
 Worker::Worker(QObject* parent) : QObject(parent)
 {
-    moveToThread(&thread);
     thread.start(QThread::InheritPriority);
+    settle();
+}
+
+Worker::Worker(RefusedStart, QObject* parent) : QObject(parent)
+{
+    settle();
+}
+
+void Worker::settle()
+{
+    // A refused start leaves the thread not running (Qt says why on standard error). The worker
+    // then stays where it is, and the job runs in the thread that would have waited for it.
+    if (!thread.isRunning())
+        return;
+    // Moved only once the thread runs: an object can be pushed into another thread but never
+    // pulled back from one that did not start.
+    moveToThread(&thread);
+    ownThread = true;
     emit Logger::logger->log(Logger::L_DEBUG, "Worker thread started");
 }
 
@@ -23,9 +40,11 @@ void Worker::stop()
     stopped = true;
     emit Logger::logger->log(Logger::L_DEBUG, "Waiting on worker thread to end");
     // The thread's event loop ends only after the slot it is running returns, so a running job
-    // is waited for, however long it takes.
-    thread.quit();
-    thread.wait();
+    // is waited for, however long it takes. A thread that never started has nothing to wait for.
+    if (ownThread) {
+        thread.quit();
+        thread.wait();
+    }
     emit Logger::logger->log(Logger::L_DEBUG, "Workered thread ended");
 }
 
@@ -47,6 +66,8 @@ void Worker::work()
     // The front end answers `done` with lines of its own; this thread's lines so far stay ahead
     // of them and the one below comes after them.
     Logger::logger->handOver();
+    // Without a thread of its own the worker may be deleted by the slot that answers `done`:
+    // nothing after this line touches it.
     emit done();
     emit Logger::logger->log(Logger::L_DEBUG, "Worker thread ended work");
 }

@@ -12,6 +12,11 @@
 // and waits for it, so a job that is still running is allowed to finish first. A worker must be
 // created without a parent: an object with a parent cannot change threads.
 //
+// A thread that cannot be had (the system's limit on threads, memory running short) leaves the
+// worker in the thread that made it. The front end's signal then reaches `work` directly, so the
+// job runs when the signal is emitted, in the front end's thread, and `done` reaches the front end
+// before the emission returns; the worker may be deleted in the slot that answers `done`.
+//
 // Contract for jobs: the destructor of every class that implements doWork calls stop() first.
 // Members of a derived class are destroyed before the base destructor runs, so a job deleted
 // while it runs would otherwise go on using its inputs after they are gone.
@@ -39,6 +44,13 @@ signals:
     void done();
 
 protected:
+    // Stands for a thread start that the system refuses: the worker stays in the thread that
+    // makes it, as after a failed start. For tests of the front ends' fallback.
+    struct RefusedStart
+    {
+    };
+    Worker(RefusedStart, QObject* parent);
+
     // Ends the thread's event loop and waits, without a time limit, for the thread to finish;
     // calls after the first do nothing.
     void stop();
@@ -48,7 +60,12 @@ protected:
     void setExitStatus(int value) { status = value; }
 
 private:
+    // Moves the worker into its thread when that started.
+    void settle();
+
     QThread thread;
+    // The thread started and the worker lives in it.
+    bool ownThread = false;
     bool stopped = false;
     // Written in the worker's thread before `done`, read after it has arrived.
     int status = 0;

@@ -5,11 +5,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSemaphore>
 #include <QThread>
 
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -163,7 +165,7 @@ void Logger::accept(Logger::Level lvl, const QString& msg)
         // Lines that other threads handed over earlier come first.
         if (hasPending.load(std::memory_order_acquire))
             writePending(false);
-        writeLine(lvl, msg.toLocal8Bit());
+        writeText(lvl, msg);
         return;
     }
 
@@ -194,12 +196,42 @@ void Logger::accept(Logger::Level lvl, const QString& msg)
 
 void Logger::handOver()
 {
+    // In the logger's own thread (a job run there when its thread could not start) the answers
+    // to the signal come at once, and the lines are written as they come anyway; a new period
+    // would only hold back the lines of other threads that the announcements cannot reach
+    // while this thread is busy.
+    if (QThread::currentThread() == thread())
+        return;
     QMutexLocker lock(&pendingLock);
     ++period;
     // The next line opens a batch of the new period, announced behind the signal about to be
     // emitted.
     batchAnnounced = false;
     warningAnnounced = false;
+}
+
+void Logger::waitUntilWritten()
+{
+    if (QThread::currentThread() == thread()) {
+        writePending(true);
+        return;
+    }
+    quint64 linePeriod;
+    {
+        QMutexLocker lock(&pendingLock);
+        linePeriod = period;
+    }
+    // Queued behind every signal this thread emitted before, as an announcement is: when it
+    // arrives, the lines of this period may be written.
+    QSemaphore written;
+    QMetaObject::invokeMethod(
+        this,
+        [this, linePeriod, &written] {
+            announced(linePeriod, true);
+            written.release();
+        },
+        Qt::QueuedConnection);
+    written.acquire();
 }
 
 void Logger::announced(quint64 linePeriod, bool urgent)
@@ -227,7 +259,13 @@ void Logger::writePending(bool all)
         if (count == pending.size()) {
             batch.swap(pending);
         } else {
-            batch = pending.mid(0, count);
+            try {
+                batch = pending.mid(0, count);
+            } catch (const std::bad_alloc&) {
+                // No room to take them out: these lines are lost, and counted. Removing them
+                // from the vector that only this logger holds allocates nothing.
+                droppedLines += quint64(count);
+            }
             pending.remove(0, count);
         }
         hasPending.store(!pending.isEmpty(), std::memory_order_release);
@@ -243,18 +281,48 @@ void Logger::writePending(bool all)
             warningAnnounced = false;
         }
     }
-    if (batch.isEmpty())
-        return;
     for (const auto& line : batch)
-        writeLine(line.level, line.text.toLocal8Bit());
-    flushFile();
+        writeText(line.level, line.text);
+    // Lines lost at the end of the batch are reported without waiting for a later line.
+    reportDropped();
+    if (!batch.isEmpty())
+        flushFile();
 }
 
-void Logger::writeLine(Logger::Level lvl, const QByteArray& msg)
+void Logger::writeText(Logger::Level lvl, const QString& msg)
 {
-    const QByteArray line = lineOf(lvl, msg);
-    consoleLine(lvl, line);
-    fileLine(lvl, line);
+    // Memory running short must not end the program from inside the logger, which writes from
+    // timers and queued calls of the event loop, where an exception cannot be handled: a line
+    // that cannot be made is dropped instead, and counted.
+    try {
+        const QByteArray line = makeLine(lvl, msg);
+        reportDropped();
+        consoleLine(lvl, line);
+        fileLine(lvl, line);
+    } catch (const std::bad_alloc&) {
+        ++droppedLines;
+    }
+}
+
+void Logger::reportDropped()
+{
+    // One line, however many were lost, where they were: ahead of the first line made after
+    // them, or at the end of the batch. When it cannot be made either, the count goes on.
+    if (droppedLines == 0)
+        return;
+    try {
+        const QByteArray note = makeLine(
+            L_ERROR, QString("Could not write %1 log lines: out of memory").arg(droppedLines));
+        consoleLine(L_ERROR, note);
+        fileLine(L_ERROR, note);
+        droppedLines = 0;
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+QByteArray Logger::makeLine(Logger::Level lvl, const QString& msg) const
+{
+    return lineOf(lvl, msg.toLocal8Bit());
 }
 
 QByteArray Logger::lineOf(Logger::Level lvl, const QByteArray& msg) const

@@ -53,8 +53,13 @@ public:
     // Called by a thread other than the logger's just before it emits a queued signal that the
     // logger's thread answers with lines of its own (a worker's `done`): the lines this thread
     // logged before stay ahead of those answers, the lines it logs afterwards come after them,
-    // as they would if every line were queued on its own.
+    // as they would if every line were queued on its own. Does nothing in the logger's thread.
     void handOver();
+
+    // Returns once every line that the calling thread, and the threads whose work it has waited
+    // for, logged before the call has been written. From a thread other than the logger's it
+    // waits for the logger's thread, whose event loop must be running.
+    void waitUntilWritten();
 
 signals:
     void log(Logger::Level lvl, const QString& msg);
@@ -67,6 +72,11 @@ private slots:
     void writeBatch();
     // Logger's thread: hands the file buffer to the file.
     void flushFile();
+
+protected:
+    // The bytes of one whole line: time, level, message and line end. Virtual only so that a
+    // test can stand in for an allocation that fails while a line is made.
+    virtual QByteArray makeLine(Logger::Level lvl, const QString& msg) const;
 
 private:
     struct PendingLine
@@ -85,7 +95,10 @@ private:
     void announced(quint64 period, bool urgent);
     // Writes the waiting lines up to the given period, or all of them.
     void writePending(bool all);
-    void writeLine(Logger::Level lvl, const QByteArray& msg);
+    // Logger's thread: writes one line; a line that cannot be made for want of memory is
+    // dropped and counted, and the count reported ahead of the next line (reportDropped).
+    void writeText(Logger::Level lvl, const QString& msg);
+    void reportDropped();
     QByteArray lineOf(Logger::Level lvl, const QByteArray& msg) const;
     void consoleLine(Logger::Level lvl, const QByteArray& line);
     void fileLine(Logger::Level lvl, const QByteArray& line);
@@ -124,6 +137,9 @@ private:
     quint64 period = 0;
     // Logger's thread only: the latest period whose announcement has arrived.
     quint64 visiblePeriod = 0;
+
+    // Logger's thread only: lines lost for want of memory and not yet reported.
+    quint64 droppedLines = 0;
 
     mutable qint64 stampSecond = -1;
     mutable QByteArray stampText;

@@ -298,6 +298,31 @@ TEST_F(ConsoleRunTest, ListContentsPrintsOneClassPerLineInKeyOrder)
     EXPECT_EQ(r.err, QString());
 }
 
+TEST_F(ConsoleRunTest, ListingComesAfterEveryLineThatLoadingLogged)
+{
+    // So many broken class files that the main thread is still writing their warnings when the
+    // loading has ended.
+    const QString dir = work.path() + "/mixed/";
+    QDir().mkpath(dir + "seg");
+    QDir().mkpath(dir + "bad");
+    for (const char* name : {"Client", "Counter", "Service"})
+        ASSERT_TRUE(QFile::copy(fixture("supplied") + "/seg/" + name + ".class",
+                                dir + "seg/" + name + ".class"));
+    for (int i = 0; i < 2000; ++i) {
+        QFile bad(dir + QString("bad/B%1.class").arg(i));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("not a class");
+    }
+    const ProcessResult r = run({"--nogui", "--listcontents", "--classpath", "mixed"});
+    EXPECT_EQ(r.status, 0);
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2003);
+    EXPECT_EQ(lines.mid(lines.size() - 3),
+              QStringList({"seg.Client", "seg.Counter", "seg.Service"}));
+    lines.erase(lines.end() - 3, lines.end());
+    EXPECT_EQ(lines.filter(" WARN: ").size(), lines.size());
+}
+
 TEST_F(ConsoleRunTest, ListingAnEmptyDirectoryPrintsNothing)
 {
     QDir(work.path()).mkdir("empty");

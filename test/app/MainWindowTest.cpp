@@ -631,6 +631,34 @@ TEST_F(MainWindowTest, ClosingTheWindowWaitsForTheRunningJob)
     EXPECT_TRUE(gate.logged().contains("Workered thread ended"));
 }
 
+TEST_F(MainWindowTest, CloseRequestedDuringARunEndsTheProgramAfterTheRun)
+{
+    choose("segment_OSS");
+    clickRunTest();
+    ASSERT_NE(worker(), nullptr);
+    ASSERT_TRUE(gate.waitForStart());
+
+    // A close of the window, and one through the window system of the busy dialog, where alt+F4
+    // goes while it is up: both wait for the run.
+    EXPECT_FALSE(window->close());
+    progress->windowHandle()->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_FALSE(QFileInfo::exists(resultsFile));
+
+    // The event loop of the program ends once the run has stored its results.
+    gate.release();
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(60000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(worker(), nullptr);
+    EXPECT_TRUE(QFileInfo::exists(resultsFile));
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST(GuiModeTest, ProgramShowsTheWindowAndKeepsRunning)
 {
     QTemporaryDir logDir;

@@ -30,6 +30,14 @@ class FunctionWorker : public Worker
 {
 public:
     explicit FunctionWorker(std::function<void()> job) : job(std::move(job)) {}
+    // A worker whose thread start the system refused.
+    struct Refused
+    {
+    };
+    FunctionWorker(Refused, std::function<void()> job)
+        : Worker(RefusedStart(), nullptr), job(std::move(job))
+    {
+    }
     ~FunctionWorker() override { stop(); }
     void doWork() override { job(); }
 
@@ -143,6 +151,44 @@ TEST(WorkerTest, WorkerDeletedBeforeItsJobStartedEndsCleanly)
     EXPECT_EQ(log.texts().count("Workered thread ended"), 1);
 }
 
+TEST(WorkerTest, JobWhoseThreadCannotStartRunsWhenTheFrontEndEmits)
+{
+    LogCapture log;
+    // Twice: the first run must leave nothing behind that changes the second.
+    for (int run = 0; run < 2; ++run) {
+        QThread* jobThread = nullptr;
+        Worker* worker = new FunctionWorker(FunctionWorker::Refused(), [&] {
+            jobThread = QThread::currentThread();
+            // The loaders' threads log too; their lines stay ahead of the job's later ones.
+            std::thread helper([] { emit Logger::logger->log(Logger::L_WARN, "helper"); });
+            helper.join();
+            emit Logger::logger->log(Logger::L_WARN, "job");
+        });
+        // A front end as the console's: done deletes the worker.
+        QObject frontEnd;
+        QObject::connect(worker, &Worker::done, &frontEnd, [&worker] {
+            delete worker;
+            worker = nullptr;
+        });
+        testing::internal::CaptureStdout();
+        QMetaObject::invokeMethod(worker, &Worker::work, Qt::AutoConnection);
+        const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+        EXPECT_EQ(jobThread, QThread::currentThread());
+        EXPECT_EQ(worker, nullptr);
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << out.toStdString();
+        EXPECT_TRUE(lines[0].endsWith(" WARN: helper")) << out.toStdString();
+        EXPECT_TRUE(lines[1].endsWith(" WARN: job")) << out.toStdString();
+    }
+    QCoreApplication::sendPostedEvents();
+    const QStringList debug = log.at(Logger::L_DEBUG);
+    EXPECT_FALSE(debug.contains("Worker thread started"));
+    // Each run logs the lines a threaded one does, in the order a threaded one writes them.
+    const QStringList each = {"Worker thread beginning work", "Waiting on worker thread to end",
+                              "Workered thread ended", "Worker thread ended work"};
+    EXPECT_EQ(debug, each + each);
+}
+
 TEST(WorkerTest, FailedGoldBuildIsLoggedOnceAndEndsWithStatusOne)
 {
     QTemporaryDir dir;
@@ -201,6 +247,9 @@ TEST(WorkerTest, ListingAndConsoleLogLinesNeverShareALine)
     while (!listed) {
         emit Logger::logger->log(Logger::L_WARN, "busy");
         ++warnings;
+        // The listing waits until the loader's lines are written, as the main thread's event
+        // loop does in a run.
+        QCoreApplication::processEvents();
     }
     lister.join();
     const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());

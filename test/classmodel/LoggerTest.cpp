@@ -12,6 +12,9 @@
 
 #include <sys/file.h>
 
+#include <new>
+#include <thread>
+
 namespace {
 
 QString readAll(const QString& path)
@@ -209,6 +212,56 @@ TEST(LoggerTest, LinesFromAnotherThreadAreQueuedToTheLoggerThreadInOrder)
     ASSERT_EQ(lines.size(), 100);
     for (int i = 0; i < 100; ++i)
         EXPECT_TRUE(lines[i].endsWith(QString("INFO: line %1").arg(i)));
+}
+
+namespace {
+
+// A logger for which making certain lines fails, as when memory runs out.
+class ShortOfMemoryLogger : public Logger
+{
+public:
+    using Logger::Logger;
+
+protected:
+    QByteArray makeLine(Logger::Level lvl, const QString& msg) const override
+    {
+        if (msg.startsWith("no room"))
+            throw std::bad_alloc();
+        return Logger::makeLine(lvl, msg);
+    }
+};
+
+} // namespace
+
+TEST(LoggerTest, LinesThatCannotBeMadeAreDroppedAndCounted)
+{
+    app();
+    QTemporaryDir dir;
+    ShortOfMemoryLogger logger(dir.path());
+    // Handed over from another thread, the lines are written from the event loop, where an
+    // exception would end the program.
+    std::thread other([&logger] {
+        for (const char* text : {"before", "no room 1", "no room 2", "after", "no room 3"})
+            emit logger.log(Logger::L_INFO, text);
+    });
+    other.join();
+    const Captured c = capture([&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!readAll(dir.path() + "/log.txt").contains("lines: out of memory\n") &&
+               waited.elapsed() < 5000) {
+            QThread::msleep(10);
+            QCoreApplication::processEvents();
+        }
+    });
+    const QStringList lines = readAll(dir.path() + "/log.txt").split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].endsWith(" INFO: before"));
+    EXPECT_TRUE(lines[1].endsWith(" ERROR: Could not write 2 log lines: out of memory"));
+    EXPECT_TRUE(lines[2].endsWith(" INFO: after"));
+    // The last line lost has no line after it; its count is written all the same.
+    EXPECT_TRUE(lines[3].endsWith(" ERROR: Could not write 1 log lines: out of memory"));
+    EXPECT_EQ(c.err.count("out of memory"), 2);
 }
 
 TEST(LoggerTest, InitCreatesTheLoggerOnceAndKeepsTheFirstDirectory)
