@@ -29,6 +29,26 @@ protected:
     LogCapture log;
 
     QString path(const QString& name) const { return dir.filePath(name); }
+
+    // A deflated archive `name` of la/Base.class that claims `extra` bytes more than the entry
+    // inflates to, wherever the archive states its size: the local header (offset 22), the
+    // data descriptor (12) and the central directory (24).
+    void writeArchiveClaimingMore(const QString& name, const QByteArray& base, int extra)
+    {
+        writeArchive(path(name), {{"la/Base.class", base}}, ArchiveFormat::ZipDeflated);
+        QByteArray zip = readFile(path(name));
+        const auto claim = [&](int at) {
+            const quint32 size = quint32(base.size() + extra);
+            for (int i = 0; i < 4; ++i)
+                zip[at + i] = char(size >> (8 * i));
+        };
+        claim(22);
+        const int descriptor = zip.indexOf(QByteArray("PK\x07\x08", 4));
+        if (descriptor > 0)
+            claim(descriptor + 12);
+        claim(zip.indexOf(QByteArray("PK\x01\x02", 4)) + 24);
+        writeFile(path(name), zip);
+    }
 };
 
 // The offset of a ZIP archive's central directory, from its end-of-central-directory record.
@@ -294,21 +314,7 @@ TEST_F(JarFileReaderTest, StreamedEntriesOfUnknownSizeAreReadToTheirEnd)
 TEST_F(JarFileReaderTest, EntryLongerThanItsDataYieldsNothing)
 {
     const QByteArray base = fixtureClass("la/Base.class");
-    writeArchive(path("lie.jar"), {{"la/Base.class", base}}, ArchiveFormat::ZipDeflated);
-    QByteArray zip = readFile(path("lie.jar"));
-    // Claim ten more bytes than the entry inflates to, wherever the archive states its size:
-    // the local header (offset 22), the data descriptor (12) and the central directory (24).
-    const auto claim = [&](int at) {
-        const quint32 size = quint32(base.size() + 10);
-        for (int i = 0; i < 4; ++i)
-            zip[at + i] = char(size >> (8 * i));
-    };
-    claim(22);
-    const int descriptor = zip.indexOf(QByteArray("PK\x07\x08", 4));
-    if (descriptor > 0)
-        claim(descriptor + 12);
-    claim(zip.indexOf(QByteArray("PK\x01\x02", 4)) + 24);
-    writeFile(path("lie.jar"), zip);
+    writeArchiveClaimingMore("lie.jar", base, 10);
 
     JarFileReader reader(path("lie.jar"));
     EXPECT_EQ(reader.classNames, QStringList({"Lla/Base;"}));
@@ -323,20 +329,8 @@ TEST_F(JarFileReaderTest, EntryLongerThanItsDataYieldsNothing)
 TEST_F(JarFileReaderTest, EntryProblemsNameClassAndArchiveWithoutTheLibrarysLineBreak)
 {
     const QByteArray base = fixtureClass("la/Base.class");
-    writeArchive(path("wrong.jar"), {{"la/Base.class", base}}, ArchiveFormat::ZipDeflated);
-    QByteArray zip = readFile(path("wrong.jar"));
-    // One byte more than the entry inflates to, wherever the archive states its size.
-    const auto claim = [&](int at) {
-        const quint32 size = quint32(base.size() + 1);
-        for (int i = 0; i < 4; ++i)
-            zip[at + i] = char(size >> (8 * i));
-    };
-    claim(22);
-    const int descriptor = zip.indexOf(QByteArray("PK\x07\x08", 4));
-    if (descriptor > 0)
-        claim(descriptor + 12);
-    claim(zip.indexOf(QByteArray("PK\x01\x02", 4)) + 24);
-    writeFile(path("wrong.jar"), zip);
+    // One byte more than the entry inflates to.
+    writeArchiveClaimingMore("wrong.jar", base, 1);
 
     JarFileReader reader(path("wrong.jar"));
     EXPECT_TRUE(reader.readClass("Lla/Base;").isEmpty());
