@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
+#include <QWidget>
 
 namespace {
 
@@ -97,8 +98,8 @@ MainWindow::~MainWindow()
 void MainWindow::beginTest()
 {
     // One run at a time: the job reads the profile in its own thread, so nothing may change
-    // until it has ended. The busy dialog keeps the window from the user meanwhile; this holds
-    // for a call that does not come through the window.
+    // until it has ended. The disabled controls keep the window from the user meanwhile; this
+    // holds for a call that does not come through the window.
     if (worker)
         return;
 
@@ -130,7 +131,12 @@ void MainWindow::beginTest()
     // The worker lives in its own thread, so both connections are queued.
     connect(this, &MainWindow::runTest, worker, &Worker::work);
     connect(worker, &Worker::done, this, &MainWindow::endTest);
-    progress->open();
+    holdControls();
+    // Not open(): that makes the dialog window-modal, and the window system's close of a window
+    // behind a modal dialog (its title bar, a window manager) never reaches the window, so the
+    // request could not be kept for the end of the run. Parented to the window, the dialog
+    // stays above it.
+    progress->show();
     emit runTest();
 }
 
@@ -143,8 +149,36 @@ void MainWindow::endTest()
     disconnect(worker, &Worker::done, this, &MainWindow::endTest);
     delete worker;
     worker = nullptr;
+    releaseControls();
     if (closeRequested) {
         closeRequested = false;
         close();
     }
+}
+
+void MainWindow::holdControls()
+{
+    // The window itself stays enabled: disabling it would disable the busy dialog, its child,
+    // as well. Its parts are disabled instead (the central widget, and a menu bar, tool bars or
+    // a status bar where there are any), which takes mouse and keyboard from all of the form.
+    // Disabling moves the focus out of the form; it is put back when the run ends.
+    focusBeforeRun = focusWidget();
+    for (QWidget* part : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        // A part that was disabled already stays so when the run ends.
+        if (part->isWindow() || !part->isEnabled())
+            continue;
+        part->setEnabled(false);
+        heldControls.append(part);
+    }
+}
+
+void MainWindow::releaseControls()
+{
+    for (const QPointer<QWidget>& part : qAsConst(heldControls))
+        if (part)
+            part->setEnabled(true);
+    heldControls.clear();
+    if (focusBeforeRun)
+        focusBeforeRun->setFocus();
+    focusBeforeRun = nullptr;
 }

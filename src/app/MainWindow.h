@@ -1,20 +1,22 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 class QProgressDialog;
 class Ui_MainWindow;
 class Worker;
 
 // The GUI front end: the user picks a segment, types the classpaths and the TSS gold file, and
-// "Run Test" runs that segment's job on a worker thread behind a window-modal busy dialog.
+// "Run Test" runs that segment's job on a worker thread behind a busy dialog.
 //
-// Idle: no worker, dialog hidden, window usable. Running: the window owns one worker and the
-// dialog covers the window until the worker reports done, when the worker is deleted (joining
-// its thread) and the window is idle again. The dialog cannot be closed before then; a request to
-// close the window or the dialog meanwhile is remembered, and the window closes, ending the
-// program, once the run has ended and stored its results.
+// Idle: no worker, dialog hidden, window usable. Running: the window owns one worker, its
+// controls are disabled and the dialog stands above it until the worker reports done, when the
+// worker is deleted (joining its thread) and the window is idle again. The dialog cannot be closed
+// before then; a request to close the window or the dialog meanwhile is remembered, and the window
+// closes, ending the program, once the run has ended and stored its results.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -43,11 +45,18 @@ protected:
 private:
     friend class MainWindowTest;
 
+    // Takes the window's controls from the user for a run, and gives them back as they were.
+    void holdControls();
+    void releaseControls();
+
     Ui_MainWindow* ui;
     QProgressDialog* progress;
     Worker* worker;
     // A close was asked for while a job ran.
     bool closeRequested = false;
+    // The parts of the window that the running job disabled, and where the focus was.
+    QList<QPointer<QWidget>> heldControls;
+    QPointer<QWidget> focusBeforeRun;
 };
 
 #endif

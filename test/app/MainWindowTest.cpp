@@ -228,7 +228,8 @@ protected:
         click(button, indicator.center());
     }
 
-    // Clicks through the window system, as a user does, so that a modal dialog can block it.
+    // Clicks through the window system, as a user does, so that what keeps a user from the
+    // window keeps the click from it too.
     void click(QWidget* target, QPoint at)
     {
         QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
@@ -466,7 +467,7 @@ class SegmentRunTest : public MainWindowTest, public ::testing::WithParamInterfa
 {
 };
 
-TEST_P(SegmentRunTest, StartsItsJobBehindTheModalDialog)
+TEST_P(SegmentRunTest, StartsItsJobBehindTheBusyDialog)
 {
     const Segment& segment = GetParam();
     Options::opts->profile = 3;
@@ -482,24 +483,32 @@ TEST_P(SegmentRunTest, StartsItsJobBehindTheModalDialog)
     clickRunTest();
     EXPECT_EQ(clicks, 1);
 
-    // Running: the job exists with the inputs as typed, and the dialog covers the window.
+    // Running: the job exists with the inputs as typed, and the dialog stands above the window.
     Worker* job = worker();
     ASSERT_NE(job, nullptr);
     EXPECT_STREQ(job->metaObject()->className(), segment.job);
     EXPECT_EQ(job->parent(), nullptr);
     EXPECT_EQ(Options::opts->profile, 1);
     EXPECT_TRUE(progress->isVisible());
-    EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(QApplication::activeModalWidget(), progress);
+    EXPECT_EQ(progress->parentWidget(), window.get());
 
-    // The window takes no input while the job runs.
+    // The window takes no input while the job runs: neither a click nor the space bar that
+    // would press the button, which had the focus.
+    QPushButton* run = child<QPushButton>(window.get(), "btn_runtest");
     clickRunTest();
+    QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+    QCoreApplication::processEvents();
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(worker(), job);
+    EXPECT_FALSE(run->isEnabled());
 
+    // Afterwards the window is as it was: the button usable and focused, the profiles that
+    // cannot be chosen still disabled.
     ASSERT_TRUE(finishRun());
     EXPECT_FALSE(progress->isVisible());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(run->isEnabled());
+    EXPECT_EQ(window->focusWidget(), run);
+    EXPECT_FALSE(radio("radioButton_4")->isEnabled());
     EXPECT_TRUE(gate.logged().contains(segment.progressLine));
     EXPECT_TRUE(gate.logged().contains("Workered thread ended"));
     EXPECT_TRUE(QFileInfo::exists(resultsFile));
@@ -608,7 +617,6 @@ TEST_F(MainWindowTest, BusyDialogStaysUntilTheJobEnds)
     EXPECT_TRUE(progress->isVisible());
     EXPECT_FALSE(progress->close());
     EXPECT_TRUE(progress->isVisible());
-    EXPECT_EQ(QApplication::activeModalWidget(), progress);
     Options::opts->profile = 0;
     clickRunTest();
     EXPECT_EQ(worker(), job);
@@ -631,17 +639,34 @@ TEST_F(MainWindowTest, ClosingTheWindowWaitsForTheRunningJob)
     EXPECT_TRUE(gate.logged().contains("Workered thread ended"));
 }
 
-TEST_F(MainWindowTest, CloseRequestedDuringARunEndsTheProgramAfterTheRun)
+namespace {
+
+// A way for the user to ask for the window's close during a run.
+struct CloseRoute
+{
+    const char* name;
+    void (*send)(MainWindow* window, QProgressDialog* progress);
+};
+
+std::ostream& operator<<(std::ostream& out, const CloseRoute& r)
+{
+    return out << r.name;
+}
+
+} // namespace
+
+class CloseDuringRunTest : public MainWindowTest, public ::testing::WithParamInterface<CloseRoute>
+{
+};
+
+TEST_P(CloseDuringRunTest, CloseRequestedDuringARunEndsTheProgramAfterTheRun)
 {
     choose("segment_OSS");
     clickRunTest();
     ASSERT_NE(worker(), nullptr);
     ASSERT_TRUE(gate.waitForStart());
 
-    // A close of the window, and one through the window system of the busy dialog, where alt+F4
-    // goes while it is up: both wait for the run.
-    EXPECT_FALSE(window->close());
-    progress->windowHandle()->close();
+    GetParam().send(window.get(), progress);
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(progress->isVisible());
@@ -658,6 +683,17 @@ TEST_F(MainWindowTest, CloseRequestedDuringARunEndsTheProgramAfterTheRun)
     EXPECT_TRUE(QFileInfo::exists(resultsFile));
     EXPECT_FALSE(window->isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, CloseDuringRunTest,
+    ::testing::Values(
+        // The window's title bar or a window manager: a close through the window system.
+        CloseRoute{"TitleBar", [](MainWindow* w, QProgressDialog*) { w->windowHandle()->close(); }},
+        // alt+F4 goes to the busy dialog while it is up.
+        CloseRoute{"BusyDialog",
+                   [](MainWindow*, QProgressDialog* p) { p->windowHandle()->close(); }},
+        CloseRoute{"Call", [](MainWindow* w, QProgressDialog*) { EXPECT_FALSE(w->close()); }}),
+    [](const ::testing::TestParamInfo<CloseRoute>& info) { return std::string(info.param.name); });
 
 TEST(GuiModeTest, ProgramShowsTheWindowAndKeepsRunning)
 {
